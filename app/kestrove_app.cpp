@@ -1,0 +1,22 @@
+#include "app/kestrove_app.h"
+
+#include "mirror/kestrove_dlg.h"
+#include "platform/platform.h"
+
+namespace kestrove {
+
+CKestroveApp::CKestroveApp() { m_dwRestartManagerSupportFlags = 0x01; }
+
+bool CKestroveApp::InitInstance() {
+    ThePlatform().initCommonControls(win::ICC_WIN95_CLASSES);
+    Application::InitInstance();
+
+    CKestroveDlg dlg;
+    m_pMainWnd = &dlg;
+    dlg.DoModal();
+    // A dialog whose window was never made leaves the reference behind.
+    m_pMainWnd = nullptr;
+    return false;
+}
+
+} // namespace kestrove
