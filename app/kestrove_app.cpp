@@ -5,7 +5,9 @@
 
 namespace kestrove {
 
-CKestroveApp::CKestroveApp() { m_dwRestartManagerSupportFlags = 0x01; }
+CKestroveApp::CKestroveApp() {
+    m_dwRestartManagerSupportFlags = 0x01;
+}
 
 bool CKestroveApp::InitInstance() {
     ThePlatform().initCommonControls(win::ICC_WIN95_CLASSES);

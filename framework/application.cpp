@@ -46,7 +46,9 @@ Application::~Application() {
     }
 }
 
-Application* Application::Current() { return s_pCurrentApp; }
+Application* Application::Current() {
+    return s_pCurrentApp;
+}
 
 int Application::Run() {
     char16_t path[260] = {};
@@ -71,8 +73,8 @@ void Application::RegisterRestart() {
     if (!ThePlatform().createGuid(guid)) {
         return;
     }
-    const std::u16string commandLine = BuildRestartCommandLine(
-        ThePlatform().commandLineArguments(), FormatRestartIdentifier(guid));
+    const std::u16string commandLine = BuildRestartCommandLine(ThePlatform().commandLineArguments(),
+                                                               FormatRestartIdentifier(guid));
     ThePlatform().registerApplicationRestart(commandLine, 0);
 }
 
@@ -88,7 +90,8 @@ bool Application::OnCmdMsg(std::uint32_t id) {
 void Application::OnHelp(std::uint32_t helpContext) {
     const WindowHandle main = m_pMainWnd != nullptr ? m_pMainWnd->GetSafeHwnd() : 0;
     if (!ThePlatform().winHelp(main, m_helpFilePath, win::HELP_CONTEXT, helpContext)) {
-        ShowMessage(res::FindString(IDS_FRAMEWORK_HELP_FAILED), win::MB_OK | win::MB_ICONEXCLAMATION);
+        ShowMessage(res::FindString(IDS_FRAMEWORK_HELP_FAILED),
+                    win::MB_OK | win::MB_ICONEXCLAMATION);
     }
 }
 

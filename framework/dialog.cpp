@@ -100,17 +100,29 @@ void Dialog::OnOK() {
     }
 }
 
-void Dialog::OnCancel() { EndDialog(win::IDCANCEL); }
+void Dialog::OnCancel() {
+    EndDialog(win::IDCANCEL);
+}
 
-void Dialog::OnSysCommand(std::uint32_t, std::intptr_t) { Default(); }
+void Dialog::OnSysCommand(std::uint32_t, std::intptr_t) {
+    Default();
+}
 
-void Dialog::OnTimer(TimerId) { Default(); }
+void Dialog::OnTimer(TimerId) {
+    Default();
+}
 
-void Dialog::OnPaint() { Default(); }
+void Dialog::OnPaint() {
+    Default();
+}
 
-IconHandle Dialog::OnQueryDragIcon() { return 0; }
+IconHandle Dialog::OnQueryDragIcon() {
+    return 0;
+}
 
-void Dialog::Default() { platform().defaultProcessing(m_hWnd); }
+void Dialog::Default() {
+    platform().defaultProcessing(m_hWnd);
+}
 
 // Exceptions never leave a message handler: they are reported the way the
 // framework reports them and the modal run goes on.
@@ -139,7 +151,9 @@ template <typename Handler> void Dialog::Guarded(Dispatch kind, Handler&& handle
     }
 }
 
-void Dialog::onCreated(WindowHandle hwnd) { m_hWnd = hwnd; }
+void Dialog::onCreated(WindowHandle hwnd) {
+    m_hWnd = hwnd;
+}
 
 bool Dialog::onInitDialog() {
     bool focusDefault = true;

@@ -76,11 +76,10 @@ void CKestroveDlg::SelectMonitor(std::uint32_t i) {
     FitToSource();
 
     const std::int32_t count = CMultiDisplay::GetInstance()->m_nCount;
-    const std::u16string description =
-        FindAdapterDescription(count, FixedText(info.szDevice),
-                               [](std::uint32_t index, DisplayDevice& device) {
-                                   return ThePlatform().enumDisplayDevices(index, device);
-                               });
+    const std::u16string description = FindAdapterDescription(
+        count, FixedText(info.szDevice), [](std::uint32_t index, DisplayDevice& device) {
+            return ThePlatform().enumDisplayDevices(index, device);
+        });
     platform().setWindowText(m_hWnd,
                              FormatTitle(static_cast<std::int32_t>(i) + 1, count, description));
 }
@@ -150,7 +149,9 @@ void CKestroveDlg::OnPaint() {
     platform().endPaint(m_hWnd, dc);
 }
 
-IconHandle CKestroveDlg::OnQueryDragIcon() { return m_hIcon; }
+IconHandle CKestroveDlg::OnQueryDragIcon() {
+    return m_hIcon;
+}
 
 bool CKestroveDlg::DestroyWindow() {
     platform().killTimer(m_hWnd, m_nTimerId);

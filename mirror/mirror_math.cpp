@@ -18,9 +18,8 @@ std::int32_t FittedClientBottom(const Rect& source, const Rect& client) {
     if (srcW == 0) {
         return client.bottom;
     }
-    const double height =
-        (static_cast<double>(srcH) / static_cast<double>(srcW)) *
-        (static_cast<double>(client.right) - static_cast<double>(client.left));
+    const double height = (static_cast<double>(srcH) / static_cast<double>(srcW)) *
+                          (static_cast<double>(client.right) - static_cast<double>(client.left));
     // Truncation toward zero, kept inside the range of the result.
     constexpr double kMax = std::numeric_limits<std::int32_t>::max();
     constexpr double kMin = std::numeric_limits<std::int32_t>::min();
@@ -44,9 +43,9 @@ MagTransform ZoomTransform(float zoom) {
     return transform;
 }
 
-std::u16string FindAdapterDescription(
-    std::int32_t count, std::u16string_view deviceName,
-    const std::function<bool(std::uint32_t, DisplayDevice&)>& query) {
+std::u16string
+FindAdapterDescription(std::int32_t count, std::u16string_view deviceName,
+                       const std::function<bool(std::uint32_t, DisplayDevice&)>& query) {
     std::u16string description;
     DisplayDevice device{};
     device.cb = kDisplayDeviceSize;

@@ -27,8 +27,9 @@ MagTransform ZoomTransform(float zoom);
 // The description of the display adapter whose device is named `deviceName`,
 // searching device indices below `count`; empty when none matches. `query`
 // fills the record for an index and returns false past the last device.
-std::u16string FindAdapterDescription(std::int32_t count, std::u16string_view deviceName,
-                                      const std::function<bool(std::uint32_t, DisplayDevice&)>& query);
+std::u16string
+FindAdapterDescription(std::int32_t count, std::u16string_view deviceName,
+                       const std::function<bool(std::uint32_t, DisplayDevice&)>& query);
 
 std::u16string FormatTitle(std::int32_t number, std::int32_t count,
                            std::u16string_view description);

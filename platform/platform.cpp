@@ -13,6 +13,8 @@ Platform& ThePlatform() {
     return *s_pPlatform;
 }
 
-void SetThePlatform(Platform* platform) { s_pPlatform = platform; }
+void SetThePlatform(Platform* platform) {
+    s_pPlatform = platform;
+}
 
 } // namespace kestrove

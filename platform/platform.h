@@ -16,16 +16,16 @@ namespace kestrove {
 // implements it; the platform calls it from its window procedure / event loop.
 class DialogEvents {
 public:
-    virtual void onCreated(WindowHandle hwnd) = 0;       // handle known, before WM_INITDIALOG
-    virtual bool onInitDialog() = 0;                     // WM_INITDIALOG
+    virtual void onCreated(WindowHandle hwnd) = 0;        // handle known, before WM_INITDIALOG
+    virtual bool onInitDialog() = 0;                      // WM_INITDIALOG
     virtual bool onPreTranslateMessage(Message& msg) = 0; // true: consumed
-    virtual void onCommand(std::uint32_t id) = 0;        // WM_COMMAND (menu, accelerator, button)
+    virtual void onCommand(std::uint32_t id) = 0;         // WM_COMMAND (menu, accelerator, button)
     virtual void onSysCommand(std::uint32_t id, std::intptr_t lParam) = 0; // WM_SYSCOMMAND
-    virtual void onTimer(TimerId id) = 0;                // WM_TIMER
-    virtual bool onPaint() = 0;                          // WM_PAINT; false: default painting
-    virtual IconHandle onQueryDragIcon() = 0;            // WM_QUERYDRAGICON
-    virtual void onHelp() = 0;                           // WM_HELP (F1 without modifiers)
-    virtual void onNcDestroy() = 0;                      // WM_NCDESTROY
+    virtual void onTimer(TimerId id) = 0;                                  // WM_TIMER
+    virtual bool onPaint() = 0;               // WM_PAINT; false: default painting
+    virtual IconHandle onQueryDragIcon() = 0; // WM_QUERYDRAGICON
+    virtual void onHelp() = 0;                // WM_HELP (F1 without modifiers)
+    virtual void onNcDestroy() = 0;           // WM_NCDESTROY
 
 protected:
     ~DialogEvents() = default;
@@ -51,15 +51,16 @@ public:
     virtual bool magSetWindowTransform(WindowHandle magnifier, const MagTransform& transform) = 0;
 
     // Windows ---------------------------------------------------------------
-    virtual bool isWindow(WindowHandle hwnd) = 0;                // IsWindow
-    virtual bool isIconic(WindowHandle hwnd) = 0;                // IsIconic
-    virtual Rect getClientRect(WindowHandle hwnd) = 0;           // GetClientRect
+    virtual bool isWindow(WindowHandle hwnd) = 0;                           // IsWindow
+    virtual bool isIconic(WindowHandle hwnd) = 0;                           // IsIconic
+    virtual Rect getClientRect(WindowHandle hwnd) = 0;                      // GetClientRect
     virtual Rect calcWindowRect(WindowHandle hwnd, const Rect& client) = 0; // AdjustWindowRectEx
     // SetWindowPos(hwnd, NULL, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER)
     virtual void setWindowSize(WindowHandle hwnd, int width, int height) = 0;
     virtual void moveWindow(WindowHandle hwnd, int x, int y, int width, int height,
-                            bool repaint) = 0;                     // MoveWindow
-    virtual void invalidateRect(WindowHandle hwnd, bool erase) = 0; // InvalidateRect(hwnd, NULL, erase)
+                            bool repaint) = 0; // MoveWindow
+    virtual void invalidateRect(WindowHandle hwnd,
+                                bool erase) = 0; // InvalidateRect(hwnd, NULL, erase)
     virtual void setWindowText(WindowHandle hwnd, std::u16string_view text) = 0; // SetWindowTextW
     virtual void setDlgItemText(WindowHandle dialog, int id, std::u16string_view text) = 0;
     virtual std::u16string getDlgItemText(WindowHandle dialog, int id) = 0;
@@ -71,13 +72,12 @@ public:
     // CreateDialogIndirectParamW from the template resource; runs WM_INITDIALOG
     // through `events` and shows the window when its template says visible.
     // Returns 0 when the template is missing or the window cannot be made.
-    virtual WindowHandle createDialog(int templateId, WindowHandle owner,
-                                      DialogEvents& events) = 0;
+    virtual WindowHandle createDialog(int templateId, WindowHandle owner, DialogEvents& events) = 0;
     // Runs the modal loop with the owner disabled, offering each message to
     // events.onPreTranslateMessage first; returns once endDialog was called.
     virtual void runModalLoop(WindowHandle hwnd, WindowHandle owner, DialogEvents& events) = 0;
-    virtual void endDialog(WindowHandle hwnd) = 0;    // EndDialog (the code stays with the caller)
-    virtual void hideWindow(WindowHandle hwnd) = 0;   // ShowWindow(SW_HIDE)
+    virtual void endDialog(WindowHandle hwnd) = 0;     // EndDialog (the code stays with the caller)
+    virtual void hideWindow(WindowHandle hwnd) = 0;    // ShowWindow(SW_HIDE)
     virtual void destroyWindow(WindowHandle hwnd) = 0; // DestroyWindow
     // DefWindowProcW for the message now being dispatched to hwnd.
     virtual void defaultProcessing(WindowHandle hwnd) = 0;
@@ -85,9 +85,9 @@ public:
     virtual bool isDialogMessage(WindowHandle hwnd, Message& msg) = 0;
 
     // Resources, keyboard, menus -------------------------------------------
-    virtual IconHandle loadIcon(int id) = 0;                 // LoadIconW
-    virtual AccelHandle loadAccelerators(int id) = 0;        // LoadAcceleratorsW
-    virtual std::u16string loadString(int id) = 0;           // LoadStringW; empty when missing
+    virtual IconHandle loadIcon(int id) = 0;          // LoadIconW
+    virtual AccelHandle loadAccelerators(int id) = 0; // LoadAcceleratorsW
+    virtual std::u16string loadString(int id) = 0;    // LoadStringW; empty when missing
     virtual bool translateAccelerator(WindowHandle hwnd, AccelHandle accel, Message& msg) = 0;
     virtual MenuHandle getSystemMenu(WindowHandle hwnd) = 0; // GetSystemMenu(FALSE)
     virtual void appendMenu(MenuHandle menu, std::uint32_t flags, std::uintptr_t id,
@@ -112,7 +112,7 @@ public:
     virtual bool registerApplicationRestart(std::u16string_view commandLine,
                                             std::uint32_t flags) = 0;
     virtual std::u16string commandLineArguments() = 0; // the command line after the program name
-    virtual bool createGuid(Guid& guid) = 0;          // CoCreateGuid
+    virtual bool createGuid(Guid& guid) = 0;           // CoCreateGuid
 
     // Version information -----------------------------------------------------
     virtual std::uint32_t getFileVersionInfoSize(const char16_t* path) = 0;

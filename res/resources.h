@@ -22,11 +22,11 @@ constexpr std::uint16_t kClassButton = 0x0080;
 constexpr std::uint16_t kClassStatic = 0x0082;
 
 struct DialogControl {
-    int id;                  // -1: none
+    int id; // -1: none
     std::uint16_t classOrdinal;
     std::u16string_view text; // empty when iconId is set
-    int iconId;              // icon resource by ordinal, 0: none
-    int x, y, cx, cy;        // dialog units
+    int iconId;               // icon resource by ordinal, 0: none
+    int x, y, cx, cy;         // dialog units
     std::uint32_t style;
 };
 
@@ -71,12 +71,11 @@ inline constexpr std::array<DialogControl, 4> kAboutControls{{
 }};
 
 inline constexpr DialogTemplate kAboutDialog{
-    IDD_ABOUT, 0x80C800C0, 0, 0, 0, 170, 62, u"Kestrove について", kDialogFont, 9, 0, false, 1,
-    kAboutControls};
+    IDD_ABOUT,   0x80C800C0, 0, 0,     0, 170,           62, u"Kestrove について",
+    kDialogFont, 9,          0, false, 1, kAboutControls};
 
 inline constexpr DialogTemplate kMirrorDialog{
-    IDD_MIRROR, 0x90CE0040, WS_EX_APPWINDOW, 0, 0, 320, 200, u"", kDialogFont, 9, 0, false, 1,
-    {}};
+    IDD_MIRROR, 0x90CE0040, WS_EX_APPWINDOW, 0, 0, 320, 200, u"", kDialogFont, 9, 0, false, 1, {}};
 
 inline constexpr std::array<const DialogTemplate*, 2> kDialogs{&kMirrorDialog, &kAboutDialog};
 

@@ -1,0 +1,146 @@
+#include "app/kestrove_app.h"
+#include "framework/dialog.h"
+#include "monitors/multi_display.h"
+#include "res/resource_ids.h"
+#include "tests/fake/recording_platform.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <new>
+#include <stdexcept>
+
+namespace kestrove::testing {
+namespace {
+
+using ::testing::Contains;
+using ::testing::ElementsAre;
+
+class ApplicationTest : public ::testing::Test {
+protected:
+    ApplicationTest() {
+        platform.monitors = {{{0, 0, 1920, 1080}, {0, 0, 1920, 1080}, 1, u"DP-1"}};
+        platform.modulePath = u"/usr/local/bin/Kestrove";
+    }
+
+    // The monitor lines are kept off the test's output; the user's actions
+    // run with the output restored, so failures show.
+    int Run(std::function<void(DialogEvents&)> act) {
+        bool capturing = true;
+        platform.duringModal = [&](DialogEvents& events) {
+            ::testing::internal::GetCapturedStdout();
+            capturing = false;
+            if (act) {
+                act(events);
+            }
+        };
+        ::testing::internal::CaptureStdout();
+        const int status = app.Run();
+        if (capturing) {
+            ::testing::internal::GetCapturedStdout();
+        }
+        return status;
+    }
+
+    RecordingPlatform platform;
+    CKestroveApp app;
+};
+
+TEST_F(ApplicationTest, RunsTheMirrorWindowModallyAndEnds) {
+    EXPECT_EQ(Run([](DialogEvents& events) { events.onCommand(win::IDCANCEL); }), 0);
+    EXPECT_EQ(app.appName(), u"Kestrove");
+    EXPECT_EQ(app.m_pMainWnd, nullptr);
+    EXPECT_EQ(g_pMultiDisplay, nullptr);
+    const std::vector<std::string>& calls = platform.calls;
+    ASSERT_GE(calls.size(), 3u);
+    EXPECT_EQ(calls[0], "initCommonControls(255)");
+    EXPECT_EQ(calls[1], "registerApplicationRestart(-x /RestartByRestartManager:"
+                        "0123ABCD-4567-89ab-CDEF-0123456789AB,0)");
+    EXPECT_EQ(calls[2], "createDialog(102)");
+    EXPECT_EQ(calls.back(), "destroyWindow");
+}
+
+TEST_F(ApplicationTest, MissingTemplateEndsAtOnceWithoutAMessage) {
+    platform.dialogCreated = false;
+    EXPECT_EQ(Run(nullptr), 0);
+    EXPECT_TRUE(platform.messageBoxes.empty());
+    EXPECT_EQ(app.m_pMainWnd, nullptr);
+}
+
+TEST_F(ApplicationTest, HelpWithoutAHelpEngineShowsTheMessageAndStays) {
+    Run([&](DialogEvents& events) {
+        events.onHelp();
+        EXPECT_THAT(platform.calls, Contains("winHelp(/usr/local/bin/Kestrove.HLP,1,0x20066)"));
+        EXPECT_THAT(platform.messageBoxes, ElementsAre(u"ヘルプの起動に失敗しました。"));
+        EXPECT_THAT(platform.calls, Contains("messageBox(Kestrove,48)"));
+        EXPECT_THAT(platform.calls, ::testing::Not(Contains("endDialog")));
+        events.onCommand(win::IDCANCEL);
+    });
+}
+
+TEST(RestartTest, CommandLineKeepsArgumentsAndAddsTheRestartArgumentOnce) {
+    const Guid guid{0xDEADBEEF, 0x00AB, 0x0CDE, {1, 2, 3, 4, 5, 6, 7, 0xFF}};
+    const std::u16string id = FormatRestartIdentifier(guid);
+    EXPECT_EQ(id, u"DEADBEEF-00AB-0cde-0102-0304050607FF");
+    EXPECT_EQ(BuildRestartCommandLine(u"", id),
+              u" /RestartByRestartManager:DEADBEEF-00AB-0cde-0102-0304050607FF");
+    const std::u16string again = u"a b /RestartByRestartManager:" + id;
+    EXPECT_EQ(BuildRestartCommandLine(again, id), again);
+}
+
+// A dialog whose handlers fail, to show what the user is told.
+class FailingDialog : public Dialog {
+public:
+    FailingDialog() : Dialog(IDD_ABOUT) {}
+    std::function<void()> onTimer = [] {};
+    bool initFails = false;
+
+protected:
+    bool OnInitDialog() override {
+        if (initFails) {
+            throw std::runtime_error("no window for you");
+        }
+        return Dialog::OnInitDialog();
+    }
+    void OnTimer(TimerId) override { onTimer(); }
+    bool OnCommand(std::uint32_t id) override {
+        if (id == 4242) {
+            throw std::runtime_error("command failed");
+        }
+        return Dialog::OnCommand(id);
+    }
+};
+
+TEST_F(ApplicationTest, ExceptionsInHandlersAreReportedAndTheRunGoesOn) {
+    FailingDialog failing;
+    bool userException = false;
+    failing.onTimer = [&] {
+        if (userException) {
+            throw UserException();
+        }
+        throw std::bad_alloc();
+    };
+    platform.duringModal = [&](DialogEvents& events) {
+        events.onTimer(1);
+        events.onCommand(4242);
+        userException = true;
+        events.onTimer(1);
+        events.onCommand(win::IDCANCEL);
+    };
+    EXPECT_EQ(failing.DoModal(), win::IDCANCEL);
+    EXPECT_THAT(platform.messageBoxes,
+                ElementsAre(u"メモリが不足しています。", u"コマンドの実行に失敗しました。"));
+    EXPECT_THAT(platform.calls, Contains("messageBox(,4144)")); // exclamation, system modal
+    EXPECT_THAT(platform.calls, Contains("messageBox(,16)"));   // stop
+}
+
+TEST_F(ApplicationTest, ExceptionDuringCreationFailsTheDialogSilently) {
+    FailingDialog failing;
+    failing.initFails = true;
+    EXPECT_EQ(failing.DoModal(), -1);
+    EXPECT_TRUE(platform.messageBoxes.empty());
+    EXPECT_THAT(platform.calls, ::testing::Not(Contains("runModalLoop")));
+}
+
+} // namespace
+} // namespace kestrove::testing
