@@ -1,0 +1,75 @@
+#!/usr/bin/env bash
+# Demonstration without a real display: a virtual X server (Xvfb) with two
+# monitors of different content, Kestrove mirroring monitor 1, then Ctrl+2
+# typed to switch to monitor 2. Writes a PNG of the mirror window before and
+# after the switch and prints their paths.
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build=${BUILD_DIR:-$root/build}
+out=${KESTROVE_DEMO_DIR:-$build/demo}
+
+"$root/scripts/install-deps.sh"
+BUILD_DIR=$build "$root/scripts/build.sh" >/dev/null
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
+        kill "${pids[i]}" 2>/dev/null || true
+        wait "${pids[i]}" 2>/dev/null || true
+    done
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+    echo "demo: $*" >&2
+    exit 1
+}
+
+# Waits up to $1 seconds for the command after it to succeed.
+wait_for() {
+    local seconds=$1
+    shift
+    for ((tries = seconds * 10; tries > 0; tries--)); do
+        if "$@"; then
+            return 0
+        fi
+        sleep 0.1
+    done
+    return 1
+}
+
+Xvfb -displayfd 3 -screen 0 2560x1600x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+pids+=($!)
+wait_for 20 test -s "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
+export DISPLAY=":$(head -n1 "$work/display")"
+
+# Monitor 1: 1280x720 (primary); monitor 2: 600x800, portrait.
+"$build/tests/e2e/kestrove_monitor_fixture" 1280x720+1280+0* 600x800+1280+720 \
+    >"$work/fixture.out" 2>"$work/fixture.err" &
+pids+=($!)
+wait_for 10 grep -qx ready "$work/fixture.out" || fail "monitor fixture: $(cat "$work/fixture.err")"
+
+"$build/Kestrove" >"$work/kestrove.out" 2>"$work/kestrove.err" &
+pids+=($!)
+mirror_window() { xdotool search --all --onlyvisible --class '^Kestrove$' --name '^Kestrove - ' 2>/dev/null | head -n1; }
+title_is() { [[ "$(xdotool getwindowname "$window" 2>/dev/null)" == "$1" ]]; }
+wait_for 10 test -n "$(mirror_window)" || fail "no Kestrove window; it said: $(cat "$work/kestrove.err")"
+window=$(mirror_window)
+wait_for 10 title_is "Kestrove - [1:2] " || fail "unexpected title: $(xdotool getwindowname "$window")"
+
+mkdir -p "$out"
+shoot() {
+    sleep 0.5 # a few refreshes of the mirror
+    import -window "$window" "$1"
+}
+shoot "$out/before.png"
+xdotool windowfocus --sync "$window" key ctrl+2
+wait_for 10 title_is "Kestrove - [2:2] " || fail "Ctrl+2 did not switch: $(xdotool getwindowname "$window")"
+shoot "$out/after.png"
+
+echo "Kestrove printed:"
+sed 's/^/  /' "$work/kestrove.out"
+echo "Monitor 1 (title 'Kestrove - [1:2] '): $out/before.png"
+echo "Monitor 2 (title 'Kestrove - [2:2] '): $out/after.png"

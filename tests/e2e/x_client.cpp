@@ -1,0 +1,298 @@
+#include "tests/e2e/x_client.h"
+
+#include <X11/Xlib.h>
+
+#include <X11/Xatom.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <X11/extensions/Xrandr.h>
+
+#include <bit>
+#include <stdexcept>
+
+static_assert(sizeof(::Window) == sizeof(kestrove::e2e::Window));
+static_assert(sizeof(::KeySym) == sizeof(kestrove::e2e::KeySym));
+static_assert(Mod2Mask == kestrove::e2e::kNumLockMask);
+
+namespace kestrove::e2e {
+
+namespace {
+
+int g_errors = 0;
+
+// Windows of the program under test come and go; a request on one that has
+// gone is an expected outcome, counted instead of ending the test.
+int CountError(Display*, XErrorEvent*) {
+    ++g_errors;
+    return 0;
+}
+
+std::uint8_t Channel(unsigned long pixel, unsigned long mask) {
+    if (mask == 0) {
+        return 0;
+    }
+    const int shift = std::countr_zero(mask);
+    const unsigned long bits = mask >> shift;
+    return static_cast<std::uint8_t>(((pixel >> shift) & bits) * 255 / bits);
+}
+
+} // namespace
+
+XClient::XClient(const std::string& display) : m_display(XOpenDisplay(display.c_str())) {
+    if (m_display == nullptr) {
+        throw std::runtime_error("cannot open X display " + display);
+    }
+    XSetErrorHandler(CountError);
+}
+
+XClient::~XClient() {
+    XCloseDisplay(m_display);
+}
+
+bool XClient::call(const std::function<void()>& request) {
+    XSync(m_display, False);
+    const int before = g_errors;
+    request();
+    XSync(m_display, False);
+    return g_errors == before;
+}
+
+std::optional<Window> XClient::findWindow(const std::function<bool(Window)>& match) {
+    std::vector<Window> pending{DefaultRootWindow(m_display)};
+    while (!pending.empty()) {
+        const Window window = pending.back();
+        pending.pop_back();
+        if (match(window)) {
+            return window;
+        }
+        Window root = 0;
+        Window parent = 0;
+        Window* children = nullptr;
+        unsigned count = 0;
+        if (!call([&] { XQueryTree(m_display, window, &root, &parent, &children, &count); })) {
+            continue;
+        }
+        // Topmost first.
+        for (unsigned i = 0; i < count; ++i) {
+            pending.push_back(children[i]);
+        }
+        if (children != nullptr) {
+            XFree(children);
+        }
+    }
+    return std::nullopt;
+}
+
+std::string XClient::netWmName(Window window) {
+    const Atom property = XInternAtom(m_display, "_NET_WM_NAME", False);
+    const Atom utf8 = XInternAtom(m_display, "UTF8_STRING", False);
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long after = 0;
+    unsigned char* data = nullptr;
+    std::string text;
+    if (call([&] {
+            XGetWindowProperty(m_display, window, property, 0, 4096, False, utf8, &type, &format,
+                               &count, &after, &data);
+        }) &&
+        data != nullptr && type == utf8 && format == 8) {
+        text.assign(reinterpret_cast<const char*>(data), count);
+    }
+    if (data != nullptr) {
+        XFree(data);
+    }
+    return text;
+}
+
+std::string XClient::wmName(Window window) {
+    XTextProperty property{};
+    std::string text;
+    if (!call([&] { XGetWMName(m_display, window, &property); }) || property.value == nullptr) {
+        return text;
+    }
+    char** list = nullptr;
+    int count = 0;
+    if (Xutf8TextPropertyToTextList(m_display, &property, &list, &count) >= Success && count > 0) {
+        text = list[0];
+    }
+    if (list != nullptr) {
+        XFreeStringList(list);
+    }
+    XFree(property.value);
+    return text;
+}
+
+std::string XClient::name(Window window) {
+    std::string text = netWmName(window);
+    return text.empty() ? wmName(window) : text;
+}
+
+std::string XClient::wmClass(Window window) {
+    XClassHint hint{};
+    std::string text;
+    if (call([&] { XGetClassHint(m_display, window, &hint); })) {
+        if (hint.res_class != nullptr) {
+            text = hint.res_class;
+        }
+    }
+    if (hint.res_name != nullptr) {
+        XFree(hint.res_name);
+    }
+    if (hint.res_class != nullptr) {
+        XFree(hint.res_class);
+    }
+    return text;
+}
+
+bool XClient::viewable(Window window) {
+    XWindowAttributes attributes{};
+    return call([&] { XGetWindowAttributes(m_display, window, &attributes); }) &&
+           attributes.map_state == IsViewable;
+}
+
+std::optional<WindowGeometry> XClient::geometry(Window window) {
+    XWindowAttributes attributes{};
+    int x = 0;
+    int y = 0;
+    Window child = 0;
+    if (!call([&] {
+            XGetWindowAttributes(m_display, window, &attributes);
+            XTranslateCoordinates(m_display, window, DefaultRootWindow(m_display), 0, 0, &x, &y,
+                                  &child);
+        })) {
+        return std::nullopt;
+    }
+    return WindowGeometry{x, y, attributes.width, attributes.height};
+}
+
+Window XClient::topLevel(Window window) {
+    const Window root = DefaultRootWindow(m_display);
+    for (;;) {
+        Window rootReturn = 0;
+        Window parent = 0;
+        Window* children = nullptr;
+        unsigned count = 0;
+        if (!call(
+                [&] { XQueryTree(m_display, window, &rootReturn, &parent, &children, &count); })) {
+            return window;
+        }
+        if (children != nullptr) {
+            XFree(children);
+        }
+        if (parent == root || parent == 0) {
+            return window;
+        }
+        window = parent;
+    }
+}
+
+void XClient::pressKey(Window target, KeySym key, const std::vector<KeySym>& modifiers) {
+    // Focus as a window manager would give it; the pointer goes along for
+    // servers whose focus follows the pointer.
+    call([&] {
+        XWarpPointer(m_display, None, target, 0, 0, 0, 0, 2, 2);
+        XSetInputFocus(m_display, target, RevertToParent, CurrentTime);
+    });
+    const auto send = [&](KeySym symbol, bool down) {
+        XTestFakeKeyEvent(m_display, XKeysymToKeycode(m_display, symbol), down ? True : False,
+                          CurrentTime);
+    };
+    for (const KeySym modifier : modifiers) {
+        send(modifier, true);
+    }
+    send(key, true);
+    send(key, false);
+    for (auto modifier = modifiers.rbegin(); modifier != modifiers.rend(); ++modifier) {
+        send(*modifier, false);
+    }
+    XSync(m_display, False);
+}
+
+unsigned XClient::modifierState() {
+    Window root = 0;
+    Window child = 0;
+    int rootX = 0;
+    int rootY = 0;
+    int x = 0;
+    int y = 0;
+    unsigned mask = 0;
+    XQueryPointer(m_display, DefaultRootWindow(m_display), &root, &child, &rootX, &rootY, &x, &y,
+                  &mask);
+    return mask;
+}
+
+void XClient::click(Window target, int x, int y, unsigned button) {
+    call([&] { XWarpPointer(m_display, None, target, 0, 0, 0, 0, x, y); });
+    XTestFakeButtonEvent(m_display, button, True, CurrentTime);
+    XTestFakeButtonEvent(m_display, button, False, CurrentTime);
+    XSync(m_display, False);
+}
+
+void XClient::resize(Window window, int width, int height) {
+    call([&] {
+        XResizeWindow(m_display, window, static_cast<unsigned>(width),
+                      static_cast<unsigned>(height));
+    });
+}
+
+void XClient::sendDeleteWindow(Window window) {
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(m_display, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = static_cast<long>(XInternAtom(m_display, "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[1] = CurrentTime;
+    call([&] { XSendEvent(m_display, window, False, NoEventMask, &event); });
+}
+
+std::optional<Image> XClient::grab(Window window) {
+    const auto area = geometry(window);
+    if (!area || area->width <= 0 || area->height <= 0) {
+        return std::nullopt;
+    }
+    XImage* image = nullptr;
+    // The root's pixels under the window: what the screen shows there,
+    // children included.
+    if (!call([&] {
+            image = XGetImage(m_display, DefaultRootWindow(m_display), area->x, area->y,
+                              static_cast<unsigned>(area->width),
+                              static_cast<unsigned>(area->height), AllPlanes, ZPixmap);
+        }) ||
+        image == nullptr) {
+        return std::nullopt;
+    }
+    Image result{area->width, area->height, {}};
+    result.pixels.reserve(static_cast<std::size_t>(area->width * area->height));
+    for (int y = 0; y < area->height; ++y) {
+        for (int x = 0; x < area->width; ++x) {
+            const unsigned long pixel = XGetPixel(image, x, y);
+            result.pixels.push_back(Rgb{Channel(pixel, image->red_mask),
+                                        Channel(pixel, image->green_mask),
+                                        Channel(pixel, image->blue_mask)});
+        }
+    }
+    XDestroyImage(image);
+    return result;
+}
+
+std::vector<ServerMonitor> XClient::monitors() {
+    int count = 0;
+    XRRMonitorInfo* list = XRRGetMonitors(m_display, DefaultRootWindow(m_display), True, &count);
+    std::vector<ServerMonitor> result;
+    for (int i = 0; i < count; ++i) {
+        char* name = XGetAtomName(m_display, list[i].name);
+        result.push_back({name != nullptr ? name : "", list[i].x, list[i].y, list[i].width,
+                          list[i].height, list[i].primary != 0});
+        if (name != nullptr) {
+            XFree(name);
+        }
+    }
+    if (list != nullptr) {
+        XRRFreeMonitors(list);
+    }
+    return result;
+}
+
+} // namespace kestrove::e2e
