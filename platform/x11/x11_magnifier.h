@@ -5,8 +5,15 @@
 #include "platform/types.h"
 
 #include <X11/Xlib.h>
+#include <X11/extensions/Xrender.h>
+
+#include <memory>
 
 namespace kestrove::x11 {
+
+class MirrorCursor;
+class MirrorRootChanges;
+class MirrorScaler;
 
 class X11Magnifier {
 public:
@@ -30,10 +37,28 @@ public:
     bool handleEvent(const XEvent& event);
 
 private:
+    void resizeBackBuffer();
+    void paint();
+    Rect windowOnRoot();
+
     Display* m_display;
     Window m_window;
     Rect m_source{};
     MagTransform m_transform{};
+    int m_width = 1;
+    int m_height = 1;
+    bool m_windowGone = false;
+    // Without the extensions the picture stays blank (the window's black background).
+    bool m_supported = false;
+    int m_fixesEventBase = 0;
+    bool m_repaintAll = true; // size, source or transform changed, or exposed
+    Pixmap m_back = None;     // the picture is composed here, then shown in one copy
+    Picture m_backPicture = None;
+    Picture m_rootPicture = None;
+    GC m_gc = None;
+    std::unique_ptr<MirrorScaler> m_scaler;
+    std::unique_ptr<MirrorRootChanges> m_changes;
+    std::unique_ptr<MirrorCursor> m_cursor;
 };
 
 } // namespace kestrove::x11

@@ -25,7 +25,22 @@ public:
     bool device(std::uint32_t index, DisplayDevice& device);
 
 private:
+    struct Monitor {
+        Atom name; // None for the whole screen without RandR monitors
+        std::string nameText;
+        Rect rect;
+        bool primary;
+        XID firstOutput; // RandR output, None when unknown
+    };
+    // The server's monitors now, in its order.
+    std::vector<Monitor> query() const;
+    // The RandR provider that drives `output`; empty when there is none.
+    std::string providerName(XID output) const;
+
     Display* m_display;
+    bool m_hasMonitors; // RandR 1.5 is there
+    // Handle h names the monitor m_handles[h - 1] of the last enumeration.
+    std::vector<Atom> m_handles;
 };
 
 } // namespace kestrove::x11

@@ -1,0 +1,56 @@
+// The mouse cursor as the mirror shows it: the server's current cursor image
+// (XFixes), drawn scaled over the picture where it lies in the source.
+#pragma once
+
+#include "platform/types.h"
+
+#include <X11/Xlib.h>
+#include <X11/extensions/Xrender.h>
+
+namespace kestrove::x11 {
+
+class MirrorCursor {
+public:
+    MirrorCursor(Display* display, int fixesEventBase);
+    ~MirrorCursor();
+    MirrorCursor(const MirrorCursor&) = delete;
+    MirrorCursor& operator=(const MirrorCursor&) = delete;
+
+    // Notes a change of the cursor image. Every mirror wants that event, so
+    // no mirror claims it.
+    void handleEvent(const XEvent& event);
+    // Reads where the pointer is now.
+    void locate();
+    // True when what shows of the cursor in `source`, as of the latest
+    // locate(), differs from what the last draw() put there.
+    bool changedIn(const Rect& source) const;
+    // Draws the cursor over `target`, which shows `source` at `zoom`.
+    void draw(Picture target, const Rect& source, double zoom);
+
+private:
+    struct Shown {
+        int x = 0;
+        int y = 0;
+        unsigned long serial = 0;
+        bool visible = false;
+    };
+    bool loadImage();
+    bool visibleIn(const Shown& state, const Rect& source) const;
+    void releaseImage();
+
+    Display* m_display;
+    int m_fixesEventBase;
+    unsigned long m_serial = 0; // of the latest image the server announced
+    bool m_imageStale = true;
+    Pixmap m_pixmap = None;
+    Picture m_picture = None;
+    int m_width = 0;
+    int m_height = 0;
+    int m_hotX = 0;
+    int m_hotY = 0;
+    unsigned long m_imageSerial = 0;
+    Shown m_now;   // from the latest locate()
+    Shown m_drawn; // what the picture shows
+};
+
+} // namespace kestrove::x11

@@ -1,0 +1,256 @@
+#include "platform/x11/x11_magnifier.h"
+
+#include "platform/x11/mirror_cursor.h"
+#include "platform/x11/mirror_root_changes.h"
+#include "platform/x11/mirror_scale_plan.h"
+#include "platform/x11/mirror_scaler.h"
+
+#include <X11/extensions/Xdamage.h>
+#include <X11/extensions/Xfixes.h>
+
+#include <algorithm>
+#include <climits>
+
+namespace kestrove::x11 {
+
+namespace {
+
+struct Extensions {
+    bool present = false;
+    int fixesEventBase = 0;
+    int damageEventBase = 0;
+};
+
+// Render 0.6 brought transforms and filters; XFixes 2 regions; Damage 1 the
+// reports the refresh relies on to skip unchanged frames.
+Extensions QueryExtensions(Display* display) {
+    Extensions found;
+    int eventBase = 0;
+    int errorBase = 0;
+    int major = 0;
+    int minor = 0;
+    if (!XRenderQueryExtension(display, &eventBase, &errorBase) ||
+        !XRenderQueryVersion(display, &major, &minor) || (major == 0 && minor < 6)) {
+        return found;
+    }
+    if (!XFixesQueryExtension(display, &found.fixesEventBase, &errorBase) ||
+        !XFixesQueryVersion(display, &major, &minor) || major < 2) {
+        return found;
+    }
+    if (!XDamageQueryExtension(display, &found.damageEventBase, &errorBase) ||
+        !XDamageQueryVersion(display, &major, &minor) || major < 1) {
+        return found;
+    }
+    found.present = true;
+    return found;
+}
+
+// Sizes and positions the server can take (16-bit coordinates).
+bool Showable(const Rect& source) {
+    const long long width = static_cast<long long>(source.right) - source.left;
+    const long long height = static_cast<long long>(source.bottom) - source.top;
+    return width > 0 && height > 0 && width <= SHRT_MAX && height <= SHRT_MAX &&
+           source.left >= SHRT_MIN && source.left <= SHRT_MAX && source.top >= SHRT_MIN &&
+           source.top <= SHRT_MAX;
+}
+
+int Extent(int size) {
+    return std::clamp(size, 1, static_cast<int>(SHRT_MAX));
+}
+
+bool SameTransform(const MagTransform& a, const MagTransform& b) {
+    return std::equal(&a.v[0][0], &a.v[0][0] + 9, &b.v[0][0]);
+}
+
+} // namespace
+
+bool X11Magnifier::Initialize(Display* display) {
+    return QueryExtensions(display).present;
+}
+
+X11Magnifier::X11Magnifier(Display* display, Window parent, const Rect& area)
+    : m_display(display), m_width(Extent(area.right - area.left)),
+      m_height(Extent(area.bottom - area.top)) {
+    const Extensions extensions = QueryExtensions(display);
+    m_supported = extensions.present;
+
+    XWindowAttributes parentAttributes{};
+    XGetWindowAttributes(display, parent, &parentAttributes);
+    XSetWindowAttributes attributes{};
+    unsigned long mask = CWBorderPixel | CWBitGravity | CWEventMask;
+    if (m_supported) {
+        // No background: the server must not clear what the next copy covers anyway.
+        attributes.background_pixmap = None;
+        mask |= CWBackPixmap;
+    } else {
+        attributes.background_pixel = BlackPixel(display, DefaultScreen(display));
+        mask |= CWBackPixel;
+    }
+    attributes.border_pixel = 0;
+    attributes.bit_gravity = NorthWestGravity; // keep the picture while a resize is pending
+    attributes.event_mask = ExposureMask | StructureNotifyMask;
+    m_window = XCreateWindow(display, parent, area.left, area.top, static_cast<unsigned>(m_width),
+                             static_cast<unsigned>(m_height), 0, parentAttributes.depth,
+                             InputOutput, parentAttributes.visual, mask, &attributes);
+
+    if (m_supported) {
+        Window root = DefaultRootWindow(display);
+        XWindowAttributes rootAttributes{};
+        XGetWindowAttributes(display, root, &rootAttributes);
+        XRenderPictFormat* rootFormat = XRenderFindVisualFormat(display, rootAttributes.visual);
+        XRenderPictureAttributes pictureAttributes{};
+        pictureAttributes.subwindow_mode = IncludeInferiors; // the screen as shown
+        m_rootPicture =
+            XRenderCreatePicture(display, root, rootFormat, CPSubwindowMode, &pictureAttributes);
+        m_scaler = std::make_unique<MirrorScaler>(display, root, rootAttributes.depth, rootFormat);
+        m_changes = std::make_unique<MirrorRootChanges>(display, extensions.damageEventBase);
+        m_cursor = std::make_unique<MirrorCursor>(display, extensions.fixesEventBase);
+        XGCValues values{};
+        values.graphics_exposures = False;
+        m_gc = XCreateGC(display, m_window, GCGraphicsExposures, &values);
+        resizeBackBuffer();
+    }
+    XMapWindow(display, m_window);
+}
+
+X11Magnifier::~X11Magnifier() {
+    if (m_supported) {
+        m_cursor.reset();
+        m_changes.reset();
+        m_scaler.reset();
+        XRenderFreePicture(m_display, m_backPicture);
+        XFreePixmap(m_display, m_back);
+        XRenderFreePicture(m_display, m_rootPicture);
+        XFreeGC(m_display, m_gc);
+    }
+    if (!m_windowGone) {
+        XDestroyWindow(m_display, m_window);
+    }
+}
+
+void X11Magnifier::resizeBackBuffer() {
+    if (m_back != None) {
+        XRenderFreePicture(m_display, m_backPicture);
+        XFreePixmap(m_display, m_back);
+    }
+    XWindowAttributes attributes{};
+    XGetWindowAttributes(m_display, m_window, &attributes);
+    m_back =
+        XCreatePixmap(m_display, m_window, static_cast<unsigned>(m_width),
+                      static_cast<unsigned>(m_height), static_cast<unsigned>(attributes.depth));
+    m_backPicture = XRenderCreatePicture(
+        m_display, m_back, XRenderFindVisualFormat(m_display, attributes.visual), 0, nullptr);
+}
+
+void X11Magnifier::setSource(const Rect& source) {
+    if (!(source == m_source)) {
+        m_source = source;
+        m_repaintAll = true;
+    }
+}
+
+void X11Magnifier::setTransform(const MagTransform& transform) {
+    if (!SameTransform(transform, m_transform)) {
+        m_transform = transform;
+        m_repaintAll = true;
+    }
+}
+
+void X11Magnifier::move(int x, int y, int width, int height) {
+    if (m_windowGone) {
+        return;
+    }
+    const int newWidth = Extent(width);
+    const int newHeight = Extent(height);
+    XMoveResizeWindow(m_display, m_window, x, y, static_cast<unsigned>(newWidth),
+                      static_cast<unsigned>(newHeight));
+    if (newWidth != m_width || newHeight != m_height) {
+        m_width = newWidth;
+        m_height = newHeight;
+        if (m_supported) {
+            resizeBackBuffer();
+        }
+        m_repaintAll = true;
+    }
+}
+
+void X11Magnifier::invalidate() {
+    if (!m_supported || m_windowGone) {
+        return;
+    }
+    m_cursor->locate();
+    bool repaint = m_repaintAll || m_cursor->changedIn(m_source);
+    // Our own picture is part of the screen when the mirror shows the monitor
+    // it is on; counting it as a change would repaint forever.
+    if (!repaint && m_changes->pending()) {
+        repaint = m_changes->takeChanges(m_source, windowOnRoot());
+    }
+    if (repaint) {
+        paint();
+    }
+}
+
+Rect X11Magnifier::windowOnRoot() {
+    int x = 0;
+    int y = 0;
+    Window child = None;
+    XTranslateCoordinates(m_display, m_window, DefaultRootWindow(m_display), 0, 0, &x, &y, &child);
+    return Rect{x, y, x + m_width, y + m_height};
+}
+
+void X11Magnifier::paint() {
+    // Changes made while this frame is drawn show in the next one.
+    m_changes->discard();
+    const double zoom = m_transform.v[0][0];
+    if (m_repaintAll) {
+        m_scaler->setPlan(Showable(m_source)
+                              ? PlanScaling(m_source.right - m_source.left,
+                                            m_source.bottom - m_source.top, zoom, m_width, m_height)
+                              : std::vector<ScaleStep>{});
+        m_repaintAll = false;
+    }
+    if (m_scaler->empty()) {
+        const XRenderColor black{0, 0, 0, 0xFFFF};
+        XRenderFillRectangle(m_display, PictOpSrc, m_backPicture, &black, 0, 0,
+                             static_cast<unsigned>(m_width), static_cast<unsigned>(m_height));
+    } else {
+        m_scaler->render(m_rootPicture, m_source.left, m_source.top, m_backPicture);
+    }
+    m_cursor->draw(m_backPicture, m_source, zoom);
+    XCopyArea(m_display, m_back, m_window, m_gc, 0, 0, static_cast<unsigned>(m_width),
+              static_cast<unsigned>(m_height), 0, 0);
+    XFlush(m_display);
+}
+
+bool X11Magnifier::handleEvent(const XEvent& event) {
+    if (!m_supported) {
+        if (event.xany.window == m_window && event.type == DestroyNotify) {
+            m_windowGone = true;
+        }
+        return event.xany.window == m_window;
+    }
+    m_cursor->handleEvent(event);
+    if (m_changes->handleEvent(event)) {
+        return true;
+    }
+    if (event.xany.window != m_window) {
+        return false;
+    }
+    switch (event.type) {
+    case Expose:
+        m_repaintAll = true;
+        if (event.xexpose.count == 0 && !m_windowGone) {
+            m_cursor->locate();
+            paint();
+        }
+        break;
+    case DestroyNotify:
+        m_windowGone = true;
+        break;
+    default:
+        break;
+    }
+    return true;
+}
+
+} // namespace kestrove::x11

@@ -1,0 +1,221 @@
+#include "platform/x11/x11_monitors.h"
+
+#include "common/utf.h"
+
+#include <X11/Xatom.h>
+#include <X11/extensions/Xrandr.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+namespace kestrove::x11 {
+
+namespace {
+
+constexpr std::size_t kDeviceNameUnits = 31; // szDevice / DeviceName hold 32 with the terminator
+constexpr std::uint32_t kAttachedToDesktop = 0x1;
+constexpr std::uint32_t kPrimaryDevice = 0x4;
+
+template <typename T> struct XFreeDeleter {
+    void operator()(T* p) const { XFree(p); }
+};
+template <typename T> using XPtr = std::unique_ptr<T, XFreeDeleter<T>>;
+
+bool HasMonitorsRequest(Display* display) {
+    int eventBase = 0;
+    int errorBase = 0;
+    int major = 0;
+    int minor = 0;
+    return XRRQueryExtension(display, &eventBase, &errorBase) &&
+           XRRQueryVersion(display, &major, &minor) && (major > 1 || (major == 1 && minor >= 5));
+}
+
+std::string AtomText(Display* display, Atom atom) {
+    if (atom == None) {
+        return {};
+    }
+    XPtr<char> name(XGetAtomName(display, atom));
+    return name ? std::string(name.get()) : std::string();
+}
+
+// Copies text into a fixed UTF-16 field, cut to `limit` units without
+// splitting a surrogate pair, always terminated.
+template <std::size_t N>
+void CopyText(char16_t (&field)[N], const std::u16string& text, std::size_t limit) {
+    std::size_t length = std::min({text.size(), limit, N - 1});
+    if (length > 0 && length < text.size() && text[length - 1] >= 0xD800 &&
+        text[length - 1] <= 0xDBFF) {
+        --length;
+    }
+    std::fill(std::begin(field), std::end(field), u'\0');
+    std::copy_n(text.begin(), length, field);
+}
+
+Rect Intersect(const Rect& a, const Rect& b) {
+    return Rect{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+                std::min(a.bottom, b.bottom)};
+}
+
+bool IsEmpty(const Rect& r) {
+    return r.right <= r.left || r.bottom <= r.top;
+}
+
+// The window manager's work area for the current desktop, if it publishes one.
+bool ReadWorkArea(Display* display, Window root, Rect& area) {
+    auto readCardinals = [&](const char* name, long count, std::vector<long>& values) {
+        Atom type = None;
+        int format = 0;
+        unsigned long items = 0;
+        unsigned long after = 0;
+        unsigned char* data = nullptr;
+        const Atom property = XInternAtom(display, name, True);
+        if (property == None ||
+            XGetWindowProperty(display, root, property, 0, count, False, XA_CARDINAL, &type,
+                               &format, &items, &after, &data) != Success) {
+            return false;
+        }
+        XPtr<unsigned char> owned(data);
+        if (type != XA_CARDINAL || format != 32 || data == nullptr) {
+            return false;
+        }
+        const auto* longs = reinterpret_cast<const long*>(data);
+        values.assign(longs, longs + items);
+        return true;
+    };
+
+    std::vector<long> desktop;
+    long current = 0;
+    if (readCardinals("_NET_CURRENT_DESKTOP", 1, desktop) && !desktop.empty()) {
+        current = desktop[0];
+    }
+    std::vector<long> areas;
+    if (!readCardinals("_NET_WORKAREA", 4 * (current + 1), areas) ||
+        areas.size() < static_cast<std::size_t>(4 * (current + 1))) {
+        return false;
+    }
+    const long* a = &areas[static_cast<std::size_t>(4 * current)];
+    area = Rect{static_cast<std::int32_t>(a[0]), static_cast<std::int32_t>(a[1]),
+                static_cast<std::int32_t>(a[0] + a[2]), static_cast<std::int32_t>(a[1] + a[3])};
+    return true;
+}
+
+} // namespace
+
+X11Monitors::X11Monitors(Display* display)
+    : m_display(display), m_hasMonitors(HasMonitorsRequest(display)) {}
+
+std::vector<X11Monitors::Monitor> X11Monitors::query() const {
+    Window root = DefaultRootWindow(m_display);
+    std::vector<Monitor> monitors;
+    if (m_hasMonitors) {
+        int count = 0;
+        XRRMonitorInfo* raw = XRRGetMonitors(m_display, root, True, &count);
+        for (int i = 0; i < count; ++i) {
+            const XRRMonitorInfo& m = raw[i];
+            monitors.push_back(Monitor{m.name, AtomText(m_display, m.name),
+                                       Rect{m.x, m.y, m.x + m.width, m.y + m.height},
+                                       m.primary != 0, m.noutput > 0 ? m.outputs[0] : XID{None}});
+        }
+        if (raw != nullptr) {
+            XRRFreeMonitors(raw);
+        }
+        if (!monitors.empty()) {
+            return monitors;
+        }
+    }
+    // Without monitors from RandR the whole screen is the one monitor.
+    Screen* screen = DefaultScreenOfDisplay(m_display);
+    monitors.push_back(Monitor{
+        None, "screen", Rect{0, 0, WidthOfScreen(screen), HeightOfScreen(screen)}, true, None});
+    return monitors;
+}
+
+void X11Monitors::enumerate(MonitorEnumProcType proc, std::intptr_t data) {
+    const std::vector<Monitor> monitors = query();
+    m_handles.clear();
+    for (const Monitor& m : monitors) {
+        m_handles.push_back(m.name);
+    }
+    for (std::size_t i = 0; i < monitors.size(); ++i) {
+        Rect rect = monitors[i].rect;
+        if (proc(static_cast<MonitorHandle>(i + 1), 0, &rect, data) == 0) {
+            break;
+        }
+    }
+}
+
+bool X11Monitors::info(MonitorHandle monitor, MonitorInfoEx& info) {
+    if (monitor == 0 || monitor > m_handles.size()) {
+        return false;
+    }
+    const Atom name = m_handles[monitor - 1];
+    const std::vector<Monitor> monitors = query();
+    const auto found = std::find_if(monitors.begin(), monitors.end(),
+                                    [&](const Monitor& m) { return m.name == name; });
+    if (found == monitors.end()) {
+        return false; // the monitor is gone since the enumeration
+    }
+    info.rcMonitor = found->rect;
+    Rect work{};
+    info.rcWork = found->rect;
+    if (ReadWorkArea(m_display, DefaultRootWindow(m_display), work)) {
+        const Rect inside = Intersect(found->rect, work);
+        if (!IsEmpty(inside)) {
+            info.rcWork = inside;
+        }
+    }
+    info.dwFlags = found->primary ? kMonitorInfoPrimary : 0;
+    CopyText(info.szDevice, FromUtf8(found->nameText), kDeviceNameUnits);
+    return true;
+}
+
+std::string X11Monitors::providerName(XID output) const {
+    if (output == None) {
+        return {};
+    }
+    Window root = DefaultRootWindow(m_display);
+    std::unique_ptr<XRRProviderResources, decltype(&XRRFreeProviderResources)> providers(
+        XRRGetProviderResources(m_display, root), &XRRFreeProviderResources);
+    if (!providers) {
+        return {};
+    }
+    std::unique_ptr<XRRScreenResources, decltype(&XRRFreeScreenResources)> resources(
+        XRRGetScreenResourcesCurrent(m_display, root), &XRRFreeScreenResources);
+    if (!resources) {
+        return {};
+    }
+    for (int p = 0; p < providers->nproviders; ++p) {
+        std::unique_ptr<XRRProviderInfo, decltype(&XRRFreeProviderInfo)> provider(
+            XRRGetProviderInfo(m_display, resources.get(), providers->providers[p]),
+            &XRRFreeProviderInfo);
+        if (!provider) {
+            continue;
+        }
+        for (int o = 0; o < provider->noutputs; ++o) {
+            if (provider->outputs[o] == output) {
+                return std::string(provider->name, static_cast<std::size_t>(provider->nameLen));
+            }
+        }
+    }
+    return {};
+}
+
+bool X11Monitors::device(std::uint32_t index, DisplayDevice& device) {
+    const std::vector<Monitor> monitors = query();
+    if (index >= monitors.size()) {
+        return false;
+    }
+    const Monitor& m = monitors[index];
+    // The caller reuses one record for every index: nothing of an earlier
+    // device may remain in it.
+    CopyText(device.DeviceName, FromUtf8(m.nameText), kDeviceNameUnits);
+    CopyText(device.DeviceString, FromUtf8(m_hasMonitors ? providerName(m.firstOutput) : ""),
+             std::size(device.DeviceString) - 1);
+    device.StateFlags = kAttachedToDesktop | (m.primary ? kPrimaryDevice : 0);
+    CopyText(device.DeviceID, u"", 0);
+    CopyText(device.DeviceKey, u"", 0);
+    return true;
+}
+
+} // namespace kestrove::x11
