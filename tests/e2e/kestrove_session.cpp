@@ -91,6 +91,9 @@ KestroveSession::KestroveSession(std::vector<MonitorSpec> monitors, int screenWi
     : m_monitors(std::move(monitors)) {
     m_server = std::make_unique<XvfbServer>(screenWidth, screenHeight);
     m_client = std::make_unique<XClient>(m_server->display());
+    // The mirror draws the pointer where it lies in the source: park it in
+    // the bottom-left corner, away from the monitors and the mirror window.
+    m_client->movePointer(1, screenHeight - 2);
 
     std::vector<std::string> fixtureArgs{MonitorFixturePath(), "--display", m_server->display()};
     for (const MonitorSpec& monitor : m_monitors) {

@@ -17,7 +17,8 @@ namespace kestrove::e2e {
 
 // Two monitors of different sizes and aspect ratios, well clear of the
 // screen's top-left corner where the mirror window opens (a mirror that
-// overlapped its source would show itself): a 16:9 primary and a 3:4 portrait.
+// overlapped its source would show itself) and of its bottom-left corner
+// where the pointer waits: a 16:9 primary and a 3:4 portrait.
 std::vector<MonitorSpec> TwoMonitors();
 
 class KestroveSession {

@@ -229,6 +229,10 @@ void XClient::click(Window target, int x, int y, unsigned button) {
     XSync(m_display, False);
 }
 
+void XClient::movePointer(int x, int y) {
+    call([&] { XWarpPointer(m_display, None, DefaultRootWindow(m_display), 0, 0, 0, 0, x, y); });
+}
+
 void XClient::resize(Window window, int width, int height) {
     call([&] {
         XResizeWindow(m_display, window, static_cast<unsigned>(width),
@@ -245,6 +249,30 @@ void XClient::sendDeleteWindow(Window window) {
     event.xclient.data.l[0] = static_cast<long>(XInternAtom(m_display, "WM_DELETE_WINDOW", False));
     event.xclient.data.l[1] = CurrentTime;
     call([&] { XSendEvent(m_display, window, False, NoEventMask, &event); });
+}
+
+Window XClient::showColour(const WindowGeometry& area, Rgb colour) {
+    const int screen = DefaultScreen(m_display);
+    XColor pixel{};
+    pixel.red = static_cast<unsigned short>(colour.r * 257);
+    pixel.green = static_cast<unsigned short>(colour.g * 257);
+    pixel.blue = static_cast<unsigned short>(colour.b * 257);
+    pixel.flags = DoRed | DoGreen | DoBlue;
+    XAllocColor(m_display, DefaultColormap(m_display, screen), &pixel);
+    XSetWindowAttributes attributes{};
+    attributes.override_redirect = True;
+    attributes.background_pixel = pixel.pixel;
+    const Window window = XCreateWindow(
+        m_display, RootWindow(m_display, screen), area.x, area.y, static_cast<unsigned>(area.width),
+        static_cast<unsigned>(area.height), 0, CopyFromParent, InputOutput, CopyFromParent,
+        CWOverrideRedirect | CWBackPixel, &attributes);
+    XMapWindow(m_display, window);
+    XSync(m_display, False);
+    return window;
+}
+
+void XClient::destroyWindow(Window window) {
+    call([&] { XDestroyWindow(m_display, window); });
 }
 
 std::optional<Image> XClient::grab(Window window) {

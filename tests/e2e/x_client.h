@@ -73,10 +73,15 @@ public:
     // The modifier and lock state the server keeps (kNumLockMask...).
     unsigned modifierState();
     void click(Window target, int x, int y, unsigned button);
+    void movePointer(int x, int y); // in root coordinates
     // A resize as a user or window manager makes it.
     void resize(Window window, int width, int height);
     // WM_PROTOCOLS / WM_DELETE_WINDOW, as a window manager's close button sends it.
     void sendDeleteWindow(Window window);
+    // An override-redirect window of one colour over an area of the screen,
+    // as another program would show; destroyWindow() takes it away.
+    Window showColour(const WindowGeometry& area, Rgb colour);
+    void destroyWindow(Window window);
     // The window's pixels as the screen shows them.
     std::optional<Image> grab(Window window);
 
