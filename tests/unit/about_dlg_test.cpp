@@ -1,0 +1,96 @@
+#include "app/about_dlg.h"
+
+#include "app/version_cache.h"
+#include "common/utf.h"
+#include "mirror/kestrove_dlg.h"
+#include "res/resource_ids.h"
+#include "tests/fake/recording_platform.h"
+#include "tools/version_info/version_block_writer.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <numeric>
+
+namespace kestrove::testing {
+namespace {
+
+using ::testing::ElementsAre;
+
+class AboutBoxTest : public ::testing::Test {
+protected:
+    AboutBoxTest() {
+        s_bVersionRead = 0;
+        platform.versionFile = versioninfo::LayOut(versioninfo::VersionInfoTree(res::kVersion));
+    }
+    RecordingPlatform platform;
+};
+
+TEST_F(AboutBoxTest, ShowsTheLabelBeforeTheModalRunAndEndsWithOk) {
+    platform.dialogItems[IDC_VERSION_LABEL] = u"Kestrove、バージョン 1.0";
+    CAboutDlg about;
+    std::string shownDuringRun;
+    platform.duringModal = [&](DialogEvents& events) {
+        shownDuringRun = ToUtf8(platform.dialogItems[IDC_VERSION_LABEL]);
+        events.onCommand(win::IDOK);
+    };
+    EXPECT_EQ(about.DoModal(), win::IDOK);
+    EXPECT_EQ(shownDuringRun, "Kestrove Ver.:2-0-0-100");
+    EXPECT_EQ(ToUtf8(about.m_strVersion), "Kestrove Ver.:2-0-0-100");
+    const std::vector<std::string> calls = platform.takeCalls();
+    EXPECT_EQ(calls.front(), "createDialog(100)");
+    EXPECT_THAT(calls, ::testing::Contains("endDialog"));
+}
+
+TEST_F(AboutBoxTest, MenuEntryNeedsASystemMenuAndAText) {
+    const struct {
+        bool systemMenu;
+        std::map<int, std::u16string> strings;
+        std::vector<std::string> calls;
+    } cases[] = {
+        {true,
+         {{IDS_ABOUT_MENU, u"Kestroveについて(&A)..."}},
+         {"appendMenu(2048,0)", "appendMenu(0,16)"}},
+        {false, {{IDS_ABOUT_MENU, u"Kestroveについて(&A)..."}}, {}},
+        {true, {}, {}},
+    };
+    for (const auto& c : cases) {
+        platform.systemMenu = c.systemMenu;
+        platform.useResourceStrings = false;
+        platform.strings = c.strings;
+        platform.menuEntries.clear();
+        AppendAboutEntry(RecordingPlatform::kDialog);
+        EXPECT_EQ(platform.takeCalls(), c.calls);
+        if (!c.calls.empty()) {
+            EXPECT_THAT(platform.menuEntries, ElementsAre(u"", u"Kestroveについて(&A)..."));
+        }
+    }
+}
+
+// The mirror window opens the box for every system command whose value,
+// low four bits cleared, is the About command.
+TEST_F(AboutBoxTest, EveryCommandOfTheAboutRangeOpensTheBox) {
+    platform.monitors = {{{0, 0, 800, 600}, {0, 0, 800, 600}, 1, u"DP-1"}};
+    std::vector<std::uint32_t> opened;
+    platform.duringModal = [&](DialogEvents& events) {
+        for (std::uint32_t command = 0x0000; command < 0x0030; ++command) {
+            platform.takeCalls();
+            events.onSysCommand(command, 0);
+            const std::vector<std::string> calls = platform.takeCalls();
+            if (std::find(calls.begin(), calls.end(), "createDialog(100)") != calls.end()) {
+                opened.push_back(command);
+            }
+        }
+    };
+    ::testing::internal::CaptureStdout();
+    CKestroveDlg dlg;
+    dlg.DoModal();
+    ::testing::internal::GetCapturedStdout();
+    std::vector<std::uint32_t> expected(16);
+    std::iota(expected.begin(), expected.end(), IDM_ABOUT);
+    EXPECT_EQ(opened, expected);
+}
+
+} // namespace
+} // namespace kestrove::testing

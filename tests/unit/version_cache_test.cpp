@@ -1,0 +1,148 @@
+#include "app/version_cache.h"
+
+#include "common/fixed_text.h"
+#include "common/utf.h"
+#include "tests/fake/recording_platform.h"
+#include "tools/version_info/version_block_writer.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+namespace kestrove::testing {
+namespace {
+
+using ::testing::ElementsAre;
+using namespace versioninfo;
+
+// The fake, with a version file whose read can fail after its size was given.
+class VersionPlatform : public RecordingPlatform {
+public:
+    bool readFails = false;
+    bool getFileVersionInfo(const char16_t* path, std::uint32_t size, void* block) override {
+        return !readFails && RecordingPlatform::getFileVersionInfo(path, size, block);
+    }
+};
+
+using Translations = std::vector<std::pair<std::uint16_t, std::uint16_t>>;
+
+Node Table(std::uint16_t language, std::uint16_t codePage, std::vector<Node> strings) {
+    return Group(StringTableName(language, codePage), std::move(strings));
+}
+
+std::vector<std::uint8_t> Block(const Translations& translations, std::vector<Node> tables) {
+    return LayOut(VersionInfoRoot(FixedFileInfo(res::kVersion),
+                                  {Group(u"StringFileInfo", std::move(tables)),
+                                   Group(u"VarFileInfo", {TranslationNode(translations)})}));
+}
+
+std::vector<std::uint8_t> ProductVersionBlock(std::u16string_view value) {
+    return Block({{0x0411, 0x04B0}}, {Table(0x0411, 0x04B0, {TextNode(u"ProductVersion", value)})});
+}
+
+class VersionCacheTest : public ::testing::Test {
+protected:
+    // The cache is process-wide; each test starts as a fresh process would.
+    VersionCacheTest() {
+        s_bVersionRead = 0;
+        std::fill(std::begin(s_szVersion), std::end(s_szVersion), u'\0');
+    }
+
+    std::string Label() { return ToUtf8(BuildVersionLabel()); }
+
+    VersionPlatform platform;
+};
+
+TEST_F(VersionCacheTest, ReadsTheReleaseResourceOnceThenKeepsIt) {
+    platform.versionFile = LayOut(VersionInfoTree(res::kVersion));
+    EXPECT_EQ(Label(), "Kestrove Ver.:2-0-0-100");
+    EXPECT_EQ(FixedText(s_szVersion), u"Ver.:2.0.0.100");
+    EXPECT_EQ(s_bVersionRead, 1);
+    EXPECT_THAT(platform.takeCalls(),
+                ElementsAre("getFileVersionInfoSize(/opt/kestrove/Kestrove)", "getFileVersionInfo",
+                            "verQueryValue(\\VarFileInfo\\Translation)",
+                            "verQueryValue(\\StringFileInfo\\041104b0\\ProductVersion)"));
+
+    // A changed file shows only after a restart.
+    platform.versionFile = ProductVersionBlock(u"9.9");
+    EXPECT_EQ(Label(), "Kestrove Ver.:2-0-0-100");
+    EXPECT_TRUE(platform.takeCalls().empty());
+}
+
+TEST_F(VersionCacheTest, OnlyTheFirstTranslationNamesTheStringTable) {
+    platform.versionFile = Block({{0x0409, 0x04E4}, {0x0411, 0x04B0}},
+                                 {Table(0x0411, 0x04B0, {TextNode(u"ProductVersion", u"2.0")}),
+                                  Table(0x0409, 0x04E4, {TextNode(u"ProductVersion", u"1.5")})});
+    EXPECT_EQ(Label(), "Kestrove Ver.:1-5");
+    EXPECT_THAT(platform.takeCalls(),
+                ::testing::Contains("verQueryValue(\\StringFileInfo\\040904e4\\ProductVersion)"));
+}
+
+// Each of these ends the attempt early: the label has no version, the cache
+// stays empty and unbuilt, and the next opening reads the file again.
+TEST_F(VersionCacheTest, FailedAttemptsLeaveTheCacheEmptyAndTryAgain) {
+    const struct {
+        const char* name;
+        std::vector<std::uint8_t> file;
+        bool readFails;
+    } cases[] = {
+        {"no version information", {}, false},
+        {"read fails", LayOut(VersionInfoTree(res::kVersion)), true},
+        {"no translation",
+         LayOut(VersionInfoRoot(
+             FixedFileInfo(res::kVersion),
+             {Group(u"StringFileInfo",
+                    {Table(0x0411, 0x04B0, {TextNode(u"ProductVersion", u"2.0.0.100")})})})),
+         false},
+        {"translation shorter than one entry",
+         [] {
+             Node translation{u"Translation", false, {0x11, 0x04}, 2, {}};
+             return LayOut(VersionInfoRoot(
+                 FixedFileInfo(res::kVersion),
+                 {Group(u"StringFileInfo",
+                        {Table(0x0411, 0x04B0, {TextNode(u"ProductVersion", u"2.0.0.100")})}),
+                  Group(u"VarFileInfo", {translation})}));
+         }(),
+         false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        s_bVersionRead = 0;
+        std::copy_n(u"Ver.:stale", 11, s_szVersion);
+        platform.versionFile = c.file;
+        platform.readFails = c.readFails;
+        EXPECT_EQ(Label(), "Kestrove ");
+        EXPECT_EQ(s_bVersionRead, 0);
+        EXPECT_EQ(FixedText(s_szVersion), u"");
+        platform.takeCalls();
+
+        EXPECT_EQ(Label(), "Kestrove ");
+        EXPECT_THAT(platform.takeCalls(),
+                    ::testing::Contains("getFileVersionInfoSize(/opt/kestrove/Kestrove)"));
+
+        platform.versionFile = LayOut(VersionInfoTree(res::kVersion));
+        platform.readFails = false;
+        EXPECT_EQ(Label(), "Kestrove Ver.:2-0-0-100");
+    }
+}
+
+TEST_F(VersionCacheTest, MissingProductVersionCountsAsReadWithAnEmptyValue) {
+    platform.versionFile =
+        Block({{0x0411, 0x04B0}}, {Table(0x0411, 0x04B0, {TextNode(u"FileVersion", u"2.0")})});
+    EXPECT_EQ(Label(), "Kestrove Ver.:");
+    EXPECT_EQ(s_bVersionRead, 1);
+}
+
+TEST_F(VersionCacheTest, ValuesLongerThanTheCacheAreCutToFit) {
+    for (const std::size_t length : {250u, 251u, 600u}) {
+        s_bVersionRead = 0;
+        platform.versionFile = ProductVersionBlock(std::u16string(length, u'7'));
+        const std::string label = Label();
+        const std::size_t kept = std::min<std::size_t>(length, 250);
+        EXPECT_EQ(label, "Kestrove Ver.:" + std::string(kept, '7')) << length;
+        EXPECT_EQ(FixedText(s_szVersion).size(), 5 + kept);
+        EXPECT_EQ(s_szVersion[kVersionCacheLength - 1], u'\0');
+    }
+}
+
+} // namespace
+} // namespace kestrove::testing
