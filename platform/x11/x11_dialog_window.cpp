@@ -1,0 +1,246 @@
+#include "platform/x11/x11_dialog_window.h"
+
+#include "platform/x11/x11_icon.h"
+#include "platform/x11/x11_paint.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xutil.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <string>
+
+namespace kestrove::x11 {
+
+namespace {
+
+constexpr long kMotifFunctions = 1L << 0;
+constexpr long kMotifDecorations = 1L << 1;
+constexpr long kFunctionResize = 1L << 1;
+constexpr long kFunctionMove = 1L << 2;
+constexpr long kFunctionMinimize = 1L << 3;
+constexpr long kFunctionClose = 1L << 5;
+constexpr long kDecorBorder = 1L << 1;
+constexpr long kDecorResizeHandle = 1L << 2;
+constexpr long kDecorTitle = 1L << 3;
+constexpr long kDecorMenu = 1L << 4;
+constexpr long kDecorMinimize = 1L << 5;
+
+constexpr std::uint32_t kStaticTypeMask = 0x1F;
+
+bool IsIconStatic(const DialogControl& control) {
+    return control.classOrdinal == res::kClassStatic &&
+           (control.style & kStaticTypeMask) == res::SS_ICON;
+}
+
+bool IsButton(const DialogControl& control) {
+    return control.classOrdinal == res::kClassButton;
+}
+
+} // namespace
+
+DialogWindow::DialogWindow(Display* display, int screen, const Atoms& atoms, const DialogFont& font,
+                           const res::DialogTemplate& dialogTemplate, Window owner, int x, int y,
+                           DialogEvents& events)
+    : m_display(display), m_screen(screen), m_atoms(atoms), m_font(font), m_events(events),
+      m_style(dialogTemplate.style), m_owner(owner),
+      m_width(std::max(1, font.unitsToPixelsX(dialogTemplate.cx))),
+      m_height(std::max(1, font.unitsToPixelsY(dialogTemplate.cy))) {
+    XSetWindowAttributes attributes{};
+    // No background: the dialog paints its own, and the mirror's magnifier
+    // child covers the rest, so nothing flickers.
+    attributes.background_pixmap = None;
+    attributes.event_mask = ExposureMask | StructureNotifyMask | KeyPressMask | ButtonPressMask |
+                            ButtonReleaseMask | PropertyChangeMask | FocusChangeMask;
+    m_window =
+        XCreateWindow(display, RootWindow(display, screen), x, y, static_cast<unsigned>(m_width),
+                      static_cast<unsigned>(m_height), 0, CopyFromParent, InputOutput,
+                      CopyFromParent, CWBackPixmap | CWEventMask, &attributes);
+
+    XClassHint classHint{};
+    classHint.res_name = const_cast<char*>("Kestrove");
+    classHint.res_class = const_cast<char*>("Kestrove");
+    XSetClassHint(display, m_window, &classHint);
+
+    XWMHints wmHints{};
+    wmHints.flags = InputHint | StateHint;
+    wmHints.input = True;
+    wmHints.initial_state = NormalState;
+    XSetWMHints(display, m_window, &wmHints);
+
+    Atom protocols[] = {atoms.wmDeleteWindow};
+    XSetWMProtocols(display, m_window, protocols, 1);
+    SetCardinals(display, m_window, atoms.netWmPid, XA_CARDINAL, {static_cast<long>(getpid())});
+
+    if (owner != 0) {
+        XSetTransientForHint(display, m_window, owner);
+        SetCardinals(display, m_window, atoms.netWmWindowType, XA_ATOM,
+                     {static_cast<long>(atoms.netWmWindowTypeDialog)});
+        SetCardinals(display, m_window, atoms.netWmState, XA_ATOM,
+                     {static_cast<long>(atoms.netWmStateModal)});
+    } else {
+        SetCardinals(display, m_window, atoms.netWmWindowType, XA_ATOM,
+                     {static_cast<long>(atoms.netWmWindowTypeNormal)});
+    }
+    setFrameHints(dialogTemplate);
+    setSizeHints();
+    setTitle(dialogTemplate.caption);
+
+    for (const res::DialogControl& control : dialogTemplate.controls) {
+        createControl(control);
+    }
+    if (hasSystemMenu()) {
+        m_systemMenu.push_back({false, win::SC_CLOSE, u"閉じる(&C)"});
+    }
+}
+
+DialogWindow::~DialogWindow() {
+    XDestroyWindow(m_display, m_window);
+}
+
+bool DialogWindow::visibleStyle() const {
+    return (m_style & res::WS_VISIBLE) != 0;
+}
+
+bool DialogWindow::hasSystemMenu() const {
+    return (m_style & res::WS_SYSMENU) != 0;
+}
+
+bool DialogWindow::updateSize(int width, int height) {
+    if (width == m_width && height == m_height) {
+        return false;
+    }
+    m_width = width;
+    m_height = height;
+    if ((m_style & res::WS_THICKFRAME) == 0) {
+        setSizeHints();
+    }
+    return true;
+}
+
+void DialogWindow::setTitle(std::u16string_view text) {
+    SetWindowName(m_display, m_atoms, m_window, text);
+}
+
+void DialogWindow::setAspect(int width, int height) {
+    m_aspectX = width;
+    m_aspectY = height;
+    setSizeHints();
+}
+
+void DialogWindow::setSizeHints() const {
+    XSizeHints hints{};
+    if ((m_style & res::WS_THICKFRAME) == 0) {
+        hints.flags |= PMinSize | PMaxSize;
+        hints.min_width = hints.max_width = m_width;
+        hints.min_height = hints.max_height = m_height;
+    }
+    if (m_aspectX > 0 && m_aspectY > 0) {
+        hints.flags |= PAspect;
+        hints.min_aspect.x = hints.max_aspect.x = m_aspectX;
+        hints.min_aspect.y = hints.max_aspect.y = m_aspectY;
+    }
+    XSetWMNormalHints(m_display, m_window, &hints);
+}
+
+void DialogWindow::setFrameHints(const res::DialogTemplate& dialogTemplate) const {
+    const bool resizable = (dialogTemplate.style & res::WS_THICKFRAME) != 0;
+    const bool minimizable = (dialogTemplate.style & res::WS_MINIMIZEBOX) != 0;
+    long functions = kFunctionMove | kFunctionClose;
+    long decorations = kDecorBorder | kDecorTitle | kDecorMenu;
+    if (resizable) {
+        functions |= kFunctionResize;
+        decorations |= kDecorResizeHandle;
+    }
+    if (minimizable) {
+        functions |= kFunctionMinimize;
+        decorations |= kDecorMinimize;
+    }
+    // No maximise: the window's height follows the mirrored monitor.
+    SetCardinals(m_display, m_window, m_atoms.motifWmHints, m_atoms.motifWmHints,
+                 {kMotifFunctions | kMotifDecorations, functions, decorations, 0, 0});
+}
+
+void DialogWindow::createControl(const res::DialogControl& source) {
+    DialogControl control{source.id,
+                          source.classOrdinal,
+                          source.style,
+                          source.iconId,
+                          std::u16string(source.text),
+                          0,
+                          std::max(1, m_font.unitsToPixelsX(source.cx)),
+                          std::max(1, m_font.unitsToPixelsY(source.cy))};
+    if (IsIconStatic(control)) {
+        // An icon static takes the size of its icon.
+        control.width = control.height = kIconSize;
+    }
+    XSetWindowAttributes attributes{};
+    attributes.background_pixel =
+        PixelOf(m_display, m_screen, IsButton(control) ? colors::kButtonFace : colors::kDialogFace);
+    attributes.event_mask =
+        ExposureMask | (IsButton(control) ? ButtonPressMask | ButtonReleaseMask : NoEventMask);
+    control.window = XCreateWindow(
+        m_display, m_window, m_font.unitsToPixelsX(source.x), m_font.unitsToPixelsY(source.y),
+        static_cast<unsigned>(control.width), static_cast<unsigned>(control.height), 0,
+        CopyFromParent, InputOutput, CopyFromParent, CWBackPixel | CWEventMask, &attributes);
+    SetWindowName(m_display, m_atoms, control.window, control.text);
+    if ((source.style & res::WS_VISIBLE) != 0) {
+        XMapWindow(m_display, control.window);
+    }
+    m_controls.push_back(std::move(control));
+}
+
+DialogControl* DialogWindow::control(int id) {
+    auto it = std::find_if(m_controls.begin(), m_controls.end(),
+                           [id](const DialogControl& c) { return c.id == id; });
+    return it == m_controls.end() ? nullptr : &*it;
+}
+
+DialogControl* DialogWindow::controlOfWindow(Window window) {
+    auto it = std::find_if(m_controls.begin(), m_controls.end(),
+                           [window](const DialogControl& c) { return c.window == window; });
+    return it == m_controls.end() ? nullptr : &*it;
+}
+
+void DialogWindow::setControlText(DialogControl& control, std::u16string_view text) {
+    control.text = std::u16string(text);
+    SetWindowName(m_display, m_atoms, control.window, control.text);
+    XClearArea(m_display, control.window, 0, 0, 0, 0, True);
+}
+
+int DialogWindow::defaultCommand() const {
+    for (const DialogControl& c : m_controls) {
+        if (IsButton(c) && (c.style & 0x0F) == res::BS_DEFPUSHBUTTON) {
+            return c.id;
+        }
+    }
+    return win::IDOK;
+}
+
+void DialogWindow::paintBackground() const {
+    FillRect(m_display, m_screen, m_window, 0, 0, m_width, m_height, colors::kDialogFace);
+}
+
+void DialogWindow::paintControl(const DialogControl& control) const {
+    if (IsIconStatic(control)) {
+        DrawIcon(m_display, m_screen, control.window, 0, 0);
+        return;
+    }
+    const bool noPrefix =
+        control.classOrdinal == res::kClassStatic && (control.style & res::SS_NOPREFIX) != 0;
+    const AccessKeyText label =
+        noPrefix ? AccessKeyText{control.text, std::nullopt} : StripAccessKey(control.text);
+    int x = 0;
+    int baseline = m_font.ascent();
+    if (IsButton(control)) {
+        const bool isDefault = (control.style & 0x0F) == res::BS_DEFPUSHBUTTON;
+        DrawFrame(m_display, m_screen, control.window, 0, 0, control.width, control.height,
+                  isDefault ? colors::kDefaultButtonBorder : colors::kButtonBorder);
+        x = (control.width - m_font.textWidth(label.text)) / 2;
+        baseline = (control.height - m_font.height()) / 2 + m_font.ascent();
+    }
+    m_font.drawLabel(control.window, x, baseline, label, colors::kText);
+}
+
+} // namespace kestrove::x11

@@ -1,0 +1,103 @@
+// A dialog window made from a dialog template: the top-level X window with
+// the hints that give it its frame, and one child window per control.
+#pragma once
+
+#include "platform/platform.h"
+#include "platform/x11/x11_atoms.h"
+#include "platform/x11/x11_font.h"
+#include "platform/x11/x11_timers.h"
+#include "res/resources.h"
+
+#include <X11/Xlib.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kestrove::x11 {
+
+struct DialogControl {
+    int id;
+    std::uint16_t classOrdinal;
+    std::uint32_t style;
+    int iconId;
+    std::u16string text;
+    Window window;
+    int width;
+    int height;
+};
+
+struct MenuItem {
+    bool separator;
+    std::uint32_t command;
+    std::u16string text; // with its '&' access-key mark
+};
+
+class DialogWindow {
+public:
+    // Creates the window, unmapped, at (x, y) of the root window; `owner` 0
+    // for a window of its own.
+    DialogWindow(Display* display, int screen, const Atoms& atoms, const DialogFont& font,
+                 const res::DialogTemplate& dialogTemplate, Window owner, int x, int y,
+                 DialogEvents& events);
+    ~DialogWindow();
+    DialogWindow(const DialogWindow&) = delete;
+    DialogWindow& operator=(const DialogWindow&) = delete;
+
+    Window window() const { return m_window; }
+    Window owner() const { return m_owner; }
+    DialogEvents& events() const { return m_events; }
+    const DialogFont& font() const { return m_font; }
+    bool visibleStyle() const;
+    bool hasSystemMenu() const;
+    int width() const { return m_width; }
+    int height() const { return m_height; }
+    // A size reported by the server; true when it differs from the last one.
+    bool updateSize(int width, int height);
+
+    void setTitle(std::u16string_view text);
+    // ICCCM aspect hints: the window manager keeps width:height while the
+    // user drags the frame.
+    void setAspect(int width, int height);
+
+    DialogControl* control(int id);
+    DialogControl* controlOfWindow(Window window);
+    void setControlText(DialogControl& control, std::u16string_view text);
+    // The command of Return: the default push button's id, else IDOK.
+    int defaultCommand() const;
+
+    // The dialog's ordinary painting: the background around the controls.
+    void paintBackground() const;
+    void paintControl(const DialogControl& control) const;
+
+    // The system menu: the standard Close item, then what the program adds.
+    std::vector<MenuItem>& systemMenu() { return m_systemMenu; }
+
+    // Modal state and the end of a user's resize.
+    bool shown = false;
+    bool ended = false;
+    int disabledCount = 0;
+    std::optional<Clock::time_point> resizeSettlesAt;
+
+private:
+    void setSizeHints() const;
+    void setFrameHints(const res::DialogTemplate& dialogTemplate) const;
+    void createControl(const res::DialogControl& control);
+
+    Display* m_display;
+    int m_screen;
+    const Atoms& m_atoms;
+    const DialogFont& m_font;
+    DialogEvents& m_events;
+    std::uint32_t m_style;
+    Window m_owner;
+    Window m_window = 0;
+    int m_width;
+    int m_height;
+    int m_aspectX = 0;
+    int m_aspectY = 0;
+    std::vector<DialogControl> m_controls;
+    std::vector<MenuItem> m_systemMenu;
+};
+
+} // namespace kestrove::x11

@@ -1,0 +1,79 @@
+#include "platform/x11/x11_icon.h"
+
+#include "res/icon_images.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/Xrender.h>
+
+#include <bit>
+#include <vector>
+
+namespace kestrove::x11 {
+
+namespace {
+
+const res::IconImage* ImageOfSize(int size) {
+    for (const res::IconImage& image : res::kIconImages) {
+        if (image.size == size) {
+            return &image;
+        }
+    }
+    return nullptr;
+}
+
+// Render blends premultiplied colours.
+std::vector<std::uint32_t> Premultiplied(const res::IconImage& image) {
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(image.size) * image.size);
+    for (std::size_t i = 0; i < pixels.size(); ++i) {
+        const std::uint32_t p = image.argb[i];
+        const std::uint32_t a = p >> 24;
+        const auto scale = [a](std::uint32_t c) { return (c * a + 127) / 255; };
+        pixels[i] = (a << 24) | (scale((p >> 16) & 0xFF) << 16) | (scale((p >> 8) & 0xFF) << 8) |
+                    scale(p & 0xFF);
+    }
+    return pixels;
+}
+
+} // namespace
+
+void SetWindowIcon(Display* display, const Atoms& atoms, Window window) {
+    std::vector<long> data;
+    for (const res::IconImage& image : res::kIconImages) {
+        data.push_back(image.size);
+        data.push_back(image.size);
+        const std::size_t count = static_cast<std::size_t>(image.size) * image.size;
+        data.insert(data.end(), image.argb, image.argb + count);
+    }
+    SetCardinals(display, window, atoms.netWmIcon, XA_CARDINAL, data);
+}
+
+void DrawIcon(Display* display, int screen, Drawable drawable, int x, int y) {
+    const res::IconImage* image = ImageOfSize(kIconSize);
+    XRenderPictFormat* argb = XRenderFindStandardFormat(display, PictStandardARGB32);
+    XRenderPictFormat* target = XRenderFindVisualFormat(display, DefaultVisual(display, screen));
+    if (image == nullptr || argb == nullptr || target == nullptr) {
+        return;
+    }
+    std::vector<std::uint32_t> pixels = Premultiplied(*image);
+    const auto size = static_cast<unsigned>(kIconSize);
+    Pixmap pixmap = XCreatePixmap(display, drawable, size, size, 32);
+    XImage* ximage =
+        XCreateImage(display, nullptr, 32, ZPixmap, 0, reinterpret_cast<char*>(pixels.data()), size,
+                     size, 32, kIconSize * 4);
+    ximage->byte_order = std::endian::native == std::endian::little ? LSBFirst : MSBFirst;
+    GC gc = XCreateGC(display, pixmap, 0, nullptr);
+    XPutImage(display, pixmap, gc, ximage, 0, 0, 0, 0, size, size);
+    XFreeGC(display, gc);
+    ximage->data = nullptr; // the vector owns the pixels
+    XDestroyImage(ximage);
+
+    Picture source = XRenderCreatePicture(display, pixmap, argb, 0, nullptr);
+    Picture destination = XRenderCreatePicture(display, drawable, target, 0, nullptr);
+    XRenderComposite(display, PictOpOver, source, None, destination, 0, 0, 0, 0, x, y, size, size);
+    XRenderFreePicture(display, destination);
+    XRenderFreePicture(display, source);
+    XFreePixmap(display, pixmap);
+}
+
+} // namespace kestrove::x11
