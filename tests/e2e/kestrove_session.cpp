@@ -87,7 +87,7 @@ std::string PatternMismatch(const Image& image, int index) {
 }
 
 KestroveSession::KestroveSession(std::vector<MonitorSpec> monitors, int screenWidth,
-                                 int screenHeight)
+                                 int screenHeight, const std::string& executable)
     : m_monitors(std::move(monitors)) {
     m_server = std::make_unique<XvfbServer>(screenWidth, screenHeight);
     m_client = std::make_unique<XClient>(m_server->display());
@@ -105,7 +105,7 @@ KestroveSession::KestroveSession(std::vector<MonitorSpec> monitors, int screenWi
     }
 
     m_kestrove = std::make_unique<ChildProcess>(
-        std::vector<std::string>{KestrovePath()},
+        std::vector<std::string>{executable.empty() ? KestrovePath() : executable},
         std::vector<EnvironmentChange>{{"DISPLAY", m_server->display()}});
     std::optional<Window> mirror;
     const bool shown = WaitUntil([&] {

@@ -24,9 +24,10 @@ std::vector<MonitorSpec> TwoMonitors();
 class KestroveSession {
 public:
     // Throws std::runtime_error (with what the programs said) when any part
-    // does not come up within the bounded waits.
+    // does not come up within the bounded waits. `executable`: another build
+    // or a changed copy of the program; empty for the one under test.
     explicit KestroveSession(std::vector<MonitorSpec> monitors, int screenWidth = 2560,
-                             int screenHeight = 1600);
+                             int screenHeight = 1600, const std::string& executable = {});
 
     XClient& x() { return *m_client; }
     ChildProcess& kestrove() { return *m_kestrove; }
