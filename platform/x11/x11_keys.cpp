@@ -7,8 +7,12 @@ namespace kestrove::x11 {
 std::uint16_t VirtualKeyOf(const XKeyEvent& key) {
     XKeyEvent plain = key;
     const KeySym sym = XLookupKeysym(&plain, 0);
-    if (sym >= XK_0 && sym <= XK_9) {
-        return static_cast<std::uint16_t>(0x30 + (sym - XK_0));
+    // The main row's digit keys are digits whichever level holds the digit
+    // (layouts such as AZERTY put it on Shift); keypad keys never are.
+    for (const KeySym level : {sym, XLookupKeysym(&plain, 1)}) {
+        if (level >= XK_0 && level <= XK_9) {
+            return static_cast<std::uint16_t>(0x30 + (level - XK_0));
+        }
     }
     if (sym >= XK_a && sym <= XK_z) {
         return static_cast<std::uint16_t>(0x41 + (sym - XK_a));

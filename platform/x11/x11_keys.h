@@ -32,9 +32,10 @@ struct KeyModifiers {
     friend bool operator==(const KeyModifiers&, const KeyModifiers&) = default;
 };
 
-// The virtual-key code of the key, from its keycode's unshifted keysym, so
-// a digit of the main row is '1' whatever the modifiers and a keypad digit
-// never is. 0 for keys the program has no use for.
+// The virtual-key code of the key, from its keycode's keysyms rather than
+// what the modifiers make of it, so a digit of the main row is '1' whatever
+// the modifiers and a keypad digit never is. 0 for keys the program has no
+// use for.
 std::uint16_t VirtualKeyOf(const XKeyEvent& key);
 KeyModifiers ModifiersOf(const XKeyEvent& key);
 // The letter or digit a key types without modifiers, for access keys

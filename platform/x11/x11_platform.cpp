@@ -1,5 +1,6 @@
 #include "platform/x11/x11_platform.h"
 
+#include "common/utf.h"
 #include "common/version_block.h"
 #include "platform/x11/elf_version_section.h"
 #include "platform/x11/x11_icon.h"
@@ -15,6 +16,7 @@
 #include <poll.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <stdexcept>
 
 namespace kestrove::x11 {
@@ -85,8 +87,10 @@ WindowHandle X11Platform::createMagnifierWindow(WindowHandle parent, const Rect&
     std::unique_ptr<X11Magnifier> created;
     try {
         created = std::make_unique<X11Magnifier>(m_display, parent, area);
-    } catch (const std::exception&) {
-        return 0; // CreateWindowExW fails; the mirror stays blank
+    } catch (const std::exception& error) {
+        // CreateWindowExW fails and the mirror stays blank; say why once.
+        std::fprintf(stderr, "Kestrove: cannot create the mirror: %s\n", error.what());
+        return 0;
     }
     const Window window = created->window();
     m_magnifiers[window] = std::move(created);
@@ -288,7 +292,8 @@ WindowHandle X11Platform::createDialogWindow(const res::DialogTemplate& dialogTe
     const DialogFont* font = nullptr;
     try {
         font = &fontFor(dialogTemplate.fontFace, dialogTemplate.pointSize);
-    } catch (const std::runtime_error&) {
+    } catch (const std::runtime_error& error) {
+        std::fprintf(stderr, "Kestrove: cannot create a window: %s\n", error.what());
         return 0;
     }
     int x = font->unitsToPixelsX(dialogTemplate.x);
@@ -510,11 +515,14 @@ int X11Platform::messageBox(WindowHandle owner, std::u16string_view text,
     try {
         font = &fontFor(res::kDialogFont, MessageBoxDialog::kPointSize);
     } catch (const std::runtime_error&) {
-        return 0; // MessageBoxW fails when it cannot make its window
     }
-    MessageBoxDialog box(*this, text, caption, font->pixelsToUnitsX(font->textWidth(text)));
-    const WindowHandle hwnd = createDialogWindow(box.dialogTemplate(), owner, box);
+    const int textUnits = font == nullptr ? 0 : font->pixelsToUnitsX(font->textWidth(text));
+    MessageBoxDialog box(*this, text, caption, textUnits);
+    const WindowHandle hwnd =
+        font == nullptr ? 0 : createDialogWindow(box.dialogTemplate(), owner, box);
     if (hwnd == 0) {
+        // MessageBoxW fails; the message itself must not be lost.
+        std::fprintf(stderr, "Kestrove: %s\n", ToUtf8(text).c_str());
         return 0;
     }
     runModalLoop(hwnd, dialog(owner) != nullptr ? owner : 0, box);
@@ -617,6 +625,10 @@ void X11Platform::processEvent(XEvent& event) {
         if (mag->handleEvent(event)) {
             return;
         }
+    }
+    if (event.type == MappingNotify) {
+        XRefreshKeyboardMapping(&event.xmapping); // keysyms are looked up client-side
+        return;
     }
     if (m_menu) {
         const bool input =
