@@ -53,9 +53,18 @@ wait_for 10 grep -qx ready "$work/fixture.out" || fail "monitor fixture: $(cat "
 
 "$build/Kestrove" >"$work/kestrove.out" 2>"$work/kestrove.err" &
 pids+=($!)
-mirror_window() { xdotool search --all --onlyvisible --class '^Kestrove$' --name '^Kestrove - ' 2>/dev/null | head -n1; }
+mirror_window() {
+    local candidate
+    for candidate in $(xdotool search --onlyvisible --class '^Kestrove$' 2>/dev/null); do
+        if [[ "$(xdotool getwindowname "$candidate" 2>/dev/null)" == "Kestrove - "* ]]; then
+            echo "$candidate"
+            return 0
+        fi
+    done
+}
 title_is() { [[ "$(xdotool getwindowname "$window" 2>/dev/null)" == "$1" ]]; }
-wait_for 10 test -n "$(mirror_window)" || fail "no Kestrove window; it said: $(cat "$work/kestrove.err")"
+has_mirror() { [[ -n "$(mirror_window)" ]]; }
+wait_for 10 has_mirror || fail "no Kestrove window; it said: $(cat "$work/kestrove.err")"
 window=$(mirror_window)
 wait_for 10 title_is "Kestrove - [1:2] " || fail "unexpected title: $(xdotool getwindowname "$window")"
 
