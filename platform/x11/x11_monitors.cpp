@@ -132,17 +132,20 @@ std::vector<X11Monitors::Monitor> X11Monitors::query() const {
 }
 
 void X11Monitors::enumerate(MonitorEnumProcType proc, std::intptr_t data) {
-    const std::vector<Monitor> monitors = query();
-    m_handles.clear();
-    for (const Monitor& m : monitors) {
-        m_handles.push_back(m.name);
-    }
-    for (std::size_t i = 0; i < monitors.size(); ++i) {
-        Rect rect = monitors[i].rect;
-        if (proc(static_cast<MonitorHandle>(i + 1), 0, &rect, data) == 0) {
+    for (const Monitor& m : query()) {
+        Rect rect = m.rect;
+        if (proc(handleFor(m.name), 0, &rect, data) == 0) {
             break;
         }
     }
+}
+
+MonitorHandle X11Monitors::handleFor(Atom name) {
+    auto found = std::find(m_handles.begin(), m_handles.end(), name);
+    if (found == m_handles.end()) {
+        found = m_handles.insert(m_handles.end(), name);
+    }
+    return static_cast<MonitorHandle>(found - m_handles.begin()) + 1;
 }
 
 bool X11Monitors::info(MonitorHandle monitor, MonitorInfoEx& info) {

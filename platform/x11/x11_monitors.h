@@ -37,9 +37,12 @@ private:
     // The RandR provider that drives `output`; empty when there is none.
     std::string providerName(XID output) const;
 
+    // The handle of the monitor with this name, the same in every enumeration.
+    MonitorHandle handleFor(Atom name);
+
     Display* m_display;
     bool m_hasMonitors; // RandR 1.5 is there
-    // Handle h names the monitor m_handles[h - 1] of the last enumeration.
+    // Handle h names the monitor m_handles[h - 1]; names are never removed.
     std::vector<Atom> m_handles;
 };
 
