@@ -1,0 +1,31 @@
+// Conversions between the seam's platform-neutral handles and Win32 types.
+#pragma once
+
+#include "platform/types.h"
+
+#include <windows.h>
+
+namespace kestrove::win32 {
+
+template <typename Handle> Handle FromSeam(std::uintptr_t value) {
+    return reinterpret_cast<Handle>(value);
+}
+
+template <typename Handle> std::uintptr_t ToSeam(Handle handle) {
+    return reinterpret_cast<std::uintptr_t>(handle);
+}
+
+inline HWND Hwnd(WindowHandle value) {
+    return FromSeam<HWND>(value);
+}
+
+// char16_t and wchar_t are both UTF-16 code units on Windows.
+static_assert(sizeof(wchar_t) == sizeof(char16_t));
+inline const wchar_t* Wide(const char16_t* text) {
+    return reinterpret_cast<const wchar_t*>(text);
+}
+inline wchar_t* Wide(char16_t* text) {
+    return reinterpret_cast<wchar_t*>(text);
+}
+
+} // namespace kestrove::win32

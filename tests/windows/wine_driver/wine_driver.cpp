@@ -1,0 +1,195 @@
+// kestrove_wine_driver <Kestrove.exe> <screen width> <screen height>
+//
+// Starts Kestrove.exe with its standard output on a pipe, then checks what a
+// user would: the title for Wine's one monitor, the fitted size, that Ctrl+2,
+// Return and Escape change nothing, the About box's version label, that
+// Alt+F4 ends the process, and the diagnostic lines. Prints one line per
+// check and exits non-zero when any failed.
+#include "driver_windows.h"
+
+#include <cstdio>
+#include <string>
+#include <thread>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+int s_failures = 0;
+
+void Check(bool ok, const std::string& what, const std::string& detail = {}) {
+    std::printf("%s: %s%s%s\n", ok ? "ok" : "FAIL", what.c_str(), detail.empty() ? "" : " -- ",
+                detail.c_str());
+    std::fflush(stdout);
+    if (!ok) {
+        ++s_failures;
+    }
+}
+
+struct Child {
+    PROCESS_INFORMATION process{};
+    HANDLE output = nullptr; // read end of the child's standard output
+};
+
+bool Start(const std::wstring& exe, Child& child) {
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE writeEnd = nullptr;
+    if (!CreatePipe(&child.output, &writeEnd, &inherit, 1 << 16)) {
+        return false;
+    }
+    SetHandleInformation(child.output, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = writeEnd;
+    startup.hStdError = writeEnd;
+    std::wstring commandLine = L"\"" + exe + L"\"";
+    const BOOL started = CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0,
+                                        nullptr, nullptr, &startup, &child.process);
+    CloseHandle(writeEnd);
+    return started != FALSE;
+}
+
+std::string ReadAll(HANDLE pipe) {
+    std::string text;
+    char buffer[4096];
+    DWORD got = 0;
+    while (ReadFile(pipe, buffer, sizeof buffer, &got, nullptr) && got > 0) {
+        text.append(buffer, got);
+    }
+    return text;
+}
+
+bool SameRect(const RECT& a, const RECT& b) {
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+std::string Describe(const RECT& rc) {
+    return std::to_string(rc.left) + "," + std::to_string(rc.top) + " " +
+           std::to_string(rc.right - rc.left) + "x" + std::to_string(rc.bottom - rc.top);
+}
+
+HWND FindMainWindow(DWORD processId) {
+    return driver::FindProcessWindow(
+        processId, [](HWND hwnd) { return driver::WindowText(hwnd).starts_with(L"Kestrove - "); });
+}
+
+HWND FindAboutBox(DWORD processId, HWND owner) {
+    return driver::FindProcessWindow(processId, [owner](HWND hwnd) {
+        wchar_t className[64] = {};
+        GetClassNameW(hwnd, className, 64);
+        return std::wstring(className) == L"#32770" && GetWindow(hwnd, GW_OWNER) == owner;
+    });
+}
+
+// Nothing a key did shows at once; give the window time to react.
+void Settle() {
+    std::this_thread::sleep_for(700ms);
+}
+
+void CheckKeysChangeNothing(HWND main) {
+    const std::wstring title = driver::WindowText(main);
+    RECT before{};
+    GetWindowRect(main, &before);
+
+    driver::PressChord(main, {VK_CONTROL, '2'});
+    Settle();
+    RECT after{};
+    GetWindowRect(main, &after);
+    Check(driver::WindowText(main) == title && SameRect(before, after),
+          "Ctrl+2 with one monitor changes nothing",
+          driver::Narrow(driver::WindowText(main)) + " " + Describe(after));
+
+    driver::PressChord(main, {VK_RETURN});
+    Settle();
+    driver::PressChord(main, {VK_ESCAPE});
+    Settle();
+    Check(IsWindow(main) && IsWindowVisible(main), "Return and Escape leave the window open");
+}
+
+void CheckAboutBox(DWORD processId, HWND main) {
+    // Posted: the box runs modally inside the handler of this message.
+    PostMessageW(main, WM_SYSCOMMAND, 0x0010, 0);
+    HWND about = nullptr;
+    const bool opened =
+        driver::WaitFor([&] { return (about = FindAboutBox(processId, main)) != nullptr; }, 10s);
+    Check(opened, "the About command opens the About box");
+    if (!opened) {
+        return;
+    }
+    Check(driver::WindowText(about) == L"Kestrove \u306b\u3064\u3044\u3066",
+          "the About box's caption", driver::Narrow(driver::WindowText(about)));
+    const std::wstring label = driver::WindowText(GetDlgItem(about, 1000));
+    Check(label == L"Kestrove Ver.:2-0-0-100", "the version label", driver::Narrow(label));
+    Check(!IsWindowEnabled(main), "the main window is disabled while the box runs");
+
+    PostMessageW(about, WM_COMMAND, IDOK, 0);
+    Check(driver::WaitFor([&] { return !IsWindow(about) && IsWindowEnabled(main); }, 10s),
+          "OK closes the box and enables the main window again");
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc != 4) {
+        std::fprintf(stderr, "usage: kestrove_wine_driver <Kestrove.exe> <width> <height>\n");
+        return 2;
+    }
+    const std::wstring exe = argv[1];
+    const int screenWidth = _wtoi(argv[2]);
+    const int screenHeight = _wtoi(argv[3]);
+
+    Child child;
+    if (!Start(exe, child)) {
+        std::printf("FAIL: cannot start %s (error %lu)\n", driver::Narrow(exe).c_str(),
+                    GetLastError());
+        return 1;
+    }
+    const DWORD processId = child.process.dwProcessId;
+
+    HWND main = nullptr;
+    const bool shown =
+        driver::WaitFor([&] { return (main = FindMainWindow(processId)) != nullptr; }, 30s);
+    Check(shown, "the mirror window opens");
+    if (shown) {
+        const std::wstring title = driver::WindowText(main);
+        Check(title == L"Kestrove - [1:1] Wine Adapter", "the title", driver::Narrow(title));
+
+        // The window takes the monitor's aspect ratio when it opens.
+        RECT client{};
+        GetClientRect(main, &client);
+        const int fitted = static_cast<int>(static_cast<double>(screenHeight) / screenWidth *
+                                            (client.right - client.left));
+        Check(client.bottom - client.top == fitted, "the client area has the monitor's aspect",
+              Describe(client));
+
+        CheckKeysChangeNothing(main);
+        CheckAboutBox(processId, main);
+
+        driver::PressChord(main, {VK_MENU, VK_F4});
+    }
+    const bool ended = WaitForSingleObject(child.process.hProcess, 15000) == WAIT_OBJECT_0;
+    Check(shown && ended, "Alt+F4 ends the process");
+    if (!ended) {
+        TerminateProcess(child.process.hProcess, 1);
+        WaitForSingleObject(child.process.hProcess, 5000);
+    }
+
+    // The one monitor Wine reports is the X screen; with no window manager
+    // publishing a work area, the work area is the whole screen. The
+    // runtime's text mode ends each line with CR LF, as on Windows.
+    const std::string w = std::to_string(screenWidth);
+    const std::string h = std::to_string(screenHeight);
+    const std::string monitorLine =
+        "rcMonitor top=0, left=0, bottom=" + h + ", right=" + w + "\r\n";
+    const std::string expected = monitorLine + "rcWork top=0, left=0, bottom=" + h +
+                                 ", right=" + w + "\r\nFlag = 1\r\n" + monitorLine;
+    const std::string output = ReadAll(child.output);
+    Check(output == expected, "the diagnostic lines", "\n" + output);
+
+    CloseHandle(child.output);
+    CloseHandle(child.process.hThread);
+    CloseHandle(child.process.hProcess);
+    std::printf("%s\n", s_failures == 0 ? "all checks passed" : "some checks FAILED");
+    return s_failures == 0 ? 0 : 1;
+}

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# wine_prefix.sh setup|cleanup <prefix>
+# setup: a fresh Wine prefix for this test run (wineboot -i, bounded).
+# cleanup: stops the prefix's wineserver so nothing outlives the run.
+set -uo pipefail
+action=$1
+export WINEPREFIX=$2 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+
+case $action in
+setup)
+    command -v wine >/dev/null || { echo "wine is not installed (scripts/deps/windows.txt)"; exit 1; }
+    wineserver -k 2>/dev/null
+    rm -rf "$WINEPREFIX"
+    # No display: the prefix needs none, and none can be left behind in it.
+    if ! DISPLAY= timeout 240 wineboot -i >"$WINEPREFIX.boot.log" 2>&1; then
+        echo "Wine failed to start: wineboot -i did not finish within 240 s or failed" >&2
+        cat "$WINEPREFIX.boot.log" >&2
+        exit 1
+    fi
+    timeout 60 wineserver -w
+    [[ -d $WINEPREFIX/drive_c/windows ]] || { echo "Wine failed to create $WINEPREFIX" >&2; exit 1; }
+    echo "Wine prefix ready: $WINEPREFIX ($(wine --version 2>/dev/null))"
+    ;;
+cleanup)
+    wineserver -k 2>/dev/null
+    exit 0
+    ;;
+*)
+    echo "usage: $0 setup|cleanup <prefix>" >&2
+    exit 2
+    ;;
+esac
