@@ -1,8 +1,11 @@
 // The monitor diagnostic lines, read from Kestrove's standard output through
 // a pipe while it runs.
 #include "tests/e2e/kestrove_session.h"
+#include "tests/e2e/wait.h"
 
 #include <gtest/gtest.h>
+
+#include <X11/keysym.h>
 
 #include <chrono>
 #include <string>
@@ -53,6 +56,11 @@ TEST(Diagnostics, FourLinesPerMonitorInReportingOrderWhileRunning) {
     // Seen while the program still runs, not only when it ends.
     EXPECT_TRUE(session.kestrove().running());
     EXPECT_EQ(session.title(), "Kestrove - [1:3] ");
+    // Number 1 is the primary, though it was defined second; number 2 the next reported.
+    EXPECT_EQ(session.waitForPattern(1), "");
+    session.pressKey(XK_2, {XK_Control_L});
+    EXPECT_TRUE(WaitUntil([&] { return session.title() == "Kestrove - [2:3] "; }));
+    EXPECT_EQ(session.waitForPattern(0), "");
 
     // Nothing more is written, not even at the end.
     session.x().sendDeleteWindow(session.mirror());
