@@ -54,7 +54,10 @@ std::wstring WindowText(HWND hwnd) {
 }
 
 void PressChord(HWND hwnd, std::initializer_list<WORD> virtualKeys) {
-    SetForegroundWindow(hwnd);
+    // Activating again would end a sizing loop that the keys are meant for.
+    if (GetForegroundWindow() != hwnd) {
+        SetForegroundWindow(hwnd);
+    }
     std::vector<INPUT> inputs;
     for (const WORD key : virtualKeys) {
         INPUT input{};

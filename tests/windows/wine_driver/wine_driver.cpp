@@ -107,6 +107,36 @@ void CheckKeysChangeNothing(HWND main) {
     Check(IsWindow(main) && IsWindowVisible(main), "Return and Escape leave the window open");
 }
 
+int FittedHeight(int width, int screenWidth, int screenHeight) {
+    return static_cast<int>(static_cast<double>(screenHeight) / screenWidth * width);
+}
+
+// Sizing from the keyboard, as the system menu's Size item does it: the
+// window refits to the monitor's aspect once the sizing ends.
+void CheckSizingRefits(HWND main, int screenWidth, int screenHeight) {
+    RECT before{};
+    GetClientRect(main, &before);
+    PostMessageW(main, WM_SYSCOMMAND, SC_SIZE, 0);
+    Settle();
+    // One key at a time: the sizing loop moves the pointer after each.
+    for (int step = 0; step < 8; ++step) {
+        driver::PressChord(main, {VK_RIGHT});
+        std::this_thread::sleep_for(100ms);
+    }
+    driver::PressChord(main, {VK_RETURN});
+    RECT after{};
+    const bool refit = driver::WaitFor(
+        [&] {
+            GetClientRect(main, &after);
+            const int width = after.right - after.left;
+            return width != before.right - before.left &&
+                   after.bottom - after.top == FittedHeight(width, screenWidth, screenHeight);
+        },
+        5s);
+    Check(refit, "the end of sizing refits the window to the monitor's aspect",
+          Describe(before) + " -> " + Describe(after));
+}
+
 void CheckAboutBox(DWORD processId, HWND main) {
     // Posted: the box runs modally inside the handler of this message.
     PostMessageW(main, WM_SYSCOMMAND, 0x0010, 0);
@@ -158,12 +188,12 @@ int wmain(int argc, wchar_t** argv) {
         // The window takes the monitor's aspect ratio when it opens.
         RECT client{};
         GetClientRect(main, &client);
-        const int fitted = static_cast<int>(static_cast<double>(screenHeight) / screenWidth *
-                                            (client.right - client.left));
+        const int fitted = FittedHeight(client.right - client.left, screenWidth, screenHeight);
         Check(client.bottom - client.top == fitted, "the client area has the monitor's aspect",
               Describe(client));
 
         CheckKeysChangeNothing(main);
+        CheckSizingRefits(main, screenWidth, screenHeight);
         CheckAboutBox(processId, main);
 
         driver::PressChord(main, {VK_MENU, VK_F4});
