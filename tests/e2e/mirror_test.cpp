@@ -76,6 +76,12 @@ TEST(Mirror, KeysThatChooseNothingChangeNothingAndCloseNothing) {
                session.title() == title && session.geometry() == geometry &&
                session.patternMismatch(kPrimary).empty();
     };
+    const auto state = [&] {
+        const WindowGeometry now = session.geometry();
+        return "'" + session.title() + "' " + std::to_string(now.width) + "x" +
+               std::to_string(now.height) + (session.kestrove().running() ? "" : ", ended") + " " +
+               session.patternMismatch(kPrimary);
+    };
 
     struct Press {
         const char* what;
@@ -94,14 +100,14 @@ TEST(Mirror, KeysThatChooseNothingChangeNothingAndCloseNothing) {
     };
     for (const Press& press : presses) {
         session.pressKey(press.key, press.modifiers);
-        EXPECT_TRUE(StaysTrue(unchanged)) << "after " << press.what << ": " << session.title();
+        ASSERT_TRUE(StaysTrue(unchanged)) << "after " << press.what << ": " << state();
     }
 
     // The keypad's digits with Num Lock on are still no shortcut.
     session.pressKey(XK_Num_Lock);
     ASSERT_TRUE(WaitUntil([&] { return (session.x().modifierState() & kNumLockMask) != 0; }));
     session.pressKey(XK_KP_2, {XK_Control_L});
-    EXPECT_TRUE(StaysTrue(unchanged)) << "after Ctrl+keypad 2 with Num Lock: " << session.title();
+    ASSERT_TRUE(StaysTrue(unchanged)) << "after Ctrl+keypad 2 with Num Lock: " << state();
     session.pressKey(XK_Num_Lock);
 
     // The keys reached the window: a shortcut pressed the same way works.
