@@ -22,7 +22,9 @@ MagnificationApi::~MagnificationApi() {
 bool MagnificationApi::initialize() {
     if (!m_bLoadTried) {
         m_bLoadTried = true;
-        m_hLibrary = LoadLibraryW(L"Magnification.dll");
+        // From the system folder only: a DLL of that name beside the
+        // executable must not be loaded in its place.
+        m_hLibrary = LoadLibraryExW(L"Magnification.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
         if (m_hLibrary != nullptr) {
             m_pfnInitialize = Lookup<InitializeFn>(m_hLibrary, "MagInitialize");
             m_pfnSetWindowSource = Lookup<SetWindowSourceFn>(m_hLibrary, "MagSetWindowSource");

@@ -137,6 +137,19 @@ void CheckSizingRefits(HWND main, int screenWidth, int screenHeight) {
           Describe(before) + " -> " + Describe(after));
 }
 
+// Log-off and shut-down requests, and a close request for a restart (the
+// program supports restarts), are all answered with TRUE.
+void CheckEndSessionAnswers(HWND main) {
+    for (const LPARAM flags : {LPARAM{0}, LPARAM{ENDSESSION_CLOSEAPP}, LPARAM{ENDSESSION_LOGOFF}}) {
+        DWORD_PTR answer = 0;
+        const bool answered = SendMessageTimeoutW(main, WM_QUERYENDSESSION, 0, flags,
+                                                  SMTO_ABORTIFHUNG, 5000, &answer) != 0;
+        Check(answered && answer == TRUE, "WM_QUERYENDSESSION is answered with TRUE",
+              "flags " + std::to_string(flags) + ", answer " + std::to_string(answer));
+    }
+    Check(IsWindowVisible(main), "the window stays open after the requests");
+}
+
 void CheckAboutBox(DWORD processId, HWND main) {
     // Posted: the box runs modally inside the handler of this message.
     PostMessageW(main, WM_SYSCOMMAND, 0x0010, 0);
@@ -194,6 +207,7 @@ int wmain(int argc, wchar_t** argv) {
 
         CheckKeysChangeNothing(main);
         CheckSizingRefits(main, screenWidth, screenHeight);
+        CheckEndSessionAnswers(main);
         CheckAboutBox(processId, main);
 
         driver::PressChord(main, {VK_MENU, VK_F4});
