@@ -91,17 +91,8 @@ bool MirrorCursor::visibleIn(const Shown& state, const Rect& source) const {
            top + height > source.top;
 }
 
-void MirrorCursor::locate() {
-    Window rootReturn = None;
-    Window child = None;
-    int x = 0;
-    int y = 0;
-    int winX = 0;
-    int winY = 0;
-    unsigned int mask = 0;
-    const bool onScreen = XQueryPointer(m_display, DefaultRootWindow(m_display), &rootReturn,
-                                        &child, &x, &y, &winX, &winY, &mask) != False;
-    m_now = Shown{x, y, m_serial, onScreen};
+void MirrorCursor::pointerAt(int x, int y, bool visible) {
+    m_now = Shown{x, y, m_serial, visible};
 }
 
 bool MirrorCursor::changedIn(const Rect& source) const {

@@ -19,10 +19,11 @@ public:
     // Notes a change of the cursor image. Every mirror wants that event, so
     // no mirror claims it.
     void handleEvent(const XEvent& event);
-    // Reads where the pointer is now.
-    void locate();
-    // True when what shows of the cursor in `source`, as of the latest
-    // locate(), differs from what the last draw() put there.
+    // Where the pointer is now (root coordinates; not visible when it is on
+    // another screen).
+    void pointerAt(int x, int y, bool visible);
+    // True when what shows of the cursor in `source`, with the pointer where
+    // it is now, differs from what the last draw() put there.
     bool changedIn(const Rect& source) const;
     // Draws the cursor over `target`, which shows `source` at `zoom`.
     void draw(Picture target, const Rect& source, double zoom);
@@ -49,7 +50,7 @@ private:
     int m_hotX = 0;
     int m_hotY = 0;
     unsigned long m_imageSerial = 0;
-    Shown m_now;   // from the latest locate()
+    Shown m_now;   // from the latest pointerAt()
     Shown m_drawn; // what the picture shows
 };
 

@@ -1,34 +1,32 @@
 #include "platform/x11/mirror_root_changes.h"
 
-#include <X11/extensions/Xfixes.h>
+#include <algorithm>
 
 namespace kestrove::x11 {
 
 namespace {
 
-XRectangle ToXRectangle(const Rect& r) {
-    return XRectangle{static_cast<short>(r.left), static_cast<short>(r.top),
-                      static_cast<unsigned short>(r.right > r.left ? r.right - r.left : 0),
-                      static_cast<unsigned short>(r.bottom > r.top ? r.bottom - r.top : 0)};
+// Enough for a few windows updating at once; beyond it, just repaint.
+constexpr std::size_t kMaxKept = 64;
+
+bool Inside(const Rect& inner, const Rect& outer) {
+    return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
+           inner.bottom <= outer.bottom;
 }
 
 } // namespace
 
 MirrorRootChanges::MirrorRootChanges(Display* display, int damageEventBase)
     : m_display(display), m_damageEventBase(damageEventBase),
-      // One notice when the damage turns non-empty; the region is fetched
-      // when the mirror refreshes, not on every drawing request.
-      m_damage(XDamageCreate(display, DefaultRootWindow(display), XDamageReportNonEmpty)),
-      m_changed(XFixesCreateRegion(display, nullptr, 0)),
-      m_scratch(XFixesCreateRegion(display, nullptr, 0)) {}
+      // One report per rectangle not yet in the damage region: the region is
+      // reset after each look, so every change is reported once.
+      m_damage(XDamageCreate(display, DefaultRootWindow(display), XDamageReportDeltaRectangles)) {}
 
 MirrorRootChanges::~MirrorRootChanges() {
-    XFixesDestroyRegion(m_display, m_scratch);
-    XFixesDestroyRegion(m_display, m_changed);
     XDamageDestroy(m_display, m_damage);
 }
 
-bool MirrorRootChanges::handleEvent(const XEvent& event) {
+bool MirrorRootChanges::handleEvent(const XEvent& event, const Rect& area) {
     if (event.type != m_damageEventBase + XDamageNotify) {
         return false;
     }
@@ -36,34 +34,36 @@ bool MirrorRootChanges::handleEvent(const XEvent& event) {
     if (notify.damage != m_damage) {
         return false;
     }
-    m_pending = true;
+    m_reported = true;
+    const Rect changed{std::max<int>(notify.area.x, area.left),
+                       std::max<int>(notify.area.y, area.top),
+                       std::min<int>(notify.area.x + notify.area.width, area.right),
+                       std::min<int>(notify.area.y + notify.area.height, area.bottom)};
+    if (changed.left < changed.right && changed.top < changed.bottom) {
+        if (m_changed.size() < kMaxKept) {
+            m_changed.push_back(changed);
+        } else {
+            m_overflow = true;
+        }
+    }
     return true;
+}
+
+bool MirrorRootChanges::takeChanges(const Rect& ignored) {
+    const bool changed =
+        m_overflow || std::any_of(m_changed.begin(), m_changed.end(),
+                                  [&](const Rect& r) { return !Inside(r, ignored); });
+    if (!changed && m_reported) {
+        discard(); // a repaint would do it
+    }
+    return changed;
 }
 
 void MirrorRootChanges::discard() {
     XDamageSubtract(m_display, m_damage, None, None);
-    m_pending = false;
-}
-
-bool MirrorRootChanges::takeChanges(const Rect& area, const Rect& ignored) {
-    if (!m_pending) {
-        return false;
-    }
-    m_pending = false;
-    XDamageSubtract(m_display, m_damage, None, m_changed);
-    XRectangle rect = ToXRectangle(area);
-    XFixesSetRegion(m_display, m_scratch, &rect, 1);
-    XFixesIntersectRegion(m_display, m_changed, m_changed, m_scratch);
-    rect = ToXRectangle(ignored);
-    XFixesSetRegion(m_display, m_scratch, &rect, 1);
-    XFixesSubtractRegion(m_display, m_changed, m_changed, m_scratch);
-    int count = 0;
-    XRectangle bounds{};
-    XRectangle* rects = XFixesFetchRegionAndBounds(m_display, m_changed, &count, &bounds);
-    if (rects != nullptr) {
-        XFree(rects);
-    }
-    return count > 0;
+    m_reported = false;
+    m_overflow = false;
+    m_changed.clear();
 }
 
 } // namespace kestrove::x11

@@ -1,11 +1,14 @@
 // What changed on the screen since the mirror last looked: XDamage on the
-// root window, which reports drawing in any window.
+// root window, which reports drawing in any window. Each newly damaged
+// rectangle arrives as an event, so looking costs no round trip.
 #pragma once
 
 #include "platform/types.h"
 
 #include <X11/Xlib.h>
 #include <X11/extensions/Xdamage.h>
+
+#include <vector>
 
 namespace kestrove::x11 {
 
@@ -16,13 +19,11 @@ public:
     MirrorRootChanges(const MirrorRootChanges&) = delete;
     MirrorRootChanges& operator=(const MirrorRootChanges&) = delete;
 
-    // True for this tracker's damage notices.
-    bool handleEvent(const XEvent& event);
-    // Whether anything may have changed since the last look.
-    bool pending() const { return m_pending; }
-    // Takes what changed so far; true when some of it lies in `area` but
-    // outside `ignored` (root coordinates).
-    bool takeChanges(const Rect& area, const Rect& ignored);
+    // Notes this tracker's damage reports that touch `area` (root
+    // coordinates); true for every report of this tracker.
+    bool handleEvent(const XEvent& event, const Rect& area);
+    // True when something noted lies outside `ignored`; otherwise starts over.
+    bool takeChanges(const Rect& ignored);
     // Forgets what changed so far: the caller is about to read everything.
     void discard();
 
@@ -30,9 +31,9 @@ private:
     Display* m_display;
     int m_damageEventBase;
     Damage m_damage;
-    XserverRegion m_changed;
-    XserverRegion m_scratch;
-    bool m_pending = true; // nothing is known before the first look
+    bool m_reported = false; // reports came in since the damage was last reset
+    bool m_overflow = false; // too many rectangles to keep: count it as a change
+    std::vector<Rect> m_changed;
 };
 
 } // namespace kestrove::x11

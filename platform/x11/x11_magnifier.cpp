@@ -21,7 +21,7 @@ struct Extensions {
     int damageEventBase = 0;
 };
 
-// Render 0.6 brought transforms and filters; XFixes 2 regions; Damage 1 the
+// Render 0.6 brought transforms and filters; XFixes the cursor image; Damage the
 // reports the refresh relies on to skip unchanged frames.
 Extensions QueryExtensions(Display* display) {
     Extensions found;
@@ -178,24 +178,31 @@ void X11Magnifier::invalidate() {
     if (!m_supported || m_windowGone) {
         return;
     }
-    m_cursor->locate();
-    bool repaint = m_repaintAll || m_cursor->changedIn(m_source);
+    const Rect self = locate();
     // Our own picture is part of the screen when the mirror shows the monitor
     // it is on; counting it as a change would repaint forever.
-    if (!repaint && m_changes->pending()) {
-        repaint = m_changes->takeChanges(m_source, windowOnRoot());
-    }
-    if (repaint) {
+    if (m_repaintAll || m_cursor->changedIn(m_source) || m_changes->takeChanges(self)) {
         paint();
     }
 }
 
-Rect X11Magnifier::windowOnRoot() {
-    int x = 0;
-    int y = 0;
+Rect X11Magnifier::locate() {
+    Window root = None;
     Window child = None;
-    XTranslateCoordinates(m_display, m_window, DefaultRootWindow(m_display), 0, 0, &x, &y, &child);
-    return Rect{x, y, x + m_width, y + m_height};
+    int rootX = 0;
+    int rootY = 0;
+    int windowX = 0;
+    int windowY = 0;
+    unsigned int mask = 0;
+    const bool sameScreen = XQueryPointer(m_display, m_window, &root, &child, &rootX, &rootY,
+                                          &windowX, &windowY, &mask) != False;
+    m_cursor->pointerAt(rootX, rootY, sameScreen);
+    if (!sameScreen) {
+        return Rect{};
+    }
+    const int left = rootX - windowX;
+    const int top = rootY - windowY;
+    return Rect{left, top, left + m_width, top + m_height};
 }
 
 void X11Magnifier::paint() {
@@ -230,7 +237,7 @@ bool X11Magnifier::handleEvent(const XEvent& event) {
         return event.xany.window == m_window;
     }
     m_cursor->handleEvent(event);
-    if (m_changes->handleEvent(event)) {
+    if (m_changes->handleEvent(event, m_source)) {
         return true;
     }
     if (event.xany.window != m_window) {
@@ -240,7 +247,7 @@ bool X11Magnifier::handleEvent(const XEvent& event) {
     case Expose:
         m_repaintAll = true;
         if (event.xexpose.count == 0 && !m_windowGone) {
-            m_cursor->locate();
+            locate();
             paint();
         }
         break;

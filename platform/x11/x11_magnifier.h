@@ -39,7 +39,9 @@ public:
 private:
     void resizeBackBuffer();
     void paint();
-    Rect windowOnRoot();
+    // Reads where the pointer is and tells the cursor; returns where this
+    // window is on the root, from the same reply.
+    Rect locate();
 
     Display* m_display;
     Window m_window;

@@ -1,0 +1,122 @@
+#include "bench/mirror_watch.h"
+
+#include <X11/Xutil.h>
+#include <X11/extensions/Xdamage.h>
+
+#include <algorithm>
+#include <optional>
+#include <thread>
+#include <vector>
+
+#include <poll.h>
+
+namespace kestrove::bench {
+
+namespace {
+
+double Percentile(std::vector<double> values, double fraction) {
+    if (values.empty()) {
+        return 0;
+    }
+    std::sort(values.begin(), values.end());
+    const auto index = static_cast<std::size_t>(fraction * static_cast<double>(values.size() - 1));
+    return values[index];
+}
+
+// The frame number (modulo 64) the marker strip shows, if it can be read.
+std::optional<int> ReadMarker(Display* display, int x, int y, double zoom) {
+    const int block = static_cast<int>(kMarkerBlock * zoom);
+    if (block < 2) {
+        return std::nullopt;
+    }
+    XImage* image = XGetImage(display, DefaultRootWindow(display), x, y,
+                              static_cast<unsigned>(block * kMarkerBits),
+                              static_cast<unsigned>(block), AllPlanes, ZPixmap);
+    if (image == nullptr) {
+        return std::nullopt;
+    }
+    int value = 0;
+    for (int bit = 0; bit < kMarkerBits; ++bit) {
+        const unsigned long pixel = XGetPixel(image, bit * block + block / 2, block / 2);
+        const unsigned long green = (pixel >> 8) & 0xFF;
+        if (green > 128) {
+            value |= 1 << bit;
+        }
+    }
+    XDestroyImage(image);
+    return value;
+}
+
+} // namespace
+
+int CountFrames(Display* display, Window window, std::chrono::milliseconds duration) {
+    int eventBase = 0;
+    int errorBase = 0;
+    if (!XDamageQueryExtension(display, &eventBase, &errorBase)) {
+        return 0;
+    }
+    const Damage damage = XDamageCreate(display, window, XDamageReportRawRectangles);
+    XSync(display, False);
+    int frames = 0;
+    std::optional<Clock::time_point> last;
+    const auto end = Clock::now() + duration;
+    while (Clock::now() < end) {
+        while (XPending(display) > 0) {
+            XEvent event{};
+            XNextEvent(display, &event);
+            if (event.type != eventBase + XDamageNotify) {
+                continue;
+            }
+            const auto now = Clock::now();
+            if (!last || now - *last > std::chrono::milliseconds(4)) {
+                ++frames;
+            }
+            last = now;
+        }
+        pollfd connection{ConnectionNumber(display), POLLIN, 0};
+        poll(&connection, 1, 1);
+    }
+    XDamageDestroy(display, damage);
+    XSync(display, False);
+    return frames;
+}
+
+Latency MeasureLatency(Display* display, int x, int y, double zoom, SourceAnimation& source,
+                       std::chrono::milliseconds duration) {
+    std::vector<double> latencies;
+    std::size_t unresolved = source.frameTimes().size();
+    std::optional<int> previous;
+    int changes = 0;
+    const auto start = Clock::now();
+    const auto end = start + duration;
+    while (Clock::now() < end) {
+        const std::optional<int> shown = ReadMarker(display, x, y, zoom);
+        if (shown && previous && *shown != *previous) {
+            ++changes;
+        }
+        if (shown) {
+            previous = shown;
+        }
+        const auto now = Clock::now();
+        const std::vector<Clock::time_point> times = source.frameTimes();
+        if (shown) {
+            // The latest frame drawn with that number is the one shown.
+            for (std::size_t k = times.size(); k-- > unresolved;) {
+                if (static_cast<int>(k % 64) == *shown && times[k] <= now) {
+                    for (std::size_t j = unresolved; j <= k; ++j) {
+                        latencies.push_back(
+                            std::chrono::duration<double, std::milli>(now - times[j]).count());
+                    }
+                    unresolved = k + 1;
+                    break;
+                }
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    return Latency{Percentile(latencies, 0.5), Percentile(latencies, 0.95),
+                   static_cast<int>(latencies.size()), changes / seconds};
+}
+
+} // namespace kestrove::bench
