@@ -3,13 +3,13 @@
 # Runs Kestrove.exe under Wine on a private Xvfb server, driven and checked
 # by the Win32 test driver.
 set -uo pipefail
-export WINEPREFIX=$1 WINEDEBUG=-all
+source "$(dirname "${BASH_SOURCE[0]}")/wine_common.sh"
+wine_use_prefix "$1"
 driver=$2
 exe=$3
 width=1280
 height=1024
 
-[[ -d $WINEPREFIX/drive_c ]] || { echo "no Wine prefix at $WINEPREFIX (the setup test failed)"; exit 1; }
 [[ -f $exe ]] || { echo "missing $exe"; exit 1; }
 
 displayfd=$(mktemp)
@@ -31,8 +31,7 @@ export DISPLAY=:$(head -n1 "$displayfd")
 
 windows_exe=$(timeout 30 winepath -w "$exe" 2>/dev/null)
 [[ -n $windows_exe ]] || { echo "Wine failed to start: winepath gave no path for $exe"; exit 1; }
-timeout 180 wine "$driver" "$windows_exe" "$width" "$height" 2> >(grep -v -e 'wine32 is missing' \
-    -e 'multiarch needs' -e 'dpkg --add-architecture' -e 'apt-get install wine32' >&2)
+without_wine32_note timeout 180 wine "$driver" "$windows_exe" "$width" "$height"
 status=$?
 if ((status == 124)); then
     echo "the Wine smoke run did not finish within 180 s" >&2
