@@ -1,6 +1,7 @@
 #include "platform/x11/mirror_cursor.h"
 
 #include <X11/Xutil.h>
+#include <X11/extensions/XInput2.h>
 #include <X11/extensions/Xfixes.h>
 
 #include <algorithm>
@@ -10,13 +11,38 @@
 
 namespace kestrove::x11 {
 
-MirrorCursor::MirrorCursor(Display* display, int fixesEventBase)
-    : m_display(display), m_fixesEventBase(fixesEventBase) {
+namespace {
+
+// Raw motion misses warps (a program moving the pointer): look anyway every
+// this many refreshes.
+constexpr int kLooksBetweenChecks = 20;
+
+} // namespace
+
+MirrorCursor::MirrorCursor(Display* display, int fixesEventBase, int inputOpcode)
+    : m_display(display), m_fixesEventBase(fixesEventBase), m_inputOpcode(inputOpcode) {
     XFixesSelectCursorInput(m_display, DefaultRootWindow(m_display), XFixesDisplayCursorNotifyMask);
 }
 
 MirrorCursor::~MirrorCursor() {
+    watchMotion(false);
     releaseImage();
+}
+
+// Raw motion goes to the root whatever window the pointer is in. One event
+// is enough until the next look, so the watch stops at the first: moving the
+// mouse costs at most one wake-up per refresh.
+void MirrorCursor::watchMotion(bool watch) {
+    if (m_inputOpcode == 0 || watch == m_watchingMotion) {
+        return;
+    }
+    unsigned char mask[XIMaskLen(XI_RawMotion)] = {};
+    if (watch) {
+        XISetMask(mask, XI_RawMotion);
+    }
+    XIEventMask events{XIAllMasterDevices, static_cast<int>(sizeof mask), mask};
+    XISelectEvents(m_display, DefaultRootWindow(m_display), &events, 1);
+    m_watchingMotion = watch;
 }
 
 void MirrorCursor::releaseImage() {
@@ -35,7 +61,16 @@ void MirrorCursor::handleEvent(const XEvent& event) {
         const auto& notify = reinterpret_cast<const XFixesCursorNotifyEvent&>(event);
         m_serial = notify.cursor_serial;
         m_imageStale = true;
+        m_lookAgain = true;
+    } else if (m_inputOpcode != 0 && event.type == GenericEvent &&
+               event.xcookie.extension == m_inputOpcode && event.xcookie.evtype == XI_RawMotion) {
+        m_lookAgain = true;
+        watchMotion(false);
     }
+}
+
+bool MirrorCursor::dueForLocate() {
+    return m_inputOpcode == 0 || m_lookAgain || ++m_quietLooks >= kLooksBetweenChecks;
 }
 
 bool MirrorCursor::loadImage() {
@@ -93,6 +128,9 @@ bool MirrorCursor::visibleIn(const Shown& state, const Rect& source) const {
 
 void MirrorCursor::pointerAt(int x, int y, bool visible) {
     m_now = Shown{x, y, m_serial, visible};
+    m_lookAgain = false;
+    m_quietLooks = 0;
+    watchMotion(true);
 }
 
 bool MirrorCursor::changedIn(const Rect& source) const {

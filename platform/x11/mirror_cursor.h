@@ -11,14 +11,19 @@ namespace kestrove::x11 {
 
 class MirrorCursor {
 public:
-    MirrorCursor(Display* display, int fixesEventBase);
+    // `inputOpcode` is the X Input extension's (version 2); 0 without it.
+    MirrorCursor(Display* display, int fixesEventBase, int inputOpcode);
     ~MirrorCursor();
     MirrorCursor(const MirrorCursor&) = delete;
     MirrorCursor& operator=(const MirrorCursor&) = delete;
 
-    // Notes a change of the cursor image. Every mirror wants that event, so
-    // no mirror claims it.
+    // Notes a change of the cursor image or a motion of the pointer. Every
+    // mirror wants these events, so no mirror claims them.
     void handleEvent(const XEvent& event);
+    // Whether the pointer may have moved or the image changed since the last
+    // pointerAt(): asking the server where the pointer is costs a round trip,
+    // which a still screen should not pay 20 times a second.
+    bool dueForLocate();
     // Where the pointer is now (root coordinates; not visible when it is on
     // another screen).
     void pointerAt(int x, int y, bool visible);
@@ -38,9 +43,14 @@ private:
     bool loadImage();
     bool visibleIn(const Shown& state, const Rect& source) const;
     void releaseImage();
+    void watchMotion(bool watch);
 
     Display* m_display;
     int m_fixesEventBase;
+    int m_inputOpcode;
+    bool m_watchingMotion = false;
+    bool m_lookAgain = true;    // the pointer moved or the image changed
+    int m_quietLooks = 0;       // dueForLocate() calls since the last pointerAt()
     unsigned long m_serial = 0; // of the latest image the server announced
     bool m_imageStale = true;
     Pixmap m_pixmap = None;

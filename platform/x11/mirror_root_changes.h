@@ -22,6 +22,8 @@ public:
     // Notes this tracker's damage reports that touch `area` (root
     // coordinates); true for every report of this tracker.
     bool handleEvent(const XEvent& event, const Rect& area);
+    // Whether any report came in since the last look.
+    bool pending() const { return m_reported; }
     // True when something noted lies outside `ignored`; otherwise starts over.
     bool takeChanges(const Rect& ignored);
     // Forgets what changed so far: the caller is about to read everything.

@@ -5,6 +5,7 @@
 #include "platform/x11/mirror_scale_plan.h"
 #include "platform/x11/mirror_scaler.h"
 
+#include <X11/extensions/XInput2.h>
 #include <X11/extensions/Xdamage.h>
 #include <X11/extensions/Xfixes.h>
 
@@ -19,6 +20,7 @@ struct Extensions {
     bool present = false;
     int fixesEventBase = 0;
     int damageEventBase = 0;
+    int inputOpcode = 0; // X Input 2, to hear of pointer motion; optional
 };
 
 // Render 0.6 brought transforms and filters; XFixes the cursor image; Damage the
@@ -40,6 +42,14 @@ Extensions QueryExtensions(Display* display) {
     if (!XDamageQueryExtension(display, &found.damageEventBase, &errorBase) ||
         !XDamageQueryVersion(display, &major, &minor) || major < 1) {
         return found;
+    }
+    int inputEvent = 0;
+    int inputMajor = 2;
+    int inputMinor = 0;
+    if (XQueryExtension(display, "XInputExtension", &found.inputOpcode, &inputEvent, &errorBase) ==
+            False ||
+        XIQueryVersion(display, &inputMajor, &inputMinor) != Success) {
+        found.inputOpcode = 0; // the cursor is then looked up at every refresh
     }
     found.present = true;
     return found;
@@ -104,7 +114,8 @@ X11Magnifier::X11Magnifier(Display* display, Window parent, const Rect& area)
             XRenderCreatePicture(display, root, rootFormat, CPSubwindowMode, &pictureAttributes);
         m_scaler = std::make_unique<MirrorScaler>(display, root, rootAttributes.depth, rootFormat);
         m_changes = std::make_unique<MirrorRootChanges>(display, extensions.damageEventBase);
-        m_cursor = std::make_unique<MirrorCursor>(display, extensions.fixesEventBase);
+        m_cursor = std::make_unique<MirrorCursor>(display, extensions.fixesEventBase,
+                                                  extensions.inputOpcode);
         XGCValues values{};
         values.graphics_exposures = False;
         m_gc = XCreateGC(display, m_window, GCGraphicsExposures, &values);
@@ -177,6 +188,9 @@ void X11Magnifier::move(int x, int y, int width, int height) {
 void X11Magnifier::invalidate() {
     if (!m_supported || m_windowGone) {
         return;
+    }
+    if (!m_repaintAll && !m_changes->pending() && !m_cursor->dueForLocate()) {
+        return; // nothing on the screen can have changed
     }
     const Rect self = locate();
     // Our own picture is part of the screen when the mirror shows the monitor
