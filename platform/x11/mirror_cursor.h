@@ -30,6 +30,8 @@ public:
     // True when what shows of the cursor in `source`, with the pointer where
     // it is now, differs from what the last draw() put there.
     bool changedIn(const Rect& source) const;
+    // Whether the cursor shows in `source` with the pointer where it is now.
+    bool showsIn(const Rect& source) const { return visibleIn(m_now, source); }
     // Draws the cursor over `target`, which shows `source` at `zoom`.
     void draw(Picture target, const Rect& source, double zoom);
 

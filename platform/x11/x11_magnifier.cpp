@@ -119,6 +119,9 @@ X11Magnifier::X11Magnifier(Display* display, Window parent, const Rect& area)
         XGCValues values{};
         values.graphics_exposures = False;
         m_gc = XCreateGC(display, m_window, GCGraphicsExposures, &values);
+        m_windowPicture = XRenderCreatePicture(
+            display, m_window, XRenderFindVisualFormat(display, parentAttributes.visual), 0,
+            nullptr);
         resizeBackBuffer();
     }
     XMapWindow(display, m_window);
@@ -133,6 +136,9 @@ X11Magnifier::~X11Magnifier() {
         XFreePixmap(m_display, m_back);
         XRenderFreePicture(m_display, m_rootPicture);
         XFreeGC(m_display, m_gc);
+        if (!m_windowGone) {
+            XRenderFreePicture(m_display, m_windowPicture);
+        }
     }
     if (!m_windowGone) {
         XDestroyWindow(m_display, m_window);
@@ -230,16 +236,23 @@ void X11Magnifier::paint() {
                               : std::vector<ScaleStep>{});
         m_repaintAll = false;
     }
+    // With the cursor over it, the picture is composed off screen first, so
+    // that it never shows without the cursor; otherwise it goes straight to
+    // the window, one copy less.
+    const bool cursor = m_cursor->showsIn(m_source);
+    const Picture target = cursor ? m_backPicture : m_windowPicture;
     if (m_scaler->empty()) {
         const XRenderColor black{0, 0, 0, 0xFFFF};
-        XRenderFillRectangle(m_display, PictOpSrc, m_backPicture, &black, 0, 0,
+        XRenderFillRectangle(m_display, PictOpSrc, target, &black, 0, 0,
                              static_cast<unsigned>(m_width), static_cast<unsigned>(m_height));
     } else {
-        m_scaler->render(m_rootPicture, m_source.left, m_source.top, m_backPicture);
+        m_scaler->render(m_rootPicture, m_source.left, m_source.top, target);
     }
-    m_cursor->draw(m_backPicture, m_source, zoom);
-    XCopyArea(m_display, m_back, m_window, m_gc, 0, 0, static_cast<unsigned>(m_width),
-              static_cast<unsigned>(m_height), 0, 0);
+    m_cursor->draw(target, m_source, zoom);
+    if (cursor) {
+        XCopyArea(m_display, m_back, m_window, m_gc, 0, 0, static_cast<unsigned>(m_width),
+                  static_cast<unsigned>(m_height), 0, 0);
+    }
     XFlush(m_display);
 }
 

@@ -54,7 +54,8 @@ private:
     bool m_supported = false;
     int m_fixesEventBase = 0;
     bool m_repaintAll = true; // size, source or transform changed, or exposed
-    Pixmap m_back = None;     // the picture is composed here, then shown in one copy
+    Picture m_windowPicture = None;
+    Pixmap m_back = None; // where the picture is composed when the cursor is over it
     Picture m_backPicture = None;
     Picture m_rootPicture = None;
     GC m_gc = None;
