@@ -151,9 +151,12 @@ void CheckEndSessionAnswers(HWND main) {
     Check(IsWindowVisible(main), "the window stays open after the requests");
 }
 
-// Opens the About box with `open`, reads it, and closes it with OK.
+// Opens the About box with `open`, reads it, and closes it with OK, or with
+// Escape typed into it.
+enum class CloseBy { Ok, Escape };
+
 void CheckAboutBox(DWORD processId, HWND main, const std::string& how,
-                   const std::function<void()>& open) {
+                   const std::function<void()>& open, CloseBy closeBy) {
     open();
     HWND about = nullptr;
     const bool opened =
@@ -168,9 +171,14 @@ void CheckAboutBox(DWORD processId, HWND main, const std::string& how,
     Check(label == L"Kestrove Ver.:2-0-0-100", "the version label", driver::Narrow(label));
     Check(!IsWindowEnabled(main), "the main window is disabled while the box runs");
 
-    PostMessageW(about, WM_COMMAND, IDOK, 0);
+    if (closeBy == CloseBy::Ok) {
+        PostMessageW(about, WM_COMMAND, IDOK, 0);
+    } else {
+        driver::PressChord(about, {VK_ESCAPE});
+    }
     Check(driver::WaitFor([&] { return !IsWindow(about) && IsWindowEnabled(main); }, 10s),
-          "OK closes the box and enables the main window again");
+          std::string(closeBy == CloseBy::Ok ? "OK" : "Escape") +
+              " closes the box and enables the main window again");
 }
 
 } // namespace
@@ -212,15 +220,19 @@ int wmain(int argc, wchar_t** argv) {
         CheckEndSessionAnswers(main);
         // The system menu's last entry. (Its access key A is no help here:
         // Wine's own "About Wine" entry in the same menu has it too.)
-        CheckAboutBox(processId, main, "the system menu's About entry", [main] {
-            driver::PressChord(main, {VK_MENU, VK_SPACE});
-            Settle();
-            driver::PressChord(main, {VK_UP});
-            driver::PressChord(main, {VK_RETURN});
-        });
+        CheckAboutBox(
+            processId, main, "the system menu's About entry",
+            [main] {
+                driver::PressChord(main, {VK_MENU, VK_SPACE});
+                Settle();
+                driver::PressChord(main, {VK_UP});
+                driver::PressChord(main, {VK_RETURN});
+            },
+            CloseBy::Ok);
         // Posted: the box runs modally inside the handler of this message.
-        CheckAboutBox(processId, main, "WM_SYSCOMMAND 0x0010",
-                      [main] { PostMessageW(main, WM_SYSCOMMAND, 0x0010, 0); });
+        CheckAboutBox(
+            processId, main, "WM_SYSCOMMAND 0x0010",
+            [main] { PostMessageW(main, WM_SYSCOMMAND, 0x0010, 0); }, CloseBy::Escape);
 
         driver::PressChord(main, {VK_MENU, VK_F4});
     }
