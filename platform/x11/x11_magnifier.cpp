@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <stdexcept>
 
 namespace kestrove::x11 {
 
@@ -81,11 +82,22 @@ bool X11Magnifier::Initialize(Display* display) {
 X11Magnifier::X11Magnifier(Display* display, Window parent, const Rect& area)
     : m_display(display), m_width(Extent(area.right - area.left)),
       m_height(Extent(area.bottom - area.top)) {
-    const Extensions extensions = QueryExtensions(display);
-    m_supported = extensions.present;
-
     XWindowAttributes parentAttributes{};
-    XGetWindowAttributes(display, parent, &parentAttributes);
+    XWindowAttributes rootAttributes{};
+    Window root = DefaultRootWindow(display);
+    if (XGetWindowAttributes(display, parent, &parentAttributes) == 0 ||
+        XGetWindowAttributes(display, root, &rootAttributes) == 0) {
+        throw std::runtime_error("the parent window is gone");
+    }
+    const Extensions extensions = QueryExtensions(display);
+    XRenderPictFormat* rootFormat = nullptr;
+    if (extensions.present) {
+        rootFormat = XRenderFindVisualFormat(display, rootAttributes.visual);
+        m_windowFormat = XRenderFindVisualFormat(display, parentAttributes.visual);
+    }
+    m_supported = rootFormat != nullptr && m_windowFormat != nullptr;
+    m_depth = parentAttributes.depth;
+
     XSetWindowAttributes attributes{};
     unsigned long mask = CWBorderPixel | CWBitGravity | CWEventMask;
     if (m_supported) {
@@ -100,14 +112,10 @@ X11Magnifier::X11Magnifier(Display* display, Window parent, const Rect& area)
     attributes.bit_gravity = NorthWestGravity; // keep the picture while a resize is pending
     attributes.event_mask = ExposureMask | StructureNotifyMask;
     m_window = XCreateWindow(display, parent, area.left, area.top, static_cast<unsigned>(m_width),
-                             static_cast<unsigned>(m_height), 0, parentAttributes.depth,
-                             InputOutput, parentAttributes.visual, mask, &attributes);
+                             static_cast<unsigned>(m_height), 0, m_depth, InputOutput,
+                             parentAttributes.visual, mask, &attributes);
 
     if (m_supported) {
-        Window root = DefaultRootWindow(display);
-        XWindowAttributes rootAttributes{};
-        XGetWindowAttributes(display, root, &rootAttributes);
-        XRenderPictFormat* rootFormat = XRenderFindVisualFormat(display, rootAttributes.visual);
         XRenderPictureAttributes pictureAttributes{};
         pictureAttributes.subwindow_mode = IncludeInferiors; // the screen as shown
         m_rootPicture =
@@ -119,9 +127,7 @@ X11Magnifier::X11Magnifier(Display* display, Window parent, const Rect& area)
         XGCValues values{};
         values.graphics_exposures = False;
         m_gc = XCreateGC(display, m_window, GCGraphicsExposures, &values);
-        m_windowPicture = XRenderCreatePicture(
-            display, m_window, XRenderFindVisualFormat(display, parentAttributes.visual), 0,
-            nullptr);
+        m_windowPicture = XRenderCreatePicture(display, m_window, m_windowFormat, 0, nullptr);
         resizeBackBuffer();
     }
     XMapWindow(display, m_window);
@@ -150,13 +156,9 @@ void X11Magnifier::resizeBackBuffer() {
         XRenderFreePicture(m_display, m_backPicture);
         XFreePixmap(m_display, m_back);
     }
-    XWindowAttributes attributes{};
-    XGetWindowAttributes(m_display, m_window, &attributes);
-    m_back =
-        XCreatePixmap(m_display, m_window, static_cast<unsigned>(m_width),
-                      static_cast<unsigned>(m_height), static_cast<unsigned>(attributes.depth));
-    m_backPicture = XRenderCreatePicture(
-        m_display, m_back, XRenderFindVisualFormat(m_display, attributes.visual), 0, nullptr);
+    m_back = XCreatePixmap(m_display, m_window, static_cast<unsigned>(m_width),
+                           static_cast<unsigned>(m_height), static_cast<unsigned>(m_depth));
+    m_backPicture = XRenderCreatePicture(m_display, m_back, m_windowFormat, 0, nullptr);
 }
 
 void X11Magnifier::setSource(const Rect& source) {

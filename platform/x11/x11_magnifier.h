@@ -20,7 +20,8 @@ public:
     // MagInitialize: false when the server lacks what the mirror needs.
     static bool Initialize(Display* display);
 
-    // Creates the child window over `area` of `parent`, mapped.
+    // Creates the child window over `area` of `parent`, mapped; throws
+    // std::runtime_error when `parent` is gone.
     X11Magnifier(Display* display, Window parent, const Rect& area);
     ~X11Magnifier();
     X11Magnifier(const X11Magnifier&) = delete;
@@ -52,6 +53,8 @@ private:
     bool m_windowGone = false;
     // Without the extensions the picture stays blank (the window's black background).
     bool m_supported = false;
+    int m_depth = 0;                             // of the window, as its parent's
+    XRenderPictFormat* m_windowFormat = nullptr; // of the window's visual
     int m_fixesEventBase = 0;
     bool m_repaintAll = true; // size, source or transform changed, or exposed
     Picture m_windowPicture = None;
