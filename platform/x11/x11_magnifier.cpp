@@ -110,7 +110,7 @@ X11Magnifier::X11Magnifier(Display* display, Window parent, const Rect& area)
     }
     attributes.border_pixel = 0;
     attributes.bit_gravity = NorthWestGravity; // keep the picture while a resize is pending
-    attributes.event_mask = ExposureMask | StructureNotifyMask;
+    attributes.event_mask = ExposureMask | StructureNotifyMask | VisibilityChangeMask;
     m_window = XCreateWindow(display, parent, area.left, area.top, static_cast<unsigned>(m_width),
                              static_cast<unsigned>(m_height), 0, m_depth, InputOutput,
                              parentAttributes.visual, mask, &attributes);
@@ -194,7 +194,7 @@ void X11Magnifier::move(int x, int y, int width, int height) {
 }
 
 void X11Magnifier::invalidate() {
-    if (!m_supported || m_windowGone) {
+    if (!m_supported || m_windowGone || m_obscured) {
         return;
     }
     if (!m_repaintAll && !m_changes->pending() && !m_cursor->dueForLocate()) {
@@ -282,6 +282,11 @@ bool X11Magnifier::handleEvent(const XEvent& event) {
         break;
     case DestroyNotify:
         m_windowGone = true;
+        break;
+    case VisibilityNotify:
+        // Nothing drawn would show while other windows cover this one all over.
+        m_obscured = event.xvisibility.state == VisibilityFullyObscured;
+        m_repaintAll = m_repaintAll || !m_obscured;
         break;
     default:
         break;

@@ -51,6 +51,7 @@ private:
     int m_width = 1;
     int m_height = 1;
     bool m_windowGone = false;
+    bool m_obscured = false; // other windows cover all of it
     // Without the extensions the picture stays blank (the window's black background).
     bool m_supported = false;
     int m_depth = 0;                             // of the window, as its parent's

@@ -251,6 +251,24 @@ TEST_F(Magnifier, AMirrorInsideItsOwnSourceDoesNotRepaintItselfForever) {
     EXPECT_GE(quality::Psnr(vacated, expected), 45.0) << "the picture where the mirror was";
 }
 
+TEST_F(Magnifier, ShowsWhatChangedWhileItWasCoveredOnceUncovered) {
+    const Rect source{0, 0, 900, 540};
+    mirror(source, 0.5f, 450, 270);
+    const Window cover = showWindow(kMirrorX - 10, 0, 500, 300);
+    refresh();
+    GC gc = XCreateGC(m_display, m_pattern, 0, nullptr);
+    XFillRectangle(m_display, m_pattern, gc, 0, 0, 900, 540); // the source turns black
+    XFreeGC(m_display, gc);
+    refresh();
+
+    XDestroyWindow(m_display, cover);
+    refresh();
+    refresh();
+    const quality::Pixels expected = quality::BoxDownscale(
+        quality::Grab(m_display, DefaultRootWindow(m_display), 0, 0, 900, 540), 2);
+    EXPECT_EQ(quality::Psnr(shown(), expected), std::numeric_limits<double>::infinity());
+}
+
 TEST_F(Magnifier, DrawsTheCursorScaledWhereThePointerIs) {
     mirror(kSource, 1.0f / 3, 600, 360);
     const quality::Pixels without = shown();
