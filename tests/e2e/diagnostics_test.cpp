@@ -19,9 +19,9 @@ using std::chrono::seconds;
 TEST(Diagnostics, FourLinesPerMonitorInReportingOrderWhileRunning) {
     // The primary is not the first monitor defined, and the third lies left
     // of the screen's origin, so its left edge is negative.
-    KestroveSession session({MonitorSpec{600, 800, 1280, 720, false},
-                             MonitorSpec{1280, 720, 1280, 0, true},
-                             MonitorSpec{1000, 600, -1000, 0, false}});
+    KestroveSession session({MonitorGeometry{600, 800, 1280, 720, false},
+                             MonitorGeometry{1280, 720, 1280, 0, true},
+                             MonitorGeometry{1000, 600, -1000, 0, false}});
 
     // The server reports the primary first, then the others as defined.
     const auto reported = session.x().monitors();

@@ -38,11 +38,11 @@ std::string MonitorFixturePath() {
     return KESTROVE_MONITOR_FIXTURE;
 }
 
-std::vector<MonitorSpec> TwoMonitors() {
-    return {MonitorSpec{1280, 720, 1280, 0, true}, MonitorSpec{600, 800, 1280, 720, false}};
+std::vector<MonitorGeometry> TwoMonitors() {
+    return {MonitorGeometry{1280, 720, 1280, 0, true}, MonitorGeometry{600, 800, 1280, 720, false}};
 }
 
-int FittedHeight(const MonitorSpec& monitor, int width) {
+int FittedHeight(const MonitorGeometry& monitor, int width) {
     return static_cast<int>(static_cast<double>(monitor.height) /
                             static_cast<double>(monitor.width) * static_cast<double>(width));
 }
@@ -86,7 +86,7 @@ std::string PatternMismatch(const Image& image, int index) {
     return mismatch;
 }
 
-KestroveSession::KestroveSession(std::vector<MonitorSpec> monitors, int screenWidth,
+KestroveSession::KestroveSession(std::vector<MonitorGeometry> monitors, int screenWidth,
                                  int screenHeight, const std::string& executable)
     : m_monitors(std::move(monitors)) {
     m_server = std::make_unique<XvfbServer>(screenWidth, screenHeight);
@@ -96,8 +96,8 @@ KestroveSession::KestroveSession(std::vector<MonitorSpec> monitors, int screenWi
     m_client->movePointer(1, screenHeight - 2);
 
     std::vector<std::string> fixtureArgs{MonitorFixturePath(), "--display", m_server->display()};
-    for (const MonitorSpec& monitor : m_monitors) {
-        fixtureArgs.push_back(FormatMonitorSpec(monitor));
+    for (const MonitorGeometry& monitor : m_monitors) {
+        fixtureArgs.push_back(FormatMonitorGeometry(monitor));
     }
     m_fixture = std::make_unique<ChildProcess>(fixtureArgs, std::vector<EnvironmentChange>{});
     if (m_fixture->readLine(kWaitTimeout) != "ready") {

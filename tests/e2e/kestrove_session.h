@@ -19,19 +19,19 @@ namespace kestrove::e2e {
 // screen's top-left corner where the mirror window opens (a mirror that
 // overlapped its source would show itself) and of its bottom-left corner
 // where the pointer waits: a 16:9 primary and a 3:4 portrait.
-std::vector<MonitorSpec> TwoMonitors();
+std::vector<MonitorGeometry> TwoMonitors();
 
 class KestroveSession {
 public:
     // Throws std::runtime_error (with what the programs said) when any part
     // does not come up within the bounded waits. `executable`: another build
     // or a changed copy of the program; empty for the one under test.
-    explicit KestroveSession(std::vector<MonitorSpec> monitors, int screenWidth = 2560,
+    explicit KestroveSession(std::vector<MonitorGeometry> monitors, int screenWidth = 2560,
                              int screenHeight = 1600, const std::string& executable = {});
 
     XClient& x() { return *m_client; }
     ChildProcess& kestrove() { return *m_kestrove; }
-    const std::vector<MonitorSpec>& monitors() const { return m_monitors; }
+    const std::vector<MonitorGeometry>& monitors() const { return m_monitors; }
     Window mirror() const { return m_mirror; }
 
     std::string title() { return m_client->name(m_mirror); }
@@ -53,7 +53,7 @@ public:
     std::string waitForPattern(int index);
 
 private:
-    std::vector<MonitorSpec> m_monitors;
+    std::vector<MonitorGeometry> m_monitors;
     std::unique_ptr<XvfbServer> m_server;
     std::unique_ptr<XClient> m_client;
     std::unique_ptr<ChildProcess> m_fixture;
@@ -63,7 +63,7 @@ private:
 
 // The client height that keeps the monitor's aspect at `width`: the
 // monitor's height over its width, times the width, truncated.
-int FittedHeight(const MonitorSpec& monitor, int width);
+int FittedHeight(const MonitorGeometry& monitor, int width);
 
 // "" when `image` shows pattern `index` scaled to fill it.
 std::string PatternMismatch(const Image& image, int index);

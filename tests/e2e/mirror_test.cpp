@@ -50,7 +50,7 @@ TEST(Mirror, CtrlTwoSwitchesToMonitorTwoAndFitsItsAspect) {
 TEST(Mirror, FollowsWhatTheMonitorShows) {
     KestroveSession session(TwoMonitors());
     ASSERT_EQ(session.waitForPattern(kPrimary), "");
-    const MonitorSpec& monitor = session.monitors()[kPrimary];
+    const MonitorGeometry& monitor = session.monitors()[kPrimary];
     const Rgb cover{200, 30, 90};
     const auto showsOnly = [&](Rgb colour) {
         const auto image = session.x().grab(session.mirror());

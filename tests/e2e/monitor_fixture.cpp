@@ -31,7 +31,7 @@
 namespace {
 
 using kestrove::e2e::kPatternBlocks;
-using kestrove::e2e::MonitorSpec;
+using kestrove::e2e::MonitorGeometry;
 
 int g_protocolErrors = 0;
 
@@ -62,21 +62,21 @@ unsigned long AllocColour(Display* display, kestrove::e2e::Rgb rgb) {
 
 // A window over the monitor whose background is the pattern, so the server
 // repaints it on every exposure without this process doing anything.
-void PaintMonitor(Display* display, const MonitorSpec& spec, int index) {
+void PaintMonitor(Display* display, const MonitorGeometry& geometry, int index) {
     const int screen = DefaultScreen(display);
     const Window root = RootWindow(display, screen);
-    const auto width = static_cast<unsigned>(spec.width);
-    const auto height = static_cast<unsigned>(spec.height);
+    const auto width = static_cast<unsigned>(geometry.width);
+    const auto height = static_cast<unsigned>(geometry.height);
 
     const Pixmap pattern = XCreatePixmap(display, root, width, height,
                                          static_cast<unsigned>(DefaultDepth(display, screen)));
     const GC gc = XCreateGC(display, pattern, 0, nullptr);
     for (int row = 0; row < kPatternBlocks; ++row) {
         for (int column = 0; column < kPatternBlocks; ++column) {
-            const int left = column * spec.width / kPatternBlocks;
-            const int top = row * spec.height / kPatternBlocks;
-            const int right = (column + 1) * spec.width / kPatternBlocks;
-            const int bottom = (row + 1) * spec.height / kPatternBlocks;
+            const int left = column * geometry.width / kPatternBlocks;
+            const int top = row * geometry.height / kPatternBlocks;
+            const int right = (column + 1) * geometry.width / kPatternBlocks;
+            const int bottom = (row + 1) * geometry.height / kPatternBlocks;
             XSetForeground(display, gc,
                            AllocColour(display, kestrove::e2e::PatternColour(index, column, row)));
             XFillRectangle(display, pattern, gc, left, top, static_cast<unsigned>(right - left),
@@ -89,8 +89,8 @@ void PaintMonitor(Display* display, const MonitorSpec& spec, int index) {
     attributes.override_redirect = True;
     attributes.background_pixmap = pattern;
     const Window window =
-        XCreateWindow(display, root, spec.x, spec.y, width, height, 0, CopyFromParent, InputOutput,
-                      CopyFromParent, CWOverrideRedirect | CWBackPixmap, &attributes);
+        XCreateWindow(display, root, geometry.x, geometry.y, width, height, 0, CopyFromParent,
+                      InputOutput, CopyFromParent, CWOverrideRedirect | CWBackPixmap, &attributes);
     XFreePixmap(display, pattern);
     const std::string name = "kestrove_monitor_fixture " + std::to_string(index + 1);
     XStoreName(display, window, name.c_str());
@@ -98,7 +98,7 @@ void PaintMonitor(Display* display, const MonitorSpec& spec, int index) {
     XLowerWindow(display, window);
 }
 
-bool DefineMonitors(Display* display, const std::vector<MonitorSpec>& specs) {
+bool DefineMonitors(Display* display, const std::vector<MonitorGeometry>& geometries) {
     const Window root = DefaultRootWindow(display);
     XRRScreenResources* resources = XRRGetScreenResources(display, root);
     if (resources == nullptr || resources->noutput < 1) {
@@ -112,26 +112,26 @@ bool DefineMonitors(Display* display, const std::vector<MonitorSpec>& specs) {
     XRRFreeScreenResources(resources);
 
     std::size_t owner = 0; // the monitor that takes over the screen's output
-    for (std::size_t i = 0; i < specs.size(); ++i) {
-        if (specs[i].primary) {
+    for (std::size_t i = 0; i < geometries.size(); ++i) {
+        if (geometries[i].primary) {
             owner = i;
             break;
         }
     }
     const double dpi = 96.0;
-    for (std::size_t i = 0; i < specs.size(); ++i) {
-        const MonitorSpec& spec = specs[i];
+    for (std::size_t i = 0; i < geometries.size(); ++i) {
+        const MonitorGeometry& geometry = geometries[i];
         XRRMonitorInfo* monitor = XRRAllocateMonitor(display, i == owner ? 1 : 0);
         const std::string name = "DP-" + std::to_string(i + 1);
         monitor->name = XInternAtom(display, name.c_str(), False);
-        monitor->primary = spec.primary ? True : False;
+        monitor->primary = geometry.primary ? True : False;
         monitor->automatic = False;
-        monitor->x = spec.x;
-        monitor->y = spec.y;
-        monitor->width = spec.width;
-        monitor->height = spec.height;
-        monitor->mwidth = static_cast<int>(spec.width * 25.4 / dpi);
-        monitor->mheight = static_cast<int>(spec.height * 25.4 / dpi);
+        monitor->x = geometry.x;
+        monitor->y = geometry.y;
+        monitor->width = geometry.width;
+        monitor->height = geometry.height;
+        monitor->mwidth = static_cast<int>(geometry.width * 25.4 / dpi);
+        monitor->mheight = static_cast<int>(geometry.height * 25.4 / dpi);
         if (i == owner) {
             monitor->outputs[0] = output;
         }
@@ -143,9 +143,9 @@ bool DefineMonitors(Display* display, const std::vector<MonitorSpec>& specs) {
     int listed = 0;
     XRRMonitorInfo* monitors = XRRGetMonitors(display, root, True, &listed);
     XRRFreeMonitors(monitors);
-    if (static_cast<std::size_t>(listed) != specs.size()) {
+    if (static_cast<std::size_t>(listed) != geometries.size()) {
         std::fprintf(stderr, "kestrove_monitor_fixture: the server lists %d monitors, not %zu\n",
-                     listed, specs.size());
+                     listed, geometries.size());
         return false;
     }
     return true;
@@ -155,20 +155,20 @@ bool DefineMonitors(Display* display, const std::vector<MonitorSpec>& specs) {
 
 int main(int argc, char** argv) {
     const char* displayName = nullptr;
-    std::vector<MonitorSpec> specs;
+    std::vector<MonitorGeometry> geometries;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--display") == 0 && i + 1 < argc) {
             displayName = argv[++i];
             continue;
         }
-        const auto spec = kestrove::e2e::ParseMonitorSpec(argv[i]);
-        if (!spec) {
+        const auto geometry = kestrove::e2e::ParseMonitorGeometry(argv[i]);
+        if (!geometry) {
             std::fprintf(stderr, "kestrove_monitor_fixture: not a monitor: '%s'\n", argv[i]);
             return Usage();
         }
-        specs.push_back(*spec);
+        geometries.push_back(*geometry);
     }
-    if (specs.empty()) {
+    if (geometries.empty()) {
         return Usage();
     }
 
@@ -189,11 +189,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "kestrove_monitor_fixture: the server lacks RandR 1.5\n");
         return 1;
     }
-    if (!DefineMonitors(display, specs)) {
+    if (!DefineMonitors(display, geometries)) {
         return 1;
     }
-    for (std::size_t i = 0; i < specs.size(); ++i) {
-        PaintMonitor(display, specs[i], static_cast<int>(i));
+    for (std::size_t i = 0; i < geometries.size(); ++i) {
+        PaintMonitor(display, geometries[i], static_cast<int>(i));
     }
     XSync(display, False);
     if (g_protocolErrors > 0) {

@@ -33,10 +33,10 @@ std::optional<int> TakeOffset(std::string_view& text) {
 
 } // namespace
 
-std::optional<MonitorSpec> ParseMonitorSpec(std::string_view text) {
-    MonitorSpec spec;
+std::optional<MonitorGeometry> ParseMonitorGeometry(std::string_view text) {
+    MonitorGeometry geometry;
     if (!text.empty() && text.back() == '*') {
-        spec.primary = true;
+        geometry.primary = true;
         text.remove_suffix(1);
     }
     const auto width = TakeNumber(text);
@@ -50,19 +50,19 @@ std::optional<MonitorSpec> ParseMonitorSpec(std::string_view text) {
     if (!y || !text.empty() || *width <= 0 || *height <= 0) {
         return std::nullopt;
     }
-    spec.width = *width;
-    spec.height = *height;
-    spec.x = *x;
-    spec.y = *y;
-    return spec;
+    geometry.width = *width;
+    geometry.height = *height;
+    geometry.x = *x;
+    geometry.y = *y;
+    return geometry;
 }
 
-std::string FormatMonitorSpec(const MonitorSpec& spec) {
+std::string FormatMonitorGeometry(const MonitorGeometry& geometry) {
     const auto offset = [](int value) {
         return (value < 0 ? "-" : "+") + std::to_string(value < 0 ? -value : value);
     };
-    return std::to_string(spec.width) + "x" + std::to_string(spec.height) + offset(spec.x) +
-           offset(spec.y) + (spec.primary ? "*" : "");
+    return std::to_string(geometry.width) + "x" + std::to_string(geometry.height) +
+           offset(geometry.x) + offset(geometry.y) + (geometry.primary ? "*" : "");
 }
 
 Rgb PatternColour(int index, int column, int row) {

@@ -12,7 +12,7 @@
 
 namespace kestrove::e2e {
 
-struct MonitorSpec {
+struct MonitorGeometry {
     int width = 0;
     int height = 0;
     int x = 0;
@@ -20,8 +20,8 @@ struct MonitorSpec {
     bool primary = false;
 };
 
-std::optional<MonitorSpec> ParseMonitorSpec(std::string_view text);
-std::string FormatMonitorSpec(const MonitorSpec& spec);
+std::optional<MonitorGeometry> ParseMonitorGeometry(std::string_view text);
+std::string FormatMonitorGeometry(const MonitorGeometry& geometry);
 
 struct Rgb {
     std::uint8_t r = 0;

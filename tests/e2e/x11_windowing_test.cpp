@@ -142,7 +142,7 @@ TEST_P(ModalAbout, IsModalOverALiveMirrorAndCloses) {
     EXPECT_TRUE(StaysTrue([&] { return session.title() == title; })) << session.title();
     EXPECT_FALSE(FindViewable(session, kAboutEntry)) << "a menu opened over a modal box";
 
-    const MonitorSpec& primary = session.monitors()[0];
+    const MonitorGeometry& primary = session.monitors()[0];
     const Rgb cover{250, 20, 200};
     const Window colour =
         session.x().showColour({primary.x, primary.y, primary.width, primary.height}, cover);
