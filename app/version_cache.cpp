@@ -22,7 +22,9 @@ namespace {
 // Cut to fit, always terminated, zeros after the text.
 template <std::size_t N> void StoreText(char16_t (&buffer)[N], std::u16string_view text) {
     const std::size_t length = std::min(text.size(), N - 1);
-    std::fill(std::copy_n(text.begin(), length, buffer), buffer + N, u'\0');
+    for (std::size_t i = 0; i < N; ++i) {
+        buffer[i] = i < length ? text[i] : u'\0';
+    }
 }
 
 // A string value up to its terminator, never past the length the lookup gave.

@@ -75,8 +75,15 @@ std::string PatternMismatch(const Image& image, int index) {
                                        PatternBlockAt(sample.y, image.height));
         const Rgb got = image.at(sample.x, sample.y);
         if (!Near(got, want)) {
-            mismatch += "(" + std::to_string(sample.x) + "," + std::to_string(sample.y) +
-                        "): " + Hex(got) + " instead of " + Hex(want) + "; ";
+            mismatch.append("(")
+                .append(std::to_string(sample.x))
+                .append(",")
+                .append(std::to_string(sample.y))
+                .append("): ")
+                .append(Hex(got))
+                .append(" instead of ")
+                .append(Hex(want))
+                .append("; ");
         }
     }
     if (!mismatch.empty()) {

@@ -78,9 +78,9 @@ TEST(Mirror, KeysThatChooseNothingChangeNothingAndCloseNothing) {
     };
     const auto state = [&] {
         const WindowGeometry now = session.geometry();
-        return "'" + session.title() + "' " + std::to_string(now.width) + "x" +
-               std::to_string(now.height) + (session.kestrove().running() ? "" : ", ended") + " " +
-               session.patternMismatch(kPrimary);
+        return std::string("'").append(session.title()).append("' ") + std::to_string(now.width) +
+               "x" + std::to_string(now.height) + (session.kestrove().running() ? "" : ", ended") +
+               " " + session.patternMismatch(kPrimary);
     };
 
     struct Press {

@@ -59,7 +59,8 @@ std::optional<MonitorGeometry> ParseMonitorGeometry(std::string_view text) {
 
 std::string FormatMonitorGeometry(const MonitorGeometry& geometry) {
     const auto offset = [](int value) {
-        return (value < 0 ? "-" : "+") + std::to_string(value < 0 ? -value : value);
+        return std::string(value < 0 ? "-" : "+")
+            .append(std::to_string(value < 0 ? -value : value));
     };
     return std::to_string(geometry.width) + "x" + std::to_string(geometry.height) +
            offset(geometry.x) + offset(geometry.y) + (geometry.primary ? "*" : "");
