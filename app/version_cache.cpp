@@ -19,14 +19,6 @@ char16_t s_szModulePath[kModulePathLength] = {};
 
 namespace {
 
-// Cut to fit, always terminated, zeros after the text.
-template <std::size_t N> void StoreText(char16_t (&buffer)[N], std::u16string_view text) {
-    const std::size_t length = std::min(text.size(), N - 1);
-    for (std::size_t i = 0; i < N; ++i) {
-        buffer[i] = i < length ? text[i] : u'\0';
-    }
-}
-
 // A string value up to its terminator, never past the length the lookup gave.
 std::u16string_view StringValue(const void* value, std::uint32_t length) {
     const auto* text = static_cast<const char16_t*>(value);
@@ -41,7 +33,7 @@ std::u16string_view StringValue(const void* value, std::uint32_t length) {
 
 void FillVersionCache() {
     Platform& platform = ThePlatform();
-    StoreText(s_szVersion, u"");
+    StoreFixedText(s_szVersion, u"");
 
     platform.getModuleFileName(s_szModulePath, kModulePathLength);
 
@@ -59,7 +51,7 @@ void FillVersionCache() {
     }
 
     char16_t path[50] = {};
-    StoreText(path, u"\\VarFileInfo\\Translation");
+    StoreFixedText(path, u"\\VarFileInfo\\Translation");
     const void* translation = nullptr;
     std::uint32_t translationLength = 0;
     if (!platform.verQueryValue(block.get(), path, &translation, &translationLength)) {
@@ -73,10 +65,10 @@ void FillVersionCache() {
     std::memcpy(&entry, translation, sizeof entry);
 
     char16_t language[16] = {};
-    StoreText(language,
-              WideFormat(u"%04x%04x", {std::int64_t{entry & 0xFFFF}, std::int64_t{entry >> 16}}));
-    StoreText(path, WideFormat(u"\\StringFileInfo\\%s\\%s",
-                               {FixedText(language), std::u16string_view(u"ProductVersion")}));
+    StoreFixedText(language, WideFormat(u"%04x%04x",
+                                        {std::int64_t{entry & 0xFFFF}, std::int64_t{entry >> 16}}));
+    StoreFixedText(path, WideFormat(u"\\StringFileInfo\\%s\\%s",
+                                    {FixedText(language), std::u16string_view(u"ProductVersion")}));
 
     const void* value = nullptr;
     std::uint32_t valueLength = 0;
@@ -84,7 +76,7 @@ void FillVersionCache() {
     const bool found = platform.verQueryValue(block.get(), path, &value, &valueLength);
     const std::u16string_view product =
         found && value != nullptr ? StringValue(value, valueLength) : std::u16string_view();
-    StoreText(s_szVersion, WideFormat(u"Ver.:%s", {product}));
+    StoreFixedText(s_szVersion, WideFormat(u"Ver.:%s", {product}));
     s_bVersionRead = 1;
 }
 

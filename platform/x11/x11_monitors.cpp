@@ -1,5 +1,6 @@
 #include "platform/x11/x11_monitors.h"
 
+#include "common/fixed_text.h"
 #include "common/utf.h"
 
 #include <X11/Xatom.h>
@@ -13,7 +14,6 @@ namespace kestrove::x11 {
 
 namespace {
 
-constexpr std::size_t kDeviceNameUnits = 31; // szDevice / DeviceName hold 32 with the terminator
 constexpr std::uint32_t kAttachedToDesktop = 0x1;
 constexpr std::uint32_t kPrimaryDevice = 0x4;
 
@@ -37,19 +37,6 @@ std::string AtomText(Display* display, Atom atom) {
     }
     XPtr<char> name(XGetAtomName(display, atom));
     return name ? std::string(name.get()) : std::string();
-}
-
-// Copies text into a fixed UTF-16 field, cut to `limit` units without
-// splitting a surrogate pair, always terminated.
-template <std::size_t N>
-void CopyText(char16_t (&field)[N], const std::u16string& text, std::size_t limit) {
-    std::size_t length = std::min({text.size(), limit, N - 1});
-    if (length > 0 && length < text.size() && text[length - 1] >= 0xD800 &&
-        text[length - 1] <= 0xDBFF) {
-        --length;
-    }
-    std::fill(std::begin(field), std::end(field), u'\0');
-    std::copy_n(text.begin(), length, field);
 }
 
 Rect Intersect(const Rect& a, const Rect& b) {
@@ -169,7 +156,7 @@ bool X11Monitors::info(MonitorHandle monitor, MonitorInfoEx& info) {
         }
     }
     info.dwFlags = found->primary ? kMonitorInfoPrimary : 0;
-    CopyText(info.szDevice, FromUtf8(found->nameText), kDeviceNameUnits);
+    StoreFixedText(info.szDevice, FromUtf8(found->nameText));
     return true;
 }
 
@@ -212,12 +199,11 @@ bool X11Monitors::device(std::uint32_t index, DisplayDevice& device) {
     const Monitor& m = monitors[index];
     // The caller reuses one record for every index: nothing of an earlier
     // device may remain in it.
-    CopyText(device.DeviceName, FromUtf8(m.nameText), kDeviceNameUnits);
-    CopyText(device.DeviceString, FromUtf8(m_hasMonitors ? providerName(m.firstOutput) : ""),
-             std::size(device.DeviceString) - 1);
+    StoreFixedText(device.DeviceName, FromUtf8(m.nameText));
+    StoreFixedText(device.DeviceString, FromUtf8(m_hasMonitors ? providerName(m.firstOutput) : ""));
     device.StateFlags = kAttachedToDesktop | (m.primary ? kPrimaryDevice : 0);
-    CopyText(device.DeviceID, u"", 0);
-    CopyText(device.DeviceKey, u"", 0);
+    StoreFixedText(device.DeviceID, u"");
+    StoreFixedText(device.DeviceKey, u"");
     return true;
 }
 
