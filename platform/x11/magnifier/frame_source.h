@@ -1,0 +1,47 @@
+// Where the magnifier's picture comes from: the pixels of the monitor being
+// shown, held in an X picture that the scale plan reads, and what changed in
+// them. The scale plan, the cursor, the coverage and the refresh logic work
+// the same whichever source feeds them.
+#pragma once
+
+#include "platform/types.h"
+
+#include <X11/Xlib.h>
+#include <X11/extensions/Xrender.h>
+
+namespace kestrove::x11 {
+
+class FrameSource {
+public:
+    virtual ~FrameSource() = default;
+
+    // The monitor (root coordinates) shown from now on.
+    virtual void setMonitor(const Rect& monitor) = 0;
+    // Takes the source's own X events (damage reports, ...); true when the
+    // event was the source's.
+    virtual bool handleEvent(const XEvent& event) = 0;
+    // Once per refresh: whether anything may have changed since the last
+    // look. Cheap: no round trip to the server.
+    virtual bool pending() = 0;
+    // True when something in the monitor outside `ignored` (root coordinates:
+    // the mirror's own window) changed; picture() then holds it. Otherwise
+    // starts over.
+    virtual bool takeChanges(const Rect& ignored) = 0;
+    // Forgets what changed so far: the caller is about to read everything.
+    virtual void discard() = 0;
+
+    // The picture holding the monitor, and where the monitor lies in it (in
+    // the picture's pixels: a scaled output has more than its rectangle).
+    virtual Picture picture() const = 0;
+    virtual Rect area() const = 0;
+    // Whether the cursor is already in the picture (a compositor drew it);
+    // otherwise the magnifier draws it.
+    virtual bool includesCursor() const = 0;
+
+    // A descriptor for the event loop to wait on beside the X connection, -1
+    // when there is none, and what to do when it is readable.
+    virtual int waitDescriptor() const { return -1; }
+    virtual void dispatch() {}
+};
+
+} // namespace kestrove::x11
