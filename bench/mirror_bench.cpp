@@ -13,12 +13,12 @@
 #include "bench/mirror_watch.h"
 #include "bench/process_usage.h"
 #include "bench/source_animation.h"
-#include "tests/e2e/child_process.h"
-#include "tests/e2e/kestrove_session.h"
-#include "tests/e2e/wait.h"
-#include "tests/e2e/x11_picture_quality.h"
-#include "tests/e2e/x_client.h"
-#include "tests/e2e/xvfb_server.h"
+#include "tests/harness/child_process.h"
+#include "tests/harness/kestrove_session.h"
+#include "tests/harness/wait.h"
+#include "tests/harness/x11_picture_quality.h"
+#include "tests/harness/x_client.h"
+#include "tests/harness/xvfb_server.h"
 
 #include <X11/extensions/Xrender.h>
 

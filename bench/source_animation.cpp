@@ -1,6 +1,6 @@
 #include "bench/source_animation.h"
 
-#include "tests/e2e/x11_picture_quality.h"
+#include "tests/harness/x11_picture_quality.h"
 
 #include <stdexcept>
 

@@ -46,7 +46,7 @@ wait_for 20 test -s "$work/display" || fail "Xvfb did not start: $(cat "$work/xv
 export DISPLAY=":$(head -n1 "$work/display")"
 
 # Monitor 1: 1280x720 (primary); monitor 2: 600x800, portrait.
-"$build/tests/e2e/kestrove_monitor_fixture" 1280x720+1280+0* 600x800+1280+720 \
+"$build/tests/harness/kestrove_monitor_fixture" 1280x720+1280+0* 600x800+1280+720 \
     >"$work/fixture.out" 2>"$work/fixture.err" &
 pids+=($!)
 wait_for 10 grep -qx ready "$work/fixture.out" || fail "monitor fixture: $(cat "$work/fixture.err")"

@@ -2,8 +2,8 @@
 // context menu, its version line read from control 1000's window name, for
 // the built program and for copies whose version section was removed,
 // damaged or changed.
-#include "tests/e2e/kestrove_session.h"
-#include "tests/e2e/wait.h"
+#include "tests/harness/kestrove_session.h"
+#include "tests/harness/wait.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The monitor diagnostic lines, read from Kestrove's standard output through
 // a pipe while it runs.
-#include "tests/e2e/kestrove_session.h"
-#include "tests/e2e/wait.h"
+#include "tests/harness/kestrove_session.h"
+#include "tests/harness/wait.h"
 
 #include <gtest/gtest.h>
 

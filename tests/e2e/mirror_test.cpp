@@ -1,7 +1,7 @@
 // The mirror window as a user sees it: its title, the picture read back from
 // the screen, the monitor keys and the fit after a resize.
-#include "tests/e2e/kestrove_session.h"
-#include "tests/e2e/wait.h"
+#include "tests/harness/kestrove_session.h"
+#include "tests/harness/wait.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Starting Kestrove where it cannot work, and ending it as a user does.
-#include "tests/e2e/kestrove_session.h"
-#include "tests/e2e/wait.h"
+#include "tests/harness/kestrove_session.h"
+#include "tests/harness/wait.h"
 
 #include <gtest/gtest.h>
 

@@ -1,12 +1,12 @@
 // The X11 magnifier on a real X server: the picture it makes of a screen area
 // with fine lines and text, what makes it repaint, the cursor, and inputs
 // that leave nothing to show.
-#include "tests/e2e/xvfb_server.h"
+#include "tests/harness/xvfb_server.h"
 
 #include <gtest/gtest.h>
 
 #include "platform/x11/x11_magnifier.h"
-#include "tests/e2e/x11_picture_quality.h"
+#include "tests/harness/x11_picture_quality.h"
 
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>

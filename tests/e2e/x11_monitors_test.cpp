@@ -1,9 +1,9 @@
 // The X11 monitor and display-device enumeration on a real X server with
 // RandR virtual monitors from the monitor fixture.
-#include "tests/e2e/child_process.h"
-#include "tests/e2e/kestrove_session.h"
-#include "tests/e2e/wait.h"
-#include "tests/e2e/xvfb_server.h"
+#include "tests/harness/child_process.h"
+#include "tests/harness/kestrove_session.h"
+#include "tests/harness/wait.h"
+#include "tests/harness/xvfb_server.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The mirror window's context menu, the About box it opens, and the ways a
 // user ends the program, on the real executable.
-#include "tests/e2e/kestrove_session.h"
-#include "tests/e2e/wait.h"
+#include "tests/harness/kestrove_session.h"
+#include "tests/harness/wait.h"
 
 #include <gtest/gtest.h>
 

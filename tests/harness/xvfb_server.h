@@ -2,7 +2,7 @@
 // (-displayfd), so tests running side by side never collide.
 #pragma once
 
-#include "tests/e2e/child_process.h"
+#include "tests/harness/child_process.h"
 
 #include <memory>
 #include <string>

@@ -1,4 +1,4 @@
-#include "tests/e2e/monitor_layout.h"
+#include "tests/harness/monitor_layout.h"
 
 #include <charconv>
 

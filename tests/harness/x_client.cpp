@@ -1,4 +1,4 @@
-#include "tests/e2e/x_client.h"
+#include "tests/harness/x_client.h"
 
 #include <X11/Xlib.h>
 

@@ -1,6 +1,6 @@
-#include "tests/e2e/kestrove_session.h"
+#include "tests/harness/kestrove_session.h"
 
-#include "tests/e2e/wait.h"
+#include "tests/harness/wait.h"
 
 #include <cstdio>
 #include <cstdlib>

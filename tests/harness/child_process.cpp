@@ -1,4 +1,4 @@
-#include "tests/e2e/child_process.h"
+#include "tests/harness/child_process.h"
 
 #include <algorithm>
 #include <array>

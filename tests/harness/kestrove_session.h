@@ -4,10 +4,10 @@
 // order, also when a test fails half-way.
 #pragma once
 
-#include "tests/e2e/child_process.h"
-#include "tests/e2e/monitor_layout.h"
-#include "tests/e2e/x_client.h"
-#include "tests/e2e/xvfb_server.h"
+#include "tests/harness/child_process.h"
+#include "tests/harness/monitor_layout.h"
+#include "tests/harness/x_client.h"
+#include "tests/harness/xvfb_server.h"
 
 #include <memory>
 #include <string>

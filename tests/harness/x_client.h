@@ -6,7 +6,7 @@
 // break GoogleTest's; tests take key names from <X11/keysym.h> alone.
 #pragma once
 
-#include "tests/e2e/monitor_layout.h"
+#include "tests/harness/monitor_layout.h"
 
 #include <functional>
 #include <optional>

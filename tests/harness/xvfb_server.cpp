@@ -1,4 +1,4 @@
-#include "tests/e2e/xvfb_server.h"
+#include "tests/harness/xvfb_server.h"
 
 #include <X11/Xlib.h>
 

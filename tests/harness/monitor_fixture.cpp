@@ -17,7 +17,7 @@
 // Prints "ready" on stdout once the server lists the monitors and the windows
 // are painted, then holds its connection until it is killed: the monitors
 // vanish with it. Errors go to stderr with exit status 2 (usage) or 1.
-#include "tests/e2e/monitor_layout.h"
+#include "tests/harness/monitor_layout.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
