@@ -2,6 +2,7 @@
 
 #include "tests/harness/wait.h"
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <pwd.h>
@@ -54,7 +55,33 @@ void EnsureUser() {
     }
 }
 
+// The first child of `parent` whose command name is `name`; `parent` itself
+// when it is that program (run without runuser).
+std::optional<pid_t> ChildNamed(pid_t parent, const std::string& name) {
+    for (const auto& entry : fs::directory_iterator("/proc")) {
+        const std::string stat = ReadFile(entry.path() / "stat").value_or("");
+        const auto open = stat.find('(');
+        const auto close = stat.rfind(')');
+        if (open == std::string::npos || close == std::string::npos) {
+            continue;
+        }
+        const pid_t pid = std::atoi(stat.c_str());
+        std::istringstream rest(stat.substr(close + 2));
+        char state = 0;
+        pid_t ppid = 0;
+        rest >> state >> ppid;
+        if (stat.substr(open + 1, close - open - 1) == name && (ppid == parent || pid == parent)) {
+            return pid;
+        }
+    }
+    return std::nullopt;
+}
+
 } // namespace
+
+pid_t HeadlessSway::xwaylandPid() const {
+    return ChildNamed(m_swayPid, "Xwayland").value_or(-1);
+}
 
 std::optional<std::string> ReadFile(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
@@ -75,7 +102,7 @@ std::string HeadlessSway::Unavailable() {
     return {};
 }
 
-HeadlessSway::HeadlessSway() {
+HeadlessSway::HeadlessSway(const std::string& config) {
     if (geteuid() == 0) {
         EnsureUser();
         m_user = kUser;
@@ -88,7 +115,8 @@ HeadlessSway::HeadlessSway() {
     m_runtime = m_directory + "/run";
     fs::create_directory(m_runtime);
     chmod(m_runtime.c_str(), 0700);
-    fs::copy_file(fs::path(KESTROVE_WAYLAND_TEST_DIR) / "headless-sway.config",
+    fs::copy_file(config.empty() ? fs::path(KESTROVE_WAYLAND_TEST_DIR) / "headless-sway.config"
+                                 : fs::path(config),
                   m_directory + "/config");
     handOver(std::string(KESTROVE_WAYLAND_TEST_DIR) + "/run-captured.sh");
     if (!m_user.empty()) {
@@ -114,6 +142,7 @@ HeadlessSway::HeadlessSway() {
     if (!up) {
         throw std::runtime_error("sway did not come up: " + log());
     }
+    m_swayPid = ChildNamed(m_sway->pid(), "sway").value_or(m_sway->pid());
     exec("echo $DISPLAY >" + m_directory + "/display.tmp && mv " + m_directory + "/display.tmp " +
          m_directory + "/display");
     if (!WaitUntil([&] { return ReadFile(m_directory + "/display").has_value(); }, seconds(20))) {

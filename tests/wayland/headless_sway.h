@@ -19,10 +19,10 @@ public:
     // Why sway cannot run on this machine at all (not installed), or empty.
     static std::string Unavailable();
 
-    // Starts sway with the configuration in this folder and waits (bounded)
-    // for it and its XWayland; throws std::runtime_error with sway's log
-    // when they do not come up.
-    HeadlessSway();
+    // Starts sway with `config` (the two outputs of headless-sway.config in
+    // this folder when empty) and waits (bounded) for it and its XWayland;
+    // throws std::runtime_error with sway's log when they do not come up.
+    explicit HeadlessSway(const std::string& config = {});
     ~HeadlessSway();
     HeadlessSway(const HeadlessSway&) = delete;
     HeadlessSway& operator=(const HeadlessSway&) = delete;
@@ -48,6 +48,9 @@ public:
     void exec(const std::string& command);
     // The desktop's pixels in `area` (layout coordinates), read with grim.
     Image grab(const WindowGeometry& area);
+    // The compositor's and its XWayland's processes, for what they cost.
+    pid_t swayPid() const { return m_swayPid; }
+    pid_t xwaylandPid() const;
     // sway's log so far, for failure messages.
     std::string log() const;
 
@@ -60,6 +63,7 @@ private:
     std::string m_directory;
     std::string m_runtime;
     std::unique_ptr<ChildProcess> m_sway;
+    pid_t m_swayPid = -1;
     std::string m_display;
 };
 
