@@ -1,5 +1,6 @@
 #include "platform/x11/magnifier/compositor_frame_source.h"
 
+#include "common/error_line.h"
 #include "platform/compositor/output_matching.h"
 
 #include <X11/Xlib-xcb.h>
@@ -130,12 +131,12 @@ void CompositorFrameSource::setMonitor(const Rect& monitor) {
     resizePixmap(m_width, m_height); // blank until the output's first frame
     m_changed = true;
     m_changedOnRoot = {monitor};
+    m_failed = false;
     if (!output || !m_capture->select(*output)) {
         fail("no compositor output matches the monitor " +
              (shown->name.empty() ? std::string() : shown->name + " ") + "at " + Describe(monitor));
         return;
     }
-    m_problem.clear();
     m_selected = true;
     m_uploading = false;
 }
@@ -160,15 +161,15 @@ void CompositorFrameSource::dispatch() {
     if (const compositor::Frame* frame = m_capture->takeFrame(); frame != nullptr && m_selected) {
         upload(*frame);
     }
-    if (std::string failure = m_capture->failure(); !failure.empty()) {
-        fail(std::move(failure));
+    if (const std::string failure = m_capture->failure(); !failure.empty()) {
+        fail(failure);
     }
 }
 
 bool CompositorFrameSource::pending() {
     // The compositor holds the request until the output changes; asking
     // here, once a refresh, keeps frames no more frequent than refreshes.
-    if (m_selected && !m_uploading && m_problem.empty()) {
+    if (m_selected && !m_uploading && !m_failed) {
         m_capture->requestFrame();
     }
     m_capture->flush();
@@ -287,9 +288,10 @@ void CompositorFrameSource::noteChanges(const compositor::Frame& frame) {
     m_changed = true;
 }
 
-void CompositorFrameSource::fail(std::string problem) {
-    if (m_problem.empty()) {
-        m_problem = std::move(problem);
+void CompositorFrameSource::fail(const std::string& problem) {
+    if (!m_failed) {
+        m_failed = true;
+        PrintErrorLine("the mirror stops showing the desktop: " + problem);
     }
 }
 

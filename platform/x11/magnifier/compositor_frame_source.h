@@ -34,10 +34,6 @@ public:
     int waitDescriptor() const override;
     void dispatch() override;
 
-    // Why the picture stays blank (no output for the monitor, capture
-    // stopped); empty while frames come.
-    const std::string& problem() const { return m_problem; }
-
 private:
     CompositorFrameSource(Display* display, std::unique_ptr<compositor::FrameCapture> capture,
                           int completionEvent);
@@ -46,7 +42,8 @@ private:
     void detach();
     void resizePixmap(int width, int height);
     void noteChanges(const compositor::Frame& frame);
-    void fail(std::string problem);
+    // Says once on standard error why the picture stops changing.
+    void fail(const std::string& problem);
 
     Display* m_display;
     std::unique_ptr<compositor::FrameCapture> m_capture;
@@ -63,7 +60,7 @@ private:
     bool m_uploading = false; // the X server still reads the last frame
     bool m_changed = false;
     std::vector<Rect> m_changedOnRoot; // since the last look, root coordinates
-    std::string m_problem;
+    bool m_failed = false;             // nothing more is asked of the compositor for this monitor
 };
 
 } // namespace kestrove::x11
