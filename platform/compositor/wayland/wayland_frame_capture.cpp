@@ -35,12 +35,20 @@ public:
         m_globals.reset();
     }
 
-    int waitDescriptor() const override { return wl_display_get_fd(m_display.get()); }
+    int waitDescriptor() const override {
+        // A broken connection stays readable: waiting on it would spin.
+        return broken() ? -1 : wl_display_get_fd(m_display.get());
+    }
 
     void dispatch() override {
         wl_display* display = m_display.get();
+        if (broken()) {
+            return;
+        }
         while (wl_display_prepare_read(display) != 0) {
-            wl_display_dispatch_pending(display);
+            if (wl_display_dispatch_pending(display) < 0) {
+                return;
+            }
         }
         pollfd readable{wl_display_get_fd(display), POLLIN, 0};
         if (poll(&readable, 1, 0) > 0 && (readable.revents & POLLIN) != 0) {
@@ -89,6 +97,8 @@ public:
     }
 
 private:
+    bool broken() const { return wl_display_get_error(m_display.get()) != 0; }
+
     void refreshOutputs() {
         if (m_generation == m_globals->outputsGeneration()) {
             return;
