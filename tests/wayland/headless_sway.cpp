@@ -128,11 +128,13 @@ HeadlessSway::HeadlessSway(const std::string& config) {
         }
     }
 
-    m_sway =
-        std::make_unique<ChildProcess>(asUser({"sway", "--config", m_directory + "/config"},
-                                              {"WLR_BACKENDS=headless", "WLR_HEADLESS_OUTPUTS=2",
-                                               "WLR_RENDERER=pixman", "WLR_LIBINPUT_NO_DEVICES=1"}),
-                                       std::vector<EnvironmentChange>{});
+    // sway ends with runuser, which ends with this process, even when this
+    // one ends without running its destructors.
+    m_sway = std::make_unique<ChildProcess>(
+        asUser({"setpriv", "--pdeathsig", "TERM", "sway", "--config", m_directory + "/config"},
+               {"WLR_BACKENDS=headless", "WLR_HEADLESS_OUTPUTS=2", "WLR_RENDERER=pixman",
+                "WLR_LIBINPUT_NO_DEVICES=1"}),
+        std::vector<EnvironmentChange>{});
     const bool up = WaitUntil(
         [&] {
             return fs::exists(m_runtime + "/wayland-1") && !sessionEnvironment().empty() &&

@@ -57,6 +57,9 @@ public:
             wl_display_cancel_read(display);
         }
         wl_display_dispatch_pending(display);
+        // What the events asked for (a copy into our buffer) goes out now,
+        // not at the next refresh.
+        wl_display_flush(display);
         refreshOutputs();
     }
 
