@@ -3,11 +3,13 @@
 #include "tests/harness/wait.h"
 
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <pwd.h>
 #include <sstream>
 #include <stdexcept>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -48,11 +50,22 @@ std::string RunToEnd(const std::vector<std::string>& argv) {
     return output;
 }
 
+// Tests running side by side may both want to add the user: one at a time.
 void EnsureUser() {
-    if (getpwnam(kUser) == nullptr) {
-        RunToEnd(
-            {"useradd", "--system", "--no-create-home", "--shell", "/usr/sbin/nologin", kUser});
+    const int lock = open("/tmp/kestrove-desktop-user.lock", O_CREAT | O_RDWR | O_CLOEXEC, 0600);
+    if (lock < 0 || flock(lock, LOCK_EX) != 0) {
+        throw std::runtime_error("cannot lock the desktop's user");
     }
+    try {
+        if (getpwnam(kUser) == nullptr) {
+            RunToEnd(
+                {"useradd", "--system", "--no-create-home", "--shell", "/usr/sbin/nologin", kUser});
+        }
+    } catch (...) {
+        close(lock);
+        throw;
+    }
+    close(lock);
 }
 
 // The first child of `parent` whose command name is `name`; `parent` itself
@@ -135,10 +148,19 @@ HeadlessSway::HeadlessSway(const std::string& config) {
                {"WLR_BACKENDS=headless", "WLR_HEADLESS_OUTPUTS=2", "WLR_RENDERER=pixman",
                 "WLR_LIBINPUT_NO_DEVICES=1"}),
         std::vector<EnvironmentChange>{});
+    // The IPC socket's file exists a moment before sway takes connections.
     const bool up = WaitUntil(
         [&] {
-            return fs::exists(m_runtime + "/wayland-1") && !sessionEnvironment().empty() &&
-                   m_sway->running();
+            if (!m_sway->running() || !fs::exists(m_runtime + "/wayland-1") ||
+                sessionEnvironment().empty()) {
+                return false;
+            }
+            try {
+                message({"-t", "get_version"});
+                return true;
+            } catch (const std::runtime_error&) {
+                return false;
+            }
         },
         seconds(20));
     if (!up) {
