@@ -159,13 +159,26 @@ void CursorOverlay::draw(Picture target, const Rect& source, double zoom) {
     const XFixed scale = XDoubleToFixed(factor);
     XTransform transform{{{scale, 0, 0}, {0, scale, 0}, {0, 0, XDoubleToFixed(1.0)}}};
     XRenderSetPictureTransform(m_display, m_picture, &transform);
-    const int x = static_cast<int>(std::lround((m_now.x - m_hotX - source.left) * zoom));
-    const int y = static_cast<int>(std::lround((m_now.y - m_hotY - source.top) * zoom));
+    const Rect area = targetArea(m_now, source, zoom);
+    XRenderComposite(m_display, PictOpOver, m_picture, None, target, 0, 0, 0, 0, area.left,
+                     area.top, static_cast<unsigned>(area.right - area.left),
+                     static_cast<unsigned>(area.bottom - area.top));
+}
+
+Rect CursorOverlay::targetArea(const Shown& state, const Rect& source, double zoom) const {
+    const int x = static_cast<int>(std::lround((state.x - m_hotX - source.left) * zoom));
+    const int y = static_cast<int>(std::lround((state.y - m_hotY - source.top) * zoom));
     // Requests carry 16-bit sizes; a cursor that large covers the picture anyway.
-    const auto width = static_cast<unsigned>(std::min(std::ceil(m_width * zoom), 32767.0));
-    const auto height = static_cast<unsigned>(std::min(std::ceil(m_height * zoom), 32767.0));
-    XRenderComposite(m_display, PictOpOver, m_picture, None, target, 0, 0, 0, 0, x, y, width,
-                     height);
+    const int width = static_cast<int>(std::min(std::ceil(m_width * zoom), 32767.0));
+    const int height = static_cast<int>(std::min(std::ceil(m_height * zoom), 32767.0));
+    return Rect{x, y, x + width, y + height};
+}
+
+Rect CursorOverlay::drawnArea(const Rect& source, double zoom) const {
+    if (m_picture == None || !visibleIn(m_drawn, source) || !std::isfinite(zoom) || zoom <= 0.0) {
+        return Rect{};
+    }
+    return targetArea(m_drawn, source, zoom);
 }
 
 } // namespace kestrove::x11

@@ -34,6 +34,8 @@ public:
     bool showsIn(const Rect& source) const { return visibleIn(m_now, source); }
     // Draws the cursor over `target`, which shows `source` at `zoom`.
     void draw(Picture target, const Rect& source, double zoom);
+    // Where the last draw() put the cursor in `target`; empty when nowhere.
+    Rect drawnArea(const Rect& source, double zoom) const;
 
 private:
     struct Shown {
@@ -44,6 +46,8 @@ private:
     };
     bool loadImage();
     bool visibleIn(const Shown& state, const Rect& source) const;
+    // The target rectangle the image covers with the pointer at `state`.
+    Rect targetArea(const Shown& state, const Rect& source, double zoom) const;
     void releaseImage();
     void watchMotion(bool watch);
 
