@@ -269,7 +269,8 @@ void MagnifierWindow::paint(const FrameChanges& changes) {
     // With the cursor over it, the picture is composed off screen first, so
     // that it never shows without the cursor; otherwise it goes straight to
     // the window, one copy less.
-    const bool drawsCursor = !m_frames->includesCursor();
+    // Over nothing to show, no cursor either.
+    const bool drawsCursor = !m_frames->includesCursor() && !m_scaler->empty();
     const bool offScreen = drawsCursor && m_cursor->showsIn(m_source);
     const Picture target = offScreen ? m_backPicture : m_windowPicture;
     const Rect whole{0, 0, m_width, m_height};
