@@ -1,7 +1,8 @@
 // kestrove_wine_driver <Kestrove.exe> <screen width> <screen height>
 //
 // Starts Kestrove.exe with its standard output on a pipe, then checks what a
-// user would: the title for Wine's one monitor, the fitted size, that Ctrl+2,
+// user would: the title for Wine's one monitor, the fitted size, the picture
+// (through wine_smoke.sh, which reads it from the X side), that Ctrl+2,
 // Return and Escape change nothing, the About box's version label, that
 // Alt+F4 ends the process, and the diagnostic lines. Prints one line per
 // check and exits non-zero when any failed.
@@ -81,6 +82,23 @@ HWND FindAboutBox(DWORD processId, HWND owner) {
         GetClassNameW(hwnd, className, 64);
         return std::wstring(className) == L"#32770" && GetWindow(hwnd, GW_OWNER) == owner;
     });
+}
+
+// The picture is checked from the X side (wine_smoke.sh): this prints where
+// the mirror's client area lies on the screen, as "mirror X Y WIDTH HEIGHT",
+// and waits for a line on standard input that says the check is over.
+void HandOverMirror(HWND main) {
+    RECT client{};
+    GetClientRect(main, &client);
+    POINT origin{0, 0};
+    ClientToScreen(main, &origin);
+    std::printf("mirror %ld %ld %ld %ld\n", origin.x, origin.y, client.right, client.bottom);
+    std::fflush(stdout);
+    char answer = 0;
+    DWORD got = 0;
+    while (ReadFile(GetStdHandle(STD_INPUT_HANDLE), &answer, 1, &got, nullptr) && got == 1 &&
+           answer != '\n') {
+    }
 }
 
 // Nothing a key did shows at once; give the window time to react.
@@ -215,6 +233,7 @@ int wmain(int argc, wchar_t** argv) {
         Check(client.bottom - client.top == fitted, "the client area has the monitor's aspect",
               Describe(client));
 
+        HandOverMirror(main);
         CheckKeysChangeNothing(main);
         CheckSizingRefits(main, screenWidth, screenHeight);
         CheckEndSessionAnswers(main);
