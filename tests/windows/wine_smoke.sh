@@ -63,7 +63,12 @@ check_picture() {
 
 show_pattern 0 || exit 1
 
-windows_exe=$(timeout 30 winepath -w "$exe" 2>/dev/null)
+# Kestrove runs from a folder that also holds a Magnification.dll: the
+# driver checks that the program loads the system folder's instead.
+mkdir "$work/app"
+cp "$exe" "$work/app/Kestrove.exe" &&
+    cp "$WINEPREFIX/drive_c/windows/system32/Magnification.dll" "$work/app/" || exit 1
+windows_exe=$(timeout 30 winepath -w "$work/app/Kestrove.exe" 2>/dev/null)
 [[ -n $windows_exe ]] || { echo "Wine failed to start: winepath gave no path for $exe"; exit 1; }
 
 coproc DRIVER { without_wine32_note timeout 180 wine "$driver" "$windows_exe" "$width" "$height"; }

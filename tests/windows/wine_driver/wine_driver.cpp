@@ -84,6 +84,16 @@ HWND FindAboutBox(DWORD processId, HWND owner) {
     });
 }
 
+// wine_smoke.sh puts a Magnification.dll beside Kestrove.exe: the program
+// must take the system folder's, and no other.
+void CheckMagnificationFromSystemFolder(DWORD processId) {
+    const std::wstring loaded = driver::LoadedModulePath(processId, L"Magnification.dll");
+    const std::wstring expected = driver::SystemFolder() + L"\\Magnification.dll";
+    Check(lstrcmpiW(loaded.c_str(), expected.c_str()) == 0,
+          "the Magnification API comes from the system folder",
+          loaded.empty() ? "not loaded" : driver::Narrow(loaded));
+}
+
 // The picture is checked from the X side (wine_smoke.sh): this prints where
 // the mirror's client area lies on the screen, as "mirror X Y WIDTH HEIGHT",
 // and waits for a line on standard input that says the check is over.
@@ -233,6 +243,7 @@ int wmain(int argc, wchar_t** argv) {
         Check(client.bottom - client.top == fitted, "the client area has the monitor's aspect",
               Describe(client));
 
+        CheckMagnificationFromSystemFolder(processId);
         HandOverMirror(main);
         CheckKeysChangeNothing(main);
         CheckSizingRefits(main, screenWidth, screenHeight);
