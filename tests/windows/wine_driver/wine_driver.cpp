@@ -247,6 +247,7 @@ int wmain(int argc, wchar_t** argv) {
         HandOverMirror(main);
         CheckKeysChangeNothing(main);
         CheckSizingRefits(main, screenWidth, screenHeight);
+        HandOverMirror(main); // the picture at the new size and zoom
         CheckEndSessionAnswers(main);
         // The system menu's last entry. (Its access key A is no help here:
         // Wine's own "About Wine" entry in the same menu has it too.)
