@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <new>
 
 namespace {
 
@@ -33,18 +34,23 @@ View* ViewOf(HWND hwnd) {
     return reinterpret_cast<View*>(GetWindowLongPtrW(hwnd, 0));
 }
 
-// Bounded, so that no zoom overflows GDI's coordinates.
-int Scaled(LONG length, float zoom) {
-    constexpr double kLargest = 1 << 20;
+// Bounded, so that no source or zoom overflows GDI's coordinates.
+constexpr double kLargest = 1 << 20;
+
+int Length(LONG from, LONG to) {
+    return static_cast<int>(std::clamp(static_cast<double>(to) - from, 0.0, kLargest));
+}
+
+int Scaled(int length, float zoom) {
     return static_cast<int>(
-        std::lround(std::clamp(static_cast<double>(length) * zoom, 0.0, kLargest)));
+        std::lround(std::clamp(length * static_cast<double>(zoom), 0.0, kLargest)));
 }
 
 void Paint(HWND hwnd, const View& view) {
     PAINTSTRUCT paint{};
     HDC dc = BeginPaint(hwnd, &paint);
-    const LONG sourceWidth = view.source.right - view.source.left;
-    const LONG sourceHeight = view.source.bottom - view.source.top;
+    const int sourceWidth = Length(view.source.left, view.source.right);
+    const int sourceHeight = Length(view.source.top, view.source.bottom);
     const int width = Scaled(sourceWidth, view.zoomX);
     const int height = Scaled(sourceHeight, view.zoomY);
     if (sourceWidth > 0 && sourceHeight > 0 && width > 0 && height > 0) {
@@ -64,9 +70,14 @@ void Paint(HWND hwnd, const View& view) {
 
 LRESULT CALLBACK MagnifierProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_NCCREATE:
-        SetWindowLongPtrW(hwnd, 0, reinterpret_cast<LONG_PTR>(new View));
+    case WM_NCCREATE: {
+        auto* view = new (std::nothrow) View;
+        if (view == nullptr) {
+            return FALSE; // the window is not created
+        }
+        SetWindowLongPtrW(hwnd, 0, reinterpret_cast<LONG_PTR>(view));
         break;
+    }
     case WM_NCDESTROY:
         delete reinterpret_cast<View*>(GetWindowLongPtrW(hwnd, 0));
         SetWindowLongPtrW(hwnd, 0, 0);

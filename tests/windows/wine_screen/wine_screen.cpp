@@ -18,10 +18,8 @@
 #include <X11/Xutil.h>
 
 #include <chrono>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <optional>
 #include <string>
 #include <thread>
@@ -109,9 +107,9 @@ int Show(Display* display, int pattern) {
     XSync(display, False);
     std::printf("ready\n");
     std::fflush(stdout);
-    for (;;) {
+    for (;;) { // until killed; Xlib ends the process if the server goes away
         XEvent event;
-        XNextEvent(display, &event); // returns only if the server goes away
+        XNextEvent(display, &event);
     }
 }
 
