@@ -1,13 +1,14 @@
 ; The Kestrove installer: Program Files, a Start menu entry, an uninstaller
 ; and an entry in "Apps & features". The build passes with -D:
 ;   VERSION (four numbers), EXE, README, ICON, OUTFILE.
-Unicode true
+; A 64-bit installer for a 64-bit program: 32-bit Windows refuses to start
+; it, and it needs no 32-bit layer where there is none (Wine without wine32).
+Target amd64-unicode
 ManifestDPIAware true
 SetCompressor /SOLID lzma
 RequestExecutionLevel admin
 
 !include "MUI2.nsh"
-!include "x64.nsh"
 
 !define PRODUCT "Kestrove"
 !define PUBLISHER "Kestrove Project"
@@ -16,6 +17,9 @@ RequestExecutionLevel admin
 Name "${PRODUCT}"
 OutFile "${OUTFILE}"
 InstallDir "$PROGRAMFILES64\${PRODUCT}"
+; An earlier installation's folder, else Program Files. As a 64-bit program
+; the installer reads and writes the registry's 64-bit view, where "Apps &
+; features" looks for 64-bit programs.
 InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
 
 VIProductVersion "${VERSION}"
@@ -38,23 +42,6 @@ VIAddVersionKey /LANG=0 "LegalCopyright" "Copyright (C) 2026 ${PUBLISHER}"
 !insertmacro MUI_LANGUAGE "Japanese"
 !insertmacro MUI_LANGUAGE "English"
 
-LangString NeedsX64 ${LANG_JAPANESE} "Kestrove には 64 ビット版の Windows が必要です。"
-LangString NeedsX64 ${LANG_ENGLISH} "Kestrove needs 64-bit Windows."
-
-Function .onInit
-    ${IfNot} ${RunningX64}
-        MessageBox MB_ICONSTOP "$(NeedsX64)" /SD IDOK
-        Abort
-    ${EndIf}
-    ; The 64-bit registry view, where "Apps & features" reads 64-bit programs.
-    SetRegView 64
-    ; Without an earlier installation's folder, the default from InstallDir.
-    ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "InstallLocation"
-    ${If} $0 != ""
-        StrCpy $INSTDIR $0
-    ${EndIf}
-FunctionEnd
-
 Section "Kestrove"
     SetOutPath "$INSTDIR"
     File "/oname=Kestrove.exe" "${EXE}"
@@ -76,10 +63,6 @@ Section "Kestrove"
     SectionGetSize 0 $0
     WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $0
 SectionEnd
-
-Function un.onInit
-    SetRegView 64
-FunctionEnd
 
 Section "Uninstall"
     SetShellVarContext all
