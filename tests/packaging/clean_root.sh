@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# clean_root.sh <package.deb> <cache dir> <monitor fixture>
+# clean_root.sh <package.deb> <cache dir> <monitor fixture> <product version>
 # Installs the package with apt on a minimal Debian root made by debootstrap
 # from the archive that apt uses on this machine, then starts the installed
 # kestrove in that root on an Xvfb display with two virtual monitors and
@@ -9,6 +9,8 @@ set -euo pipefail
 deb=$(realpath "$1")
 cache=$2
 fixture=$3
+# The About box writes the version's dots as dashes.
+version_label="Kestrove Ver.:${4//./-}"
 
 fail() {
     echo "clean root: $*"
@@ -104,7 +106,9 @@ in_root env DEBIAN_FRONTEND=noninteractive sh -c \
     tail -n 40 "$work/apt.log"
     fail "apt-get install of the package failed"
 }
-grep -E '^(Get|Setting up)' "$work/apt.log" | grep -c 'Setting up' | sed 's/^/packages set up: /'
+echo "packages set up: $(grep -c '^Setting up' "$work/apt.log")"
+in_root dpkg-query -W -f='${Status}' fonts-noto-cjk 2>/dev/null | grep -q 'install ok installed' ||
+    fail "apt did not install the recommended fonts-noto-cjk"
 owner=$(in_root dpkg -S /usr/bin/kestrove) || fail "no package owns /usr/bin/kestrove"
 [[ $owner == "kestrove: /usr/bin/kestrove" ]] || fail "/usr/bin/kestrove belongs to: $owner"
 
@@ -149,6 +153,26 @@ $(cat "$work/kestrove.out")
 expected:
 $expected"
 echo "diagnostic lines: $(wc -l <"$work/kestrove.out")"
+
+# The About box shows the version that the stripped, installed program
+# reads from its own file.
+visible_window() {
+    local found
+    for _ in $(seq 100); do
+        found=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1) || true
+        [[ -n $found ]] && echo "$found" && return 0
+        sleep 0.1
+    done
+    return 1
+}
+xdotool mousemove --window "$window" 40 40 click 3
+entry=$(visible_window '^Kestroveについて\(A\)\.\.\.$') || fail "no About entry in the window's menu"
+xdotool mousemove --window "$entry" 5 5 click 1
+about=$(visible_window '^Kestrove について$') || fail "no About box"
+visible_window "^${version_label//./\\.}\$" >/dev/null ||
+    fail "the About box does not show '$version_label'"
+echo "About box: '$version_label'"
+xdotool windowfocus --sync "$about" key Escape
 
 xdotool windowfocus --sync "$window" key alt+F4
 for _ in $(seq 100); do kill -0 "$kestrove" 2>/dev/null || break; sleep 0.1; done
