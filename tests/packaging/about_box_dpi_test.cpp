@@ -47,8 +47,9 @@ WindowGeometry AboutSize(const std::string& resources) {
     std::optional<Window> mirror;
     if (!WaitUntil([&] {
             return (mirror = x.findWindow([&](Window w) {
-                        return x.name(w).starts_with("Kestrove - ") && x.viewable(w);
-                    })).has_value();
+                       return x.name(w).starts_with("Kestrove - ") && x.viewable(w);
+                   }))
+                .has_value();
         })) {
         throw std::runtime_error("no mirror window; Kestrove said: " + kestrove.standardError());
     }
@@ -100,13 +101,13 @@ TEST_P(AboutBoxDpi, ScalesWithTheDesktopsFontResolution) {
         << "height " << scaled.height << " against " << plain.height << " at 96 dpi";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Resources, AboutBoxDpi,
-    testing::Values(DpiCase{"Dpi192", "Xft.dpi: 192", 2.0}, DpiCase{"Dpi144", "Xft.dpi: 144", 1.5},
-                    DpiCase{"Fractional", "Xft.dpi: 191.6", 2.0},
-                    DpiCase{"NotANumber", "Xft.dpi: large", 1.0},
-                    DpiCase{"Zero", "Xft.dpi: 0", 1.0}),
-    [](const auto& info) { return std::string(info.param.what); });
+INSTANTIATE_TEST_SUITE_P(Resources, AboutBoxDpi,
+                         testing::Values(DpiCase{"Dpi192", "Xft.dpi: 192", 2.0},
+                                         DpiCase{"Dpi144", "Xft.dpi: 144", 1.5},
+                                         DpiCase{"Fractional", "Xft.dpi: 191.6", 2.0},
+                                         DpiCase{"NotANumber", "Xft.dpi: large", 1.0},
+                                         DpiCase{"Zero", "Xft.dpi: 0", 1.0}),
+                         [](const auto& info) { return std::string(info.param.what); });
 
 } // namespace
 } // namespace kestrove::e2e
