@@ -1,0 +1,35 @@
+// The process and the shell: the module's path and version resource, help,
+// restart registration, common controls.
+#pragma once
+
+#include "platform/seam/shell.h"
+
+namespace kestrove::win32 {
+
+class Win32Shell final : public Shell {
+public:
+    explicit Win32Shell(std::u16string commandLineArguments)
+        : m_commandLineArguments(std::move(commandLineArguments)) {}
+
+    std::uint32_t getModuleFileName(char16_t* buffer, std::uint32_t size) override;
+    std::u16string commandLineArguments() override;
+    bool winHelp(WindowHandle hwnd, std::u16string_view helpFile, std::uint32_t command,
+                 std::uintptr_t data) override;
+    void initCommonControls(std::uint32_t classes) override;
+    bool registerApplicationRestart(std::u16string_view commandLine, std::uint32_t flags) override;
+    void setRestartSupported(bool supported) override;
+    bool createGuid(Guid& guid) override;
+    std::uint32_t getFileVersionInfoSize(const char16_t* path) override;
+    bool getFileVersionInfo(const char16_t* path, std::uint32_t size, void* block) override;
+    bool verQueryValue(const void* block, const char16_t* subBlock, const void** value,
+                       std::uint32_t* length) override;
+
+    // What the dialogs answer to a request to close for a restart.
+    bool restartSupported() const { return m_bRestartSupported; }
+
+private:
+    std::u16string m_commandLineArguments;
+    bool m_bRestartSupported = false;
+};
+
+} // namespace kestrove::win32

@@ -1,0 +1,77 @@
+#include "tests/fake/recording_shell.h"
+
+#include "common/utf.h"
+#include "common/version_block.h"
+#include "tests/fake/recording_platform.h"
+
+#include <algorithm>
+#include <cstring>
+#include <sstream>
+#include <string>
+
+namespace kestrove::testing {
+
+std::uint32_t RecordingShell::getModuleFileName(char16_t* buffer, std::uint32_t size) {
+    if (size == 0) {
+        return 0;
+    }
+    const std::size_t length = std::min<std::size_t>(m_fake.modulePath.size(), size - 1);
+    std::copy_n(m_fake.modulePath.begin(), length, buffer);
+    buffer[length] = u'\0';
+    return static_cast<std::uint32_t>(length);
+}
+
+bool RecordingShell::winHelp(WindowHandle, std::u16string_view helpFile, std::uint32_t command,
+                             std::uintptr_t data) {
+    std::ostringstream text;
+    text << "winHelp(" << ToUtf8(helpFile) << "," << command << ",0x" << std::hex << data << ")";
+    m_fake.record(text.str());
+    return m_fake.helpStarts;
+}
+
+void RecordingShell::initCommonControls(std::uint32_t classes) {
+    m_fake.record("initCommonControls(" + std::to_string(classes) + ")");
+}
+
+bool RecordingShell::registerApplicationRestart(std::u16string_view commandLine,
+                                                std::uint32_t flags) {
+    m_fake.record("registerApplicationRestart(" + ToUtf8(commandLine) + "," +
+                  std::to_string(flags) + ")");
+    return true;
+}
+
+std::u16string RecordingShell::commandLineArguments() {
+    return u"-x";
+}
+
+void RecordingShell::setRestartSupported(bool supported) {
+    m_fake.restartSupported = supported;
+}
+
+bool RecordingShell::createGuid(Guid& guid) {
+    guid = Guid{0x0123ABCD, 0x4567, 0x89AB, {0xCD, 0xEF, 0x01, 0x23, 0x45, 0x67, 0x89, 0xAB}};
+    return true;
+}
+
+std::uint32_t RecordingShell::getFileVersionInfoSize(const char16_t* path) {
+    m_fake.record("getFileVersionInfoSize(" + ToUtf8(path) + ")");
+    return static_cast<std::uint32_t>(m_fake.versionFile.size());
+}
+
+bool RecordingShell::getFileVersionInfo(const char16_t*, std::uint32_t size, void* block) {
+    m_fake.record("getFileVersionInfo");
+    if (m_fake.versionFile.empty() || m_fake.versionReadFails) {
+        return false;
+    }
+    std::memcpy(block, m_fake.versionFile.data(),
+                std::min<std::size_t>(size, m_fake.versionFile.size()));
+    return true;
+}
+
+bool RecordingShell::verQueryValue(const void* block, const char16_t* subBlock, const void** value,
+                                   std::uint32_t* length) {
+    m_fake.record("verQueryValue(" + ToUtf8(subBlock) + ")");
+    return QueryVersionValue(block, subBlock, value, length);
+}
+
+} // namespace kestrove::testing
