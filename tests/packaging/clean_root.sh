@@ -126,7 +126,7 @@ grep -qx ready "$work/fixture.out" || fail "monitor fixture: $(cat "$work/fixtur
 in_root env -i DISPLAY="$DISPLAY" LANG=C.UTF-8 /usr/bin/kestrove \
     >"$work/kestrove.out" 2>"$work/kestrove.err" &
 kestrove=$!
-pids+=($kestrove)
+pids+=("$kestrove")
 window=
 for _ in $(seq 200); do
     window=$(xdotool search --onlyvisible --name '^Kestrove - ' 2>/dev/null | head -n1) || true

@@ -36,7 +36,7 @@ quiet_wine() {
 
 timeout 30 wineserver -k 2>/dev/null
 rm -rf "$WINEPREFIX"
-DISPLAY= timeout 240 wineboot -i >"$work/boot.log" 2>&1 || {
+DISPLAY='' timeout 240 wineboot -i >"$work/boot.log" 2>&1 || {
     cat "$work/boot.log"
     fail "wineboot -i failed or took over 240 s"
 }
@@ -76,6 +76,11 @@ shortcut=$drive/ProgramData/Microsoft/Windows/Start\ Menu/Programs/Kestrove.lnk
 [[ $(reg_value DisplayName) == Kestrove ]] || fail "DisplayName '$(reg_value DisplayName)'"
 [[ $(reg_value UninstallString) == '"C:\Program Files\Kestrove\Uninstall.exe"' ]] ||
     fail "UninstallString '$(reg_value UninstallString)'"
+# What the uninstaller must take away shows in the snapshot: its check below
+# can see leftovers.
+snapshot >"$work/installed"
+grep -q '^registry: ' "$work/installed" || fail "the registry snapshot does not see the install"
+grep -q '/Kestrove/Kestrove.exe$' "$work/installed" || fail "the file snapshot does not see the install"
 echo "installed: C:\\Program Files\\Kestrove, Start menu entry, Apps & features entry $version"
 
 # The installed program, started from its installed path.
