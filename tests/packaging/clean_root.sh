@@ -102,7 +102,7 @@ in_root() {
 
 echo "apt-get install ./$(basename "$deb")"
 in_root env DEBIAN_FRONTEND=noninteractive sh -c \
-    "apt-get update -q && apt-get install -y -q /tmp/$(basename "$deb")" >"$work/apt.log" 2>&1 || {
+    "cd /tmp && apt-get update -q && apt-get install -y -q ./$(basename "$deb")" >"$work/apt.log" 2>&1 || {
     tail -n 40 "$work/apt.log"
     fail "apt-get install of the package failed"
 }
