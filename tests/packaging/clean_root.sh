@@ -86,6 +86,8 @@ fi
 cp "$deb" "$root/tmp/"
 cp /etc/resolv.conf "$root/etc/resolv.conf" 2>/dev/null || true
 mkdir -p "$root/tmp/.X11-unix"
+# The X servers' socket folder, made as they make it, before Xvfb runs here.
+mkdir -p -m 1777 /tmp/.X11-unix
 
 # Runs a command in the root, with /proc, /dev, the X socket folder and the
 # package cache mounted in a mount namespace of its own.
