@@ -17,6 +17,7 @@ RequestExecutionLevel admin
 Name "${PRODUCT}"
 OutFile "${OUTFILE}"
 InstallDir "$PROGRAMFILES64\${PRODUCT}"
+BrandingText "${PRODUCT} ${VERSION}"
 ; An earlier installation's folder, else Program Files. As a 64-bit program
 ; the installer reads and writes the registry's 64-bit view, where "Apps &
 ; features" looks for 64-bit programs.
