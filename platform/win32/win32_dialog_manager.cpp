@@ -36,7 +36,8 @@ MSG& NativeMessage(Message& msg, MSG& scratch) {
 
 } // namespace
 
-WindowHandle Win32DialogManager::createDialog(int templateId, WindowHandle owner, DialogEvents& events) {
+WindowHandle Win32DialogManager::createDialog(int templateId, WindowHandle owner,
+                                              DialogEvents& events) {
     s_pManager = this;
     // WM_INITDIALOG carries `events`; the dialog procedure keeps it with the
     // window, tells the events the handle and then runs their initialisation.
@@ -45,12 +46,14 @@ WindowHandle Win32DialogManager::createDialog(int templateId, WindowHandle owner
     return ToSeam(hwnd);
 }
 
-INT_PTR CALLBACK Win32DialogManager::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+INT_PTR CALLBACK Win32DialogManager::DialogProc(HWND hwnd, UINT message, WPARAM wParam,
+                                                LPARAM lParam) {
     return s_pManager != nullptr ? s_pManager->handleDialogMessage(hwnd, message, wParam, lParam)
-                                  : FALSE;
+                                 : FALSE;
 }
 
-INT_PTR Win32DialogManager::handleDialogMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+INT_PTR Win32DialogManager::handleDialogMessage(HWND hwnd, UINT message, WPARAM wParam,
+                                                LPARAM lParam) {
     if (m_bDefaultPending && m_defaultPending.hwnd == hwnd && m_defaultPending.message == message &&
         m_defaultPending.wParam == wParam && m_defaultPending.lParam == lParam) {
         // DefDlgProcW asks the dialog procedure first: decline, so that the
@@ -73,8 +76,8 @@ INT_PTR Win32DialogManager::handleDialogMessage(HWND hwnd, UINT message, WPARAM 
     return result;
 }
 
-INT_PTR Win32DialogManager::forwardToEvents(DialogEvents& events, HWND hwnd, UINT message, WPARAM wParam,
-                                       LPARAM lParam) {
+INT_PTR Win32DialogManager::forwardToEvents(DialogEvents& events, HWND hwnd, UINT message,
+                                            WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG:
         return events.deliverInitDialog() ? TRUE : FALSE;
@@ -103,7 +106,8 @@ INT_PTR Win32DialogManager::forwardToEvents(DialogEvents& events, HWND hwnd, UIN
         }
         return TRUE;
     case WM_QUERYENDSESSION:
-        SetWindowLongPtrW(hwnd, DWLP_MSGRESULT, QueryEndSessionAnswer(lParam, m_shell.restartSupported()));
+        SetWindowLongPtrW(hwnd, DWLP_MSGRESULT,
+                          QueryEndSessionAnswer(lParam, m_shell.restartSupported()));
         return TRUE;
     case WM_NCDESTROY:
         events.deliverNcDestroy();
@@ -197,10 +201,6 @@ bool Win32DialogManager::translateAccelerator(WindowHandle hwnd, AccelHandle acc
                                  &NativeMessage(msg, scratch)) != 0;
 }
 
-void Win32DialogManager::setDlgItemText(WindowHandle dialog, int id, std::u16string_view text) {
-    SetDlgItemTextW(Hwnd(dialog), id, WideString(text).c_str());
-}
-
 std::u16string Win32DialogManager::getDlgItemText(WindowHandle dialog, int id) {
     HWND control = GetDlgItem(Hwnd(dialog), id);
     if (control == nullptr) {
@@ -212,36 +212,11 @@ std::u16string Win32DialogManager::getDlgItemText(WindowHandle dialog, int id) {
     return text;
 }
 
-TimerId Win32DialogManager::setTimer(WindowHandle hwnd, TimerId id, std::uint32_t milliseconds) {
-    return SetTimer(Hwnd(hwnd), id, milliseconds, nullptr);
-}
-
-void Win32DialogManager::killTimer(WindowHandle hwnd, TimerId id) {
-    KillTimer(Hwnd(hwnd), id);
-}
-
-void Win32DialogManager::hideWindow(WindowHandle hwnd) {
-    ShowWindow(Hwnd(hwnd), SW_HIDE);
-}
-
-void Win32DialogManager::destroyWindow(WindowHandle hwnd) {
-    DestroyWindow(Hwnd(hwnd));
-}
-
-MenuHandle Win32DialogManager::getSystemMenu(WindowHandle hwnd) {
-    return ToSeam(GetSystemMenu(Hwnd(hwnd), FALSE));
-}
-
 void Win32DialogManager::appendMenu(MenuHandle menu, std::uint32_t flags, std::uintptr_t id,
-                               std::u16string_view text) {
+                                    std::u16string_view text) {
     const std::wstring item = WideString(text);
     AppendMenuW(FromSeam<HMENU>(menu), flags, id,
                 (flags & MF_SEPARATOR) != 0 ? nullptr : item.c_str());
-}
-
-int Win32DialogManager::messageBox(WindowHandle owner, std::u16string_view text,
-                              std::u16string_view caption, std::uint32_t type) {
-    return MessageBoxW(Hwnd(owner), WideString(text).c_str(), WideString(caption).c_str(), type);
 }
 
 } // namespace kestrove::win32

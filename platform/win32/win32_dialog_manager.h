@@ -5,6 +5,7 @@
 #pragma once
 
 #include "platform/seam/dialogs.h"
+#include "platform/win32/handles.h"
 #include "platform/win32/win32_shell.h"
 
 #include <windows.h>
@@ -22,20 +23,29 @@ public:
     WindowHandle createDialog(int templateId, WindowHandle owner, DialogEvents& events) override;
     void runModalLoop(WindowHandle hwnd, WindowHandle owner, DialogEvents& events) override;
     void endDialog(WindowHandle hwnd) override;
-    void hideWindow(WindowHandle hwnd) override;
-    void destroyWindow(WindowHandle hwnd) override;
+    void hideWindow(WindowHandle hwnd) override { ShowWindow(Hwnd(hwnd), SW_HIDE); }
+    void destroyWindow(WindowHandle hwnd) override { DestroyWindow(Hwnd(hwnd)); }
     void defaultProcessing(WindowHandle hwnd) override;
     bool isDialogMessage(WindowHandle hwnd, Message& msg) override;
-    void setDlgItemText(WindowHandle dialog, int id, std::u16string_view text) override;
+    void setDlgItemText(WindowHandle dialog, int id, std::u16string_view text) override {
+        SetDlgItemTextW(Hwnd(dialog), id, WideString(text).c_str());
+    }
     std::u16string getDlgItemText(WindowHandle dialog, int id) override;
     bool translateAccelerator(WindowHandle hwnd, AccelHandle accel, Message& msg) override;
-    MenuHandle getSystemMenu(WindowHandle hwnd) override;
+    MenuHandle getSystemMenu(WindowHandle hwnd) override {
+        return ToSeam(GetSystemMenu(Hwnd(hwnd), FALSE));
+    }
     void appendMenu(MenuHandle menu, std::uint32_t flags, std::uintptr_t id,
                     std::u16string_view text) override;
-    TimerId setTimer(WindowHandle hwnd, TimerId id, std::uint32_t milliseconds) override;
-    void killTimer(WindowHandle hwnd, TimerId id) override;
+    TimerId setTimer(WindowHandle hwnd, TimerId id, std::uint32_t milliseconds) override {
+        return SetTimer(Hwnd(hwnd), id, milliseconds, nullptr);
+    }
+    void killTimer(WindowHandle hwnd, TimerId id) override { KillTimer(Hwnd(hwnd), id); }
     int messageBox(WindowHandle owner, std::u16string_view text, std::u16string_view caption,
-                   std::uint32_t type) override;
+                   std::uint32_t type) override {
+        return MessageBoxW(Hwnd(owner), WideString(text).c_str(), WideString(caption).c_str(),
+                           type);
+    }
 
 private:
     // A message being handled by a dialog's handler, for defaultProcessing.

@@ -4,14 +4,6 @@
 
 namespace kestrove::win32 {
 
-IconHandle Win32Resources::loadIcon(int id) {
-    return ToSeam(LoadIconW(m_hInstance, MAKEINTRESOURCEW(id)));
-}
-
-AccelHandle Win32Resources::loadAccelerators(int id) {
-    return ToSeam(LoadAcceleratorsW(m_hInstance, MAKEINTRESOURCEW(id)));
-}
-
 std::u16string Win32Resources::loadString(int id) {
     // With a zero buffer size LoadStringW hands out the resource's own text,
     // so strings of any length load whole.

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/seam/module_resources.h"
+#include "platform/win32/handles.h"
 
 #include <windows.h>
 
@@ -12,8 +13,12 @@ class Win32Resources final : public ModuleResources {
 public:
     explicit Win32Resources(HINSTANCE instance) : m_hInstance(instance) {}
 
-    IconHandle loadIcon(int id) override;
-    AccelHandle loadAccelerators(int id) override;
+    IconHandle loadIcon(int id) override {
+        return ToSeam(LoadIconW(m_hInstance, MAKEINTRESOURCEW(id)));
+    }
+    AccelHandle loadAccelerators(int id) override {
+        return ToSeam(LoadAcceleratorsW(m_hInstance, MAKEINTRESOURCEW(id)));
+    }
     std::u16string loadString(int id) override;
 
 private:

@@ -10,15 +10,6 @@
 
 namespace kestrove::win32 {
 
-std::uint32_t Win32Shell::getModuleFileName(char16_t* buffer, std::uint32_t size) {
-    return GetModuleFileNameW(nullptr, Wide(buffer), size);
-}
-
-bool Win32Shell::winHelp(WindowHandle hwnd, std::u16string_view helpFile, std::uint32_t command,
-                         std::uintptr_t data) {
-    return WinHelpW(Hwnd(hwnd), WideString(helpFile).c_str(), command, data) != FALSE;
-}
-
 void Win32Shell::initCommonControls(std::uint32_t classes) {
     INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), classes};
     InitCommonControlsEx(&controls);
@@ -39,10 +30,6 @@ bool Win32Shell::registerApplicationRestart(std::u16string_view commandLine, std
     return SUCCEEDED(registerRestart(WideString(commandLine).c_str(), flags));
 }
 
-std::u16string Win32Shell::commandLineArguments() {
-    return m_commandLineArguments;
-}
-
 bool Win32Shell::createGuid(Guid& guid) {
     GUID native{};
     if (FAILED(CoCreateGuid(&native))) {
@@ -60,10 +47,6 @@ std::uint32_t Win32Shell::getFileVersionInfoSize(const char16_t* path) {
     return GetFileVersionInfoSizeW(Wide(path), &ignored);
 }
 
-bool Win32Shell::getFileVersionInfo(const char16_t* path, std::uint32_t size, void* block) {
-    return GetFileVersionInfoW(Wide(path), 0, size, block) != FALSE;
-}
-
 bool Win32Shell::verQueryValue(const void* block, const char16_t* subBlock, const void** value,
                                std::uint32_t* length) {
     void* found = nullptr;
@@ -74,10 +57,6 @@ bool Win32Shell::verQueryValue(const void* block, const char16_t* subBlock, cons
     *value = found;
     *length = foundLength;
     return true;
-}
-
-void Win32Shell::setRestartSupported(bool supported) {
-    m_bRestartSupported = supported;
 }
 
 } // namespace kestrove::win32

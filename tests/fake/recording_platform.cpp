@@ -18,13 +18,13 @@ RecordingPlatform::~RecordingPlatform() {
     SetThePlatform(nullptr);
 }
 
-std::vector<std::string> RecordingPlatform::takeCalls() {
+std::vector<std::string> RecordingState::takeCalls() {
     std::vector<std::string> taken;
     taken.swap(calls);
     return taken;
 }
 
-void RecordingPlatform::record(std::string call) {
+void RecordingState::record(std::string call) {
     calls.push_back(std::move(call));
 }
 

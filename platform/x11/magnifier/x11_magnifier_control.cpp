@@ -16,11 +16,6 @@ X11MagnifierControl::~X11MagnifierControl() {
     }
 }
 
-MagnifierWindow* X11MagnifierControl::find(WindowHandle hwnd) const {
-    const auto it = m_magnifiers.find(hwnd);
-    return it == m_magnifiers.end() ? nullptr : it->second.get();
-}
-
 bool X11MagnifierControl::magInitialize() {
     return MagnifierWindow::Initialize(m_display);
 }
@@ -53,44 +48,30 @@ WindowHandle X11MagnifierControl::createMagnifierWindow(WindowHandle parent, con
 }
 
 bool X11MagnifierControl::magSetWindowSource(WindowHandle hwnd, const Rect& source) {
-    MagnifierWindow* magnifier = find(hwnd);
-    if (magnifier == nullptr) {
-        return false;
-    }
-    magnifier->setSource(source);
-    // The window manager keeps the parent's aspect while the user drags it.
-    const int width = source.right - source.left;
-    const int height = source.bottom - source.top;
-    if (DialogWindow* parent = m_windows.dialog(m_windows.parentOf(hwnd));
-        parent != nullptr && width > 0 && height > 0) {
-        parent->setAspect(width, height);
-    }
-    return true;
+    return withMagnifier(hwnd, [&](MagnifierWindow& magnifier) {
+        magnifier.setSource(source);
+        // The window manager keeps the parent's aspect while the user drags it.
+        const int width = source.right - source.left;
+        const int height = source.bottom - source.top;
+        if (DialogWindow* parent = m_windows.dialog(m_windows.parentOf(hwnd));
+            parent != nullptr && width > 0 && height > 0) {
+            parent->setAspect(width, height);
+        }
+    });
 }
 
 bool X11MagnifierControl::magSetWindowTransform(WindowHandle hwnd, const MagTransform& transform) {
-    MagnifierWindow* magnifier = find(hwnd);
-    if (magnifier == nullptr) {
-        return false;
-    }
-    magnifier->setTransform(transform);
-    return true;
+    return withMagnifier(hwnd,
+                         [&](MagnifierWindow& magnifier) { magnifier.setTransform(transform); });
 }
 
 bool X11MagnifierControl::move(WindowHandle hwnd, int x, int y, int width, int height) {
-    MagnifierWindow* magnifier = find(hwnd);
-    if (magnifier != nullptr) {
-        magnifier->move(x, y, width, height);
-    }
-    return magnifier != nullptr;
+    return withMagnifier(hwnd,
+                         [&](MagnifierWindow& magnifier) { magnifier.move(x, y, width, height); });
 }
 
 bool X11MagnifierControl::invalidate(WindowHandle hwnd) {
-    MagnifierWindow* magnifier = find(hwnd);
-    if (magnifier != nullptr) {
-        magnifier->invalidate();
-    }
-    return magnifier != nullptr;
+    return withMagnifier(hwnd, [](MagnifierWindow& magnifier) { magnifier.invalidate(); });
 }
 
 bool X11MagnifierControl::destroy(WindowHandle hwnd) {

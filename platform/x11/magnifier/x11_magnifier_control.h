@@ -48,7 +48,15 @@ public:
     void dispatchDescriptors() override;
 
 private:
-    MagnifierWindow* find(WindowHandle hwnd) const;
+    // Runs `action` on the magnifier `hwnd`; false when there is none.
+    template <typename Action> bool withMagnifier(WindowHandle hwnd, Action action) {
+        const auto it = m_magnifiers.find(hwnd);
+        if (it == m_magnifiers.end()) {
+            return false;
+        }
+        action(*it->second);
+        return true;
+    }
 
     Display* m_display;
     WindowTable& m_windows;
