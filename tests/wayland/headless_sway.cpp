@@ -151,8 +151,7 @@ HeadlessSway::HeadlessSway(const std::string& config) {
     // The IPC socket's file exists a moment before sway takes connections.
     const bool up = WaitUntil(
         [&] {
-            if (!m_sway->running() || !fs::exists(m_runtime + "/wayland-1") ||
-                sessionEnvironment().empty()) {
+            if (!m_sway->running() || !findSockets()) {
                 return false;
             }
             try {
@@ -206,13 +205,23 @@ std::string HeadlessSway::handOver(const std::string& path) {
 }
 
 std::vector<std::string> HeadlessSway::sessionEnvironment() const {
+    if (m_socket.empty()) {
+        return {};
+    }
+    return {"WAYLAND_DISPLAY=" + m_socket, "SWAYSOCK=" + m_ipcSocket};
+}
+
+bool HeadlessSway::findSockets() {
+    // sway's are the first in the fresh directory: wayland-N and sway-ipc.*.sock.
     for (const auto& entry : fs::directory_iterator(m_runtime)) {
         const std::string name = entry.path().filename().string();
-        if (name.rfind("sway-ipc.", 0) == 0) {
-            return {"WAYLAND_DISPLAY=wayland-1", "SWAYSOCK=" + entry.path().string()};
+        if (name.starts_with("sway-ipc.")) {
+            m_ipcSocket = entry.path().string();
+        } else if (name.starts_with("wayland-") && !name.ends_with(".lock")) {
+            m_socket = name;
         }
     }
-    return {};
+    return !m_socket.empty() && !m_ipcSocket.empty();
 }
 
 std::vector<std::string> HeadlessSway::asUser(const std::vector<std::string>& argv,
