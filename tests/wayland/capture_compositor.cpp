@@ -35,6 +35,7 @@ struct Waiting {
 struct CaptureCompositor::State {
     CaptureProtocols protocols;
     wl_display* display = nullptr;
+    wl_global* output = nullptr;
     std::string socket;
     int wake[2] = {-1, -1};
     std::thread thread;
@@ -281,6 +282,10 @@ int OnWake(int fd, std::uint32_t, void* data) {
             wl_display_terminate(state->display);
             continue;
         }
+        if (byte == 'r') {
+            wl_global_destroy(state->output);
+            continue;
+        }
         std::lock_guard lock(state->mutex);
         std::vector<Waiting> waiting;
         waiting.swap(state->waiting);
@@ -309,7 +314,7 @@ CaptureCompositor::CaptureCompositor(CaptureProtocols protocols, std::uint32_t c
     }
     state.socket = socket;
     wl_display_init_shm(state.display);
-    wl_global_create(state.display, &wl_output_interface, 4, &state, BindOutput);
+    state.output = wl_global_create(state.display, &wl_output_interface, 4, &state, BindOutput);
     if (protocols == CaptureProtocols::Screencopy || protocols == CaptureProtocols::Both) {
         wl_global_create(state.display, &zwlr_screencopy_manager_v1_interface, 3, &state,
                          BindScreencopy);
@@ -354,6 +359,13 @@ void CaptureCompositor::paint(int x, int y, int width, int height, std::uint32_t
     }
     const char change = 'c';
     if (write(m_state->wake[1], &change, 1) != 1) {
+        throw std::runtime_error("the stand-in compositor is gone");
+    }
+}
+
+void CaptureCompositor::unplug() {
+    const char unplug = 'r';
+    if (write(m_state->wake[1], &unplug, 1) != 1) {
         throw std::runtime_error("the stand-in compositor is gone");
     }
 }

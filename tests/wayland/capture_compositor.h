@@ -30,6 +30,8 @@ public:
     // Paints a rectangle of the output in `colour` (XRGB); a capture waiting
     // for a change is then answered with that rectangle as damage.
     void paint(int x, int y, int width, int height, std::uint32_t colour);
+    // The output goes away, as a monitor unplugged.
+    void unplug();
     // Frames copied so far through each protocol.
     int screencopyFrames() const;
     int imageCopyFrames() const;

@@ -118,6 +118,26 @@ TEST_P(OutputCapture, WholeFirstFrameThenOnlyChangesWithTheirDamage) {
     EXPECT_EQ(compositor.screencopyFrames(), imageCopy ? 0 : 2);
 }
 
+TEST_P(OutputCapture, AnOutputThatGoesAwayEndsItsCaptureWithAReason) {
+    CaptureCompositor compositor(GetParam(), kRed);
+    setenv("WAYLAND_DISPLAY", compositor.socket().c_str(), 1);
+    std::string reason;
+    const auto capture = compositor::wayland::OpenWaylandCapture(reason);
+    ASSERT_TRUE(capture) << reason;
+    ASSERT_TRUE(capture->select(0));
+    capture->requestFrame();
+    ASSERT_NE(NextFrame(*capture, milliseconds(5000)), nullptr) << capture->failure();
+    capture->requestFrame();
+
+    compositor.unplug();
+    EXPECT_EQ(NextFrame(*capture, milliseconds(300)), nullptr);
+    EXPECT_TRUE(capture->outputs().empty());
+    EXPECT_EQ(capture->failure(), "the compositor's output went away");
+    capture->requestFrame(); // nothing left to ask
+    compositor.paint(0, 0, 1, 1, kGreen);
+    EXPECT_EQ(NextFrame(*capture, milliseconds(300)), nullptr);
+}
+
 INSTANTIATE_TEST_SUITE_P(Protocols, OutputCapture,
                          ::testing::Values(CaptureProtocols::Screencopy,
                                            CaptureProtocols::ImageCopy, CaptureProtocols::Both),
