@@ -51,8 +51,9 @@ struct Figures {
     double msPerFrame = 0;       // CPU, client + compositor + XWayland, per shown frame
     double clientMsPerFrame = 0; // of that, the mirror's own processes
     double framesPerSecond = 0;
-    double stillPercent = 0;       // of one core, with the source still
-    double stillClientPercent = 0; // of that, the mirror's own processes
+    double stillPercent = 0;         // of one core, with the source still
+    double stillClientPercent = 0;   // of that, the mirror's own processes
+    double stillFramesPerSecond = 0; // drawn while nothing changes: none expected
     Latency latency;
     long peakKiB = 0; // the mirror's own processes
 };
@@ -119,10 +120,10 @@ public:
 
         source.showStill();
         std::this_thread::sleep_for(seconds(1));
-        m_stillBase = measureCpu({}).second;
+        m_stillBase = measureUsage({}).compositorMsPerSecond;
         source.startMoving();
         std::this_thread::sleep_for(seconds(1));
-        m_movingBase = measureCpu({}).second;
+        m_movingBase = measureUsage({}).compositorMsPerSecond;
         source.stopMoving();
 
         const std::string directory = sway.directory();
@@ -154,8 +155,14 @@ public:
     double movingBase() const { return m_movingBase; }
 
 private:
-    // CPU of `clients`, and of the compositor and XWayland, in ms per second.
-    std::pair<double, double> measureCpu(const std::vector<std::string>& clients) {
+    struct Usage {
+        double clientMsPerSecond = 0;
+        double compositorMsPerSecond = 0; // with XWayland
+        double framesPerSecond = 0;       // drawn on `window`, when given
+    };
+
+    // CPU of `clients`, and of the compositor and XWayland, over one measurement.
+    Usage measureUsage(const std::vector<std::string>& clients, Window window = None) {
         std::vector<pid_t> pids;
         for (const std::string& name : clients) {
             const auto named = ProcessesNamed(name);
@@ -164,11 +171,16 @@ private:
         const auto clientBefore = CpuOf(pids);
         const auto compositorBefore = CpuOf(m_compositor);
         const auto start = std::chrono::steady_clock::now();
-        std::this_thread::sleep_for(m_measure);
+        int frames = 0;
+        if (window != None) {
+            frames = CountFrames(m_display, window, m_measure);
+        } else {
+            std::this_thread::sleep_for(m_measure);
+        }
         const double elapsed =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         return {Ms(CpuOf(pids) - clientBefore) / elapsed,
-                Ms(CpuOf(m_compositor) - compositorBefore) / elapsed};
+                Ms(CpuOf(m_compositor) - compositorBefore) / elapsed, frames / elapsed};
     }
 
     Figures measure(const std::function<void()>& start, const std::function<bool(Window)>& isMirror,
@@ -188,23 +200,13 @@ private:
         std::this_thread::sleep_for(seconds(2));
 
         // Moving: CPU per shown frame; frames counted with Damage on its window.
-        std::vector<pid_t> clients;
-        for (const std::string& name : processes) {
-            const auto named = ProcessesNamed(name);
-            clients.insert(clients.end(), named.begin(), named.end());
-        }
-        const auto clientBefore = CpuOf(clients);
-        const auto compositorBefore = CpuOf(m_compositor);
-        const auto begin = std::chrono::steady_clock::now();
-        const int frames = CountFrames(m_display, *window, m_measure);
-        const double elapsed =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
-        const double clientMs = Ms(CpuOf(clients) - clientBefore);
-        const double compositorMs = Ms(CpuOf(m_compositor) - compositorBefore);
-        figures.framesPerSecond = frames / elapsed;
-        if (frames > 0) {
-            figures.msPerFrame = (clientMs + compositorMs - m_movingBase * elapsed) / frames;
-            figures.clientMsPerFrame = clientMs / frames;
+        const Usage moving = measureUsage(processes, *window);
+        figures.framesPerSecond = moving.framesPerSecond;
+        if (moving.framesPerSecond > 0) {
+            figures.msPerFrame =
+                (moving.clientMsPerSecond + moving.compositorMsPerSecond - m_movingBase) /
+                moving.framesPerSecond;
+            figures.clientMsPerFrame = moving.clientMsPerSecond / moving.framesPerSecond;
         }
 
         const double zoom = static_cast<double>(m_size.mirrorWidth) / m_size.sourceWidth;
@@ -213,9 +215,11 @@ private:
         m_source->stopMoving();
         m_source->showStill();
         std::this_thread::sleep_for(seconds(1));
-        const auto [client, compositor] = measureCpu(processes);
-        figures.stillClientPercent = client / 10.0;
-        figures.stillPercent = (client + compositor - m_stillBase) / 10.0;
+        const Usage still = measureUsage(processes, *window);
+        figures.stillClientPercent = still.clientMsPerSecond / 10.0;
+        figures.stillPercent =
+            (still.clientMsPerSecond + still.compositorMsPerSecond - m_stillBase) / 10.0;
+        figures.stillFramesPerSecond = still.framesPerSecond;
 
         for (const std::string& name : processes) {
             for (const pid_t pid : ProcessesNamed(name)) {
@@ -239,9 +243,9 @@ private:
 };
 
 void PrintRow(const char* name, const Figures& f) {
-    std::printf("  %-22s %9.2f %9.2f %8.1f %8.1f %8.1f %10.2f %9.2f %9ld\n", name, f.msPerFrame,
-                f.clientMsPerFrame, f.framesPerSecond, f.latency.p50, f.latency.p95, f.stillPercent,
-                f.stillClientPercent, f.peakKiB);
+    std::printf("  %-22s %9.2f %9.2f %8.1f %8.1f %8.1f %10.2f %9.2f %9.1f %9ld\n", name,
+                f.msPerFrame, f.clientMsPerFrame, f.framesPerSecond, f.latency.p50, f.latency.p95,
+                f.stillPercent, f.stillClientPercent, f.stillFramesPerSecond, f.peakKiB);
 }
 
 } // namespace
@@ -270,8 +274,9 @@ int main(int argc, char** argv) {
             std::printf("  source alone: compositor + XWayland %.1f ms/s still, %.1f ms/s "
                         "moving\n",
                         run.stillBase(), run.movingBase());
-            std::printf("  %-22s %9s %9s %8s %8s %8s %10s %9s %9s\n", "", "CPU ms/fr", "own ms/fr",
-                        "frames/s", "lat p50", "lat p95", "still %cpu", "own %cpu", "peak KiB");
+            std::printf("  %-22s %9s %9s %8s %8s %8s %10s %9s %9s %9s\n", "", "CPU ms/fr",
+                        "own ms/fr", "frames/s", "lat p50", "lat p95", "still %cpu", "own %cpu",
+                        "still f/s", "peak KiB");
             PrintRow("Kestrove", kestrove);
             PrintRow("wf-recorder | ffplay", peer);
             std::printf("  ratio CPU/frame Kestrove/peer: %.3f (own processes only: %.3f)\n",
