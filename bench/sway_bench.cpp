@@ -27,6 +27,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <memory>
 #include <sstream>
 #include <stdexcept>
@@ -58,14 +59,38 @@ struct Figures {
     long peakKiB = 0; // the mirror's own processes
 };
 
-// Processes of the desktop's user named `name` (their command name).
-std::vector<pid_t> ProcessesNamed(const std::string& name) {
-    std::vector<pid_t> found;
+// Processes named `name` (their command name) that `ancestor` started,
+// directly or not: other sessions on the machine may run the same programs.
+std::vector<pid_t> ProcessesNamed(pid_t ancestor, const std::string& name) {
+    std::map<pid_t, std::pair<pid_t, std::string>> table; // pid: parent, name
     for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
-        std::ifstream comm(entry.path() / "comm");
-        std::string line;
-        if (std::getline(comm, line) && line == name) {
-            found.push_back(static_cast<pid_t>(std::stol(entry.path().filename().string())));
+        std::ifstream statFile(entry.path() / "stat");
+        std::string stat;
+        if (!std::getline(statFile, stat)) {
+            continue;
+        }
+        const auto open = stat.find('(');
+        const auto close = stat.rfind(')');
+        if (open == std::string::npos || close == std::string::npos) {
+            continue;
+        }
+        std::istringstream rest(stat.substr(close + 2));
+        char state = 0;
+        pid_t parent = 0;
+        rest >> state >> parent;
+        table[static_cast<pid_t>(std::stol(stat))] = {parent,
+                                                      stat.substr(open + 1, close - open - 1)};
+    }
+    std::vector<pid_t> found;
+    for (const auto& [pid, entry] : table) {
+        if (entry.second != name) {
+            continue;
+        }
+        for (pid_t up = entry.first; up > 1 && table.count(up) != 0; up = table[up].first) {
+            if (up == ancestor) {
+                found.push_back(pid);
+                break;
+            }
         }
     }
     return found;
@@ -165,7 +190,7 @@ private:
     Usage measureUsage(const std::vector<std::string>& clients, Window window = None) {
         std::vector<pid_t> pids;
         for (const std::string& name : clients) {
-            const auto named = ProcessesNamed(name);
+            const auto named = ProcessesNamed(m_sway->swayPid(), name);
             pids.insert(pids.end(), named.begin(), named.end());
         }
         const auto clientBefore = CpuOf(pids);
@@ -222,7 +247,7 @@ private:
         figures.stillFramesPerSecond = still.framesPerSecond;
 
         for (const std::string& name : processes) {
-            for (const pid_t pid : ProcessesNamed(name)) {
+            for (const pid_t pid : ProcessesNamed(m_sway->swayPid(), name)) {
                 figures.peakKiB += PeakResidentKiB(pid).value_or(0);
                 kill(pid, SIGTERM);
             }
