@@ -27,7 +27,6 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <map>
 #include <memory>
 #include <sstream>
 #include <stdexcept>
@@ -59,36 +58,23 @@ struct Figures {
     long peakKiB = 0; // the mirror's own processes
 };
 
-// Processes named `name` (their command name) that `ancestor` started,
-// directly or not: other sessions on the machine may run the same programs.
-std::vector<pid_t> ProcessesNamed(pid_t ancestor, const std::string& name) {
-    std::map<pid_t, std::pair<pid_t, std::string>> table; // pid: parent, name
-    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
-        std::ifstream statFile(entry.path() / "stat");
-        std::string stat;
-        if (!std::getline(statFile, stat)) {
-            continue;
-        }
-        const auto open = stat.find('(');
-        const auto close = stat.rfind(')');
-        if (open == std::string::npos || close == std::string::npos) {
-            continue;
-        }
-        std::istringstream rest(stat.substr(close + 2));
-        char state = 0;
-        pid_t parent = 0;
-        rest >> state >> parent;
-        table[static_cast<pid_t>(std::stol(stat))] = {parent,
-                                                      stat.substr(open + 1, close - open - 1)};
-    }
+// Processes named `name` (their command name) running in the session whose
+// runtime directory is `runtime`: other sessions on the machine may run the
+// same programs, and sway's exec leaves no parent to follow.
+std::vector<pid_t> ProcessesNamed(const std::string& runtime, const std::string& name) {
+    const std::string marker = "XDG_RUNTIME_DIR=" + runtime;
     std::vector<pid_t> found;
-    for (const auto& [pid, entry] : table) {
-        if (entry.second != name) {
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        std::ifstream comm(entry.path() / "comm");
+        std::string line;
+        if (!std::getline(comm, line) || line != name) {
             continue;
         }
-        for (pid_t up = entry.first; up > 1 && table.count(up) != 0; up = table[up].first) {
-            if (up == ancestor) {
-                found.push_back(pid);
+        std::ifstream environ(entry.path() / "environ");
+        std::string variable;
+        while (std::getline(environ, variable, '\0')) {
+            if (variable == marker) {
+                found.push_back(static_cast<pid_t>(std::stol(entry.path().filename().string())));
                 break;
             }
         }
@@ -190,7 +176,7 @@ private:
     Usage measureUsage(const std::vector<std::string>& clients, Window window = None) {
         std::vector<pid_t> pids;
         for (const std::string& name : clients) {
-            const auto named = ProcessesNamed(m_sway->swayPid(), name);
+            const auto named = ProcessesNamed(m_sway->runtimeDirectory(), name);
             pids.insert(pids.end(), named.begin(), named.end());
         }
         const auto clientBefore = CpuOf(pids);
@@ -247,7 +233,7 @@ private:
         figures.stillFramesPerSecond = still.framesPerSecond;
 
         for (const std::string& name : processes) {
-            for (const pid_t pid : ProcessesNamed(m_sway->swayPid(), name)) {
+            for (const pid_t pid : ProcessesNamed(m_sway->runtimeDirectory(), name)) {
                 figures.peakKiB += PeakResidentKiB(pid).value_or(0);
                 kill(pid, SIGTERM);
             }

@@ -29,6 +29,8 @@ public:
 
     // A directory the desktop's user owns, for files the test hands over.
     const std::string& directory() const { return m_directory; }
+    // The session's XDG_RUNTIME_DIR.
+    const std::string& runtimeDirectory() const { return m_runtime; }
     // A copy of `path` in directory(), executable by the desktop's user.
     std::string handOver(const std::string& path);
     // XWayland's display, open to this process.

@@ -157,7 +157,7 @@ TEST_F(SwayMirror, ShowsTheOutputsLiveAndSwitchesBetweenThem) {
 TEST_F(SwayMirror, WithoutScreenCaptureSaysSoOnceAndKeepsWorking) {
     // Kestrove's windows stay on sway's XWayland, but the compositor it asks
     // for frames is a weston, which offers neither capture protocol.
-    const std::string weston = m_sway->directory() + "/run/wayland-nocapture";
+    const std::string weston = m_sway->runtimeDirectory() + "/wayland-nocapture";
     const auto nocapture = m_sway->spawn(
         {"weston", "--backend=headless-backend.so", "--socket=wayland-nocapture", "--idle-time=0"});
     ASSERT_TRUE(WaitUntil([&] { return std::filesystem::exists(weston); }, seconds(20)))
