@@ -194,6 +194,7 @@ public:
                                                          m_size.factor(), source, m_measure);
                 }
                 source.stopMoving();
+                requireRunning(mirror);
             }
             into.peakKiB = PeakResidentKiB(mirror.process->pid()).value_or(0);
             mirror.process->terminate();
@@ -275,6 +276,15 @@ private:
                                      " shows no window: " + process.standardError());
         }
         return *found;
+    }
+
+    // A mirror that ended half-way would leave figures that mean nothing.
+    static void requireRunning(Mirror& mirror) {
+        if (!mirror.process->running()) {
+            throw std::runtime_error(mirror.process->name() + " ended during the measurement (" +
+                                     mirror.process->terminate().describe() +
+                                     "): " + mirror.process->standardError());
+        }
     }
 
     // Shows the still pattern; returns its exact box-filter reduction to the mirror's size.

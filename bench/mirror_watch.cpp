@@ -62,7 +62,12 @@ int CountFrames(Display* display, Window window, std::chrono::milliseconds durat
         return 0;
     }
     const Damage damage = XDamageCreate(display, window, XDamageReportRawRectangles);
+    // The server reports the whole window once when the Damage is made: no drawing.
     XSync(display, False);
+    while (XPending(display) > 0) {
+        XEvent event{};
+        XNextEvent(display, &event);
+    }
     int frames = 0;
     std::optional<Clock::time_point> last;
     const auto end = Clock::now() + duration;
