@@ -62,8 +62,8 @@ void StillRow(const char* label, const char* mirror, const Cost& c) {
 }
 
 void PrintSize(const SizeFigures& f) {
-    std::printf("\n%dx%d shown at %dx%d\n", f.size.sourceWidth, f.size.sourceHeight,
-                f.size.mirrorWidth, f.size.mirrorHeight());
+    std::printf("\n%dx%d shown at %dx%d (machine load average %.2f before)\n", f.size.sourceWidth,
+                f.size.sourceHeight, f.size.mirrorWidth, f.size.mirrorHeight(), f.loadAverage);
     std::printf("  %-34s%9s%9s%9s%9s%9s%18s%18s\n", "", "server", "client", "frames", "CPU per",
                 "% of", "latency (ms)", "one core busy");
     std::printf("  %-25s%-9s%9s%9s%9s%9s%9s%9s%9s%9s%9s\n", "scene", "mirror", "ms/s", "ms/s",

@@ -59,6 +59,7 @@ struct SizeFigures {
     double bilinearPsnr = 0; // Render's plain bilinear filter, for comparison
     Cost idle;               // the X server with the still pattern and no mirror
     std::array<Cost, kScenes.size()> sourceAlone; // each scene without a mirror
+    double loadAverage = 0; // the machine's, over the minute before this size's run
 };
 
 void PrintReport(const std::vector<SizeFigures>& all);

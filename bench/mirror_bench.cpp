@@ -77,6 +77,14 @@ pid_t ServerPid() {
     throw std::runtime_error("cannot find the Xvfb this benchmark started");
 }
 
+// The machine's load average over the last minute: other work skews every figure.
+double LoadAverage() {
+    std::ifstream file("/proc/loadavg");
+    double load = 0;
+    file >> load;
+    return load;
+}
+
 double Ms(std::chrono::nanoseconds time) {
     return std::chrono::duration<double, std::milli>(time).count();
 }
@@ -137,7 +145,7 @@ public:
     SizeRun(const Size& size, milliseconds measure) : m_size(size), m_measure(measure) {}
 
     SizeFigures run() {
-        SizeFigures figures{m_size, {}, {}, 0, {}, {}};
+        SizeFigures figures{m_size, {}, {}, 0, {}, {}, LoadAverage()};
         m_sourceX = m_size.mirrorWidth + 40; // the mirrors stay left of their source
         const int screenWidth = m_sourceX + m_size.sourceWidth;
         const int screenHeight = std::max(m_size.sourceHeight, m_size.mirrorHeight()) + 20;
