@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstddef>
+#include <limits>
 #include <vector>
 
 namespace kestrove::bench {
@@ -27,8 +28,10 @@ struct Cost {
     double serverMsPerSecond = 0; // above the cost of the source alone
     double clientMsPerSecond = 0;
     double redrawsPerSecond = 0; // drawing on the mirror's window, counted with Damage
+    // Not a number when no frame was shown.
     double msPerFrame(double frames) const {
-        return frames > 0 ? (serverMsPerSecond + clientMsPerSecond) / frames : 0;
+        return frames > 0 ? (serverMsPerSecond + clientMsPerSecond) / frames
+                          : std::numeric_limits<double>::quiet_NaN();
     }
     double percentOfCore() const { return (serverMsPerSecond + clientMsPerSecond) / 10.0; }
 };
