@@ -5,11 +5,14 @@
 // Usage: kestrove_bench [--seconds N]   (N seconds per measurement, default 5)
 //
 // For each source size the source monitor (a RandR virtual monitor made by
-// the monitor fixture) first shows a still pattern of fine lines and small
-// text, then a picture redrawn in full at 60 Hz. The mirrors run one after
-// the other in the same place; the X server's CPU time without a mirror is
-// taken off as the cost of the source itself. Prints one table per scenario
-// and the ratios Kestrove / peer last.
+// the monitor fixture) shows a still pattern of fine lines and small text,
+// then each scene that changes at 60 Hz: the whole monitor, a few dozen small
+// areas, one small area. The mirrors run one after the other in the same
+// place; the X server's CPU time without a mirror is taken off as the cost of
+// the source itself. Where the size asks for it, the latency is measured once
+// more with one other core kept busy.
+#include "bench/bench_report.h"
+#include "bench/busy_core.h"
 #include "bench/mirror_watch.h"
 #include "bench/process_usage.h"
 #include "bench/source_animation.h"
@@ -40,44 +43,6 @@ namespace {
 
 using e2e::ChildProcess;
 using std::chrono::milliseconds;
-
-struct Size {
-    int sourceWidth;
-    int sourceHeight;
-    int mirrorWidth;
-    bool stillScenario; // also measure a still screen at this size
-    int mirrorHeight() const {
-        return static_cast<int>(static_cast<double>(sourceHeight) / sourceWidth * mirrorWidth);
-    }
-    int factor() const { return sourceWidth / mirrorWidth; }
-};
-
-// What one mirror costs over one measurement.
-struct Cost {
-    double serverMsPerSecond = 0; // above the cost of the source alone
-    double clientMsPerSecond = 0;
-    double framesPerSecond = 0; // drawing on the mirror's window, counted with Damage
-    double msPerFrame(double frames) const {
-        return frames > 0 ? (serverMsPerSecond + clientMsPerSecond) / frames : 0;
-    }
-    double percentOfCore() const { return (serverMsPerSecond + clientMsPerSecond) / 10.0; }
-};
-
-struct MirrorFigures {
-    Cost moving;
-    Cost still;
-    Latency latency;
-    double psnr = 0;
-    long peakKiB = 0;
-};
-
-struct SizeFigures {
-    Size size;
-    MirrorFigures kestrove;
-    MirrorFigures peer;
-    double bilinearPsnr = 0;
-    Cost sourceAlone; // the moving source without a mirror
-};
 
 // The mirror being measured: a process, the window it draws in, where it shows.
 struct Mirror {
@@ -110,6 +75,14 @@ pid_t ServerPid() {
         }
     }
     throw std::runtime_error("cannot find the Xvfb this benchmark started");
+}
+
+// The machine's load average over the last minute: other work skews every figure.
+double LoadAverage() {
+    std::ifstream file("/proc/loadavg");
+    double load = 0;
+    file >> load;
+    return load;
 }
 
 double Ms(std::chrono::nanoseconds time) {
@@ -172,7 +145,7 @@ public:
     SizeRun(const Size& size, milliseconds measure) : m_size(size), m_measure(measure) {}
 
     SizeFigures run() {
-        SizeFigures figures{m_size, {}, {}, 0, {}};
+        SizeFigures figures{m_size, {}, {}, 0, {}, {}, LoadAverage()};
         m_sourceX = m_size.mirrorWidth + 40; // the mirrors stay left of their source
         const int screenWidth = m_sourceX + m_size.sourceWidth;
         const int screenHeight = std::max(m_size.sourceHeight, m_size.mirrorHeight()) + 20;
@@ -200,29 +173,37 @@ public:
 
         // What the source costs the server without a mirror.
         source.showStill();
-        const Cost idle = m_size.stillScenario ? measure(nullptr) : Cost{};
-        source.startMoving();
-        const Cost sourceAlone = measure(nullptr);
-        source.stopMoving();
-        figures.sourceAlone = sourceAlone;
+        figures.idle = measure(nullptr);
+        for (const Scene scene : kScenes) {
+            source.startMoving(scene);
+            figures.sourceAlone[static_cast<std::size_t>(scene)] = measure(nullptr);
+            source.stopMoving();
+        }
 
         const quality::Pixels reference = showStillReference(source);
         figures.bilinearPsnr =
             quality::Psnr(PlainBilinear(m_display, m_sourceX, 0, m_size), reference);
 
-        // One mirror at a time, each from the still pattern to the moving source.
+        // One mirror at a time, each from the still pattern through every scene.
         const auto measureMirror = [&](Mirror mirror, MirrorFigures& into) {
             std::this_thread::sleep_for(milliseconds(2000)); // until it shows the pattern
             into.psnr = quality::Psnr(grabMirror(mirror), reference);
-            if (m_size.stillScenario) {
-                into.still = measure(&mirror, idle);
+            into.still = measure(&mirror, figures.idle);
+            for (const Scene scene : kScenes) {
+                SceneFigures& shown = into[scene];
+                source.startMoving(scene);
+                std::this_thread::sleep_for(milliseconds(1000));
+                shown.cost = measure(&mirror, figures.sourceAlone[static_cast<std::size_t>(scene)]);
+                shown.latency = MeasureLatency(m_display, mirror.x, mirror.y, m_size.factor(),
+                                               source, m_measure);
+                if (m_size.latencyUnderLoad) {
+                    const BusyCore busy;
+                    shown.loadedLatency = MeasureLatency(m_display, mirror.x, mirror.y,
+                                                         m_size.factor(), source, m_measure);
+                }
+                source.stopMoving();
+                requireRunning(mirror);
             }
-            source.startMoving();
-            std::this_thread::sleep_for(milliseconds(1000));
-            into.moving = measure(&mirror, sourceAlone);
-            into.latency = MeasureLatency(m_display, mirror.x, mirror.y, 1.0 / m_size.factor(),
-                                          source, m_measure);
-            source.stopMoving();
             into.peakKiB = PeakResidentKiB(mirror.process->pid()).value_or(0);
             mirror.process->terminate();
             showStillReference(source);
@@ -305,6 +286,15 @@ private:
         return *found;
     }
 
+    // A mirror that ended half-way would leave figures that mean nothing.
+    static void requireRunning(Mirror& mirror) {
+        if (!mirror.process->running()) {
+            throw std::runtime_error(mirror.process->name() + " ended during the measurement (" +
+                                     mirror.process->terminate().describe() +
+                                     "): " + mirror.process->standardError());
+        }
+    }
+
     // Shows the still pattern; returns its exact box-filter reduction to the mirror's size.
     quality::Pixels showStillReference(SourceAnimation& source) {
         source.showStill();
@@ -341,7 +331,7 @@ private:
         cost.serverMsPerSecond =
             Ms(serverAfter - serverBefore) / seconds - baseline.serverMsPerSecond;
         cost.clientMsPerSecond = Ms(clientAfter - clientBefore) / seconds;
-        cost.framesPerSecond = frames / seconds;
+        cost.redrawsPerSecond = frames / seconds;
         return cost;
     }
 
@@ -351,72 +341,6 @@ private:
     pid_t m_serverPid = 0;
     Display* m_display = nullptr;
 };
-
-// A frame is a new picture in the mirror, as its pixels show.
-double MsPerFrame(const MirrorFigures& m) {
-    return m.moving.msPerFrame(m.latency.framesPerSecond);
-}
-
-void Row(const char* label, double kestrove, double peer, const char* format = "%12.2f") {
-    std::printf("  %-38s", label);
-    std::printf(format, kestrove);
-    std::printf(format, peer);
-    std::printf("\n");
-}
-
-void PrintMoving(const SizeFigures& f) {
-    std::printf("\n%dx%d shown at %dx%d, source redrawn in full at 60 Hz\n", f.size.sourceWidth,
-                f.size.sourceHeight, f.size.mirrorWidth, f.size.mirrorHeight());
-    std::printf("  %-38s%12s%12s\n", "", "Kestrove", "ffplay");
-    Row("X server CPU (ms/s)", f.kestrove.moving.serverMsPerSecond,
-        f.peer.moving.serverMsPerSecond);
-    Row("client CPU (ms/s)", f.kestrove.moving.clientMsPerSecond, f.peer.moving.clientMsPerSecond);
-    Row("frames shown per second", f.kestrove.latency.framesPerSecond,
-        f.peer.latency.framesPerSecond);
-    Row("CPU per frame, server + client (ms)", MsPerFrame(f.kestrove), MsPerFrame(f.peer));
-    Row("peak resident memory (MiB)", f.kestrove.peakKiB / 1024.0, f.peer.peakKiB / 1024.0);
-    Row("latency p50 (ms)", f.kestrove.latency.p50, f.peer.latency.p50);
-    Row("latency p95 (ms)", f.kestrove.latency.p95, f.peer.latency.p95);
-    Row("latency samples", f.kestrove.latency.samples, f.peer.latency.samples, "%12.0f");
-    Row("PSNR against a box filter, still (dB)", f.kestrove.psnr, f.peer.psnr);
-    std::printf("  %-38s%12.2f\n", "PSNR of Render's plain bilinear (dB)", f.bilinearPsnr);
-    std::printf("  %-38s%12.2f\n", "X server CPU for the source alone (ms/s)",
-                f.sourceAlone.serverMsPerSecond);
-}
-
-void PrintStill(const SizeFigures& f) {
-    std::printf("\nStill screen, %dx%d shown at %dx%d\n", f.size.sourceWidth, f.size.sourceHeight,
-                f.size.mirrorWidth, f.size.mirrorHeight());
-    std::printf("  %-38s%12s%12s\n", "", "Kestrove", "ffplay");
-    Row("X server CPU (ms/s)", f.kestrove.still.serverMsPerSecond, f.peer.still.serverMsPerSecond);
-    Row("client CPU (ms/s)", f.kestrove.still.clientMsPerSecond, f.peer.still.clientMsPerSecond);
-    Row("window redraws per second", f.kestrove.still.framesPerSecond,
-        f.peer.still.framesPerSecond);
-    Row("CPU, server + client (% of one core)", f.kestrove.still.percentOfCore(),
-        f.peer.still.percentOfCore(), "%12.3f");
-}
-
-double Ratio(double a, double b) {
-    return b != 0 ? a / b : 0;
-}
-
-void PrintRatios(const std::vector<SizeFigures>& all) {
-    std::printf("\nKestrove / ffplay\n");
-    for (const SizeFigures& f : all) {
-        std::printf(
-            "  %dx%d -> %d: CPU per frame %.3f, latency p95 %.2f, peak memory %.2f, "
-            "PSNR %+.1f dB (bilinear %+.1f dB)\n",
-            f.size.sourceWidth, f.size.sourceHeight, f.size.mirrorWidth,
-            Ratio(MsPerFrame(f.kestrove), MsPerFrame(f.peer)),
-            Ratio(f.kestrove.latency.p95, f.peer.latency.p95),
-            Ratio(static_cast<double>(f.kestrove.peakKiB), static_cast<double>(f.peer.peakKiB)),
-            f.kestrove.psnr - f.peer.psnr, f.kestrove.psnr - f.bilinearPsnr);
-        if (f.size.stillScenario) {
-            std::printf("  still screen: CPU %.3f\n",
-                        Ratio(f.kestrove.still.percentOfCore(), f.peer.still.percentOfCore()));
-        }
-    }
-}
 
 } // namespace
 } // namespace kestrove::bench
@@ -437,7 +361,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     const milliseconds measure(seconds * 1000);
-    const std::vector<Size> sizes{{1920, 1080, 640, true}, {3840, 2160, 1280, false}};
+    const std::vector<Size> sizes{{1920, 1080, 640, false}, {3840, 2160, 1280, true}};
     std::vector<SizeFigures> all;
     try {
         for (const Size& size : sizes) {
@@ -448,14 +372,6 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "kestrove_bench: %s\n", error.what());
         return 1;
     }
-    for (const SizeFigures& f : all) {
-        PrintMoving(f);
-    }
-    for (const SizeFigures& f : all) {
-        if (f.size.stillScenario) {
-            PrintStill(f);
-        }
-    }
-    PrintRatios(all);
+    PrintReport(all);
     return 0;
 }

@@ -23,20 +23,27 @@ double Percentile(std::vector<double> values, double fraction) {
     return values[index];
 }
 
-// The frame number (modulo 64) the marker strip shows, if it can be read.
-std::optional<int> ReadMarker(Display* display, Drawable drawable, int x, int y, double zoom) {
-    const int block = static_cast<int>(kMarkerBlock * zoom);
-    if (block < 2) {
+// The frame number (modulo 64) the marker shows in a mirror at (x, y) that
+// reduces the source by `factor`, if it can be read.
+std::optional<int> ReadMarker(Display* display, Drawable drawable, int x, int y, int factor) {
+    const int blockWidth = kMarkerBlockWidth / factor;
+    const int blockHeight = kMarkerBlockHeight / factor;
+    if (blockWidth < 2 || blockHeight < 2) {
         return std::nullopt;
     }
-    XImage* image = XGetImage(display, drawable, x, y, static_cast<unsigned>(block * kMarkerBits),
-                              static_cast<unsigned>(block), AllPlanes, ZPixmap);
+    constexpr int rows = (kMarkerBits + kMarkerColumns - 1) / kMarkerColumns;
+    XImage* image = XGetImage(display, drawable, x, y,
+                              static_cast<unsigned>(blockWidth * kMarkerColumns),
+                              static_cast<unsigned>(blockHeight * rows), AllPlanes, ZPixmap);
     if (image == nullptr) {
         return std::nullopt;
     }
     int value = 0;
     for (int bit = 0; bit < kMarkerBits; ++bit) {
-        const unsigned long pixel = XGetPixel(image, bit * block + block / 2, block / 2);
+        // The block's centre, away from what the filters blend in from its neighbours.
+        const unsigned long pixel =
+            XGetPixel(image, bit % kMarkerColumns * blockWidth + blockWidth / 2,
+                      bit / kMarkerColumns * blockHeight + blockHeight / 2);
         const unsigned long green = (pixel >> 8) & 0xFF;
         if (green > 128) {
             value |= 1 << bit;
@@ -55,7 +62,12 @@ int CountFrames(Display* display, Window window, std::chrono::milliseconds durat
         return 0;
     }
     const Damage damage = XDamageCreate(display, window, XDamageReportRawRectangles);
+    // The server reports the whole window once when the Damage is made: no drawing.
     XSync(display, False);
+    while (XPending(display) > 0) {
+        XEvent event{};
+        XNextEvent(display, &event);
+    }
     int frames = 0;
     std::optional<Clock::time_point> last;
     const auto end = Clock::now() + duration;
@@ -80,7 +92,7 @@ int CountFrames(Display* display, Window window, std::chrono::milliseconds durat
     return frames;
 }
 
-Latency MeasureLatency(Display* display, int x, int y, double zoom, SourceAnimation& source,
+Latency MeasureLatency(Display* display, int x, int y, int factor, SourceAnimation& source,
                        std::chrono::milliseconds duration, Window readFrom) {
     const Drawable drawable = readFrom != None ? readFrom : DefaultRootWindow(display);
     std::vector<double> latencies;
@@ -90,7 +102,7 @@ Latency MeasureLatency(Display* display, int x, int y, double zoom, SourceAnimat
     const auto start = Clock::now();
     const auto end = start + duration;
     while (Clock::now() < end) {
-        const std::optional<int> shown = ReadMarker(display, drawable, x, y, zoom);
+        const std::optional<int> shown = ReadMarker(display, drawable, x, y, factor);
         if (shown && previous && *shown != *previous) {
             ++changes;
         }

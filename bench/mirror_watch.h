@@ -22,12 +22,12 @@ struct Latency {
 };
 
 // For every frame the animation draws during `duration`, the time until the
-// mirror at (x, y) on the screen, showing the source at `zoom`, shows that
-// frame or a later one; read from the marker strip's pixels every 2 ms.
+// mirror at (x, y) on the screen, reducing the source by `factor`, shows that
+// frame or a later one; read from the marker's pixels every 2 ms.
 // Frames drawn less than 2 ms apart cannot be told apart; at 60 Hz there are none.
 // (x, y) is on the screen, or in `readFrom` where given: a rootless X server
 // (XWayland) keeps each window's pixels but shows none in its root.
-Latency MeasureLatency(Display* display, int x, int y, double zoom, SourceAnimation& source,
+Latency MeasureLatency(Display* display, int x, int y, int factor, SourceAnimation& source,
                        std::chrono::milliseconds duration, Window readFrom = None);
 
 } // namespace kestrove::bench

@@ -1,5 +1,5 @@
-// What a process costs, read from /proc: CPU time of all its threads and its
-// peak resident memory.
+// What a process costs: CPU time of all its threads, read from its CPU clock,
+// and its peak resident memory, read from /proc.
 #pragma once
 
 #include <chrono>
@@ -9,8 +9,8 @@
 
 namespace kestrove::bench {
 
-// CPU time the process's threads have run so far (nanosecond resolution,
-// from each thread's schedstat); nullopt when the process is gone.
+// CPU time the process's threads have run so far, those that have ended
+// included (nanosecond resolution); nullopt when the process is gone.
 std::optional<std::chrono::nanoseconds> CpuTime(pid_t pid);
 
 // Peak resident set size (VmHWM) in KiB; nullopt when unreadable.

@@ -6,6 +6,16 @@
 
 namespace kestrove::bench {
 
+namespace {
+
+// The many small areas: a grid spread over the monitor, each area nudged off
+// the grid by a different amount so they fall on no common alignment. The
+// first sits at the top-left corner and carries the marker.
+constexpr int kAreaColumns = 8;
+constexpr int kAreaRows = 5;
+
+} // namespace
+
 SourceAnimation::SourceAnimation(const std::string& display, int x, int y, int width, int height)
     : m_display(XOpenDisplay(display.c_str())), m_width(width), m_height(height) {
     if (m_display == nullptr) {
@@ -34,7 +44,12 @@ void SourceAnimation::showStill() {
     quality::PaintFinePattern(m_display, m_window, m_width, m_height);
 }
 
-void SourceAnimation::startMoving() {
+void SourceAnimation::startMoving(Scene scene) {
+    stopMoving();
+    m_scene = scene;
+    if (scene != Scene::FullScreen) {
+        showStill(); // what the small areas change on
+    }
     m_moving = true;
     m_thread = std::thread([this] { run(); });
 }
@@ -52,25 +67,59 @@ std::vector<Clock::time_point> SourceAnimation::frameTimes() {
 }
 
 void SourceAnimation::drawFrame(int frame) {
-    const int screen = DefaultScreen(m_display);
-    const unsigned long black = BlackPixel(m_display, screen);
-    const unsigned long white = WhitePixel(m_display, screen);
-    // The whole area changes: a grey that alternates, with bars that move.
+    switch (m_scene) {
+    case Scene::FullScreen:
+        drawFullScreen(frame);
+        break;
+    case Scene::ManySmallAreas:
+        for (int row = 0; row < kAreaRows; ++row) {
+            for (int column = 0; column < kAreaColumns; ++column) {
+                const int nudge = (column * 7 + row * 13) % 29;
+                const int x = column == 0 && row == 0 ? 0 : column * m_width / kAreaColumns + nudge;
+                const int y = column == 0 && row == 0 ? 0 : row * m_height / kAreaRows + nudge;
+                drawArea(x, y, frame);
+            }
+        }
+        break;
+    case Scene::OneSmallArea:
+        drawArea(0, 0, frame);
+        break;
+    }
+    drawMarker(frame);
+    XSync(m_display, False);
+}
+
+void SourceAnimation::drawFullScreen(int frame) {
+    // A grey that alternates, with bars that move.
     XSetForeground(m_display, m_gc, frame % 2 == 0 ? 0x606060 : 0x707070);
     XFillRectangle(m_display, m_window, m_gc, 0, 0, static_cast<unsigned>(m_width),
                    static_cast<unsigned>(m_height));
     XSetForeground(m_display, m_gc, 0x3050C0);
-    const int top = 2 * kMarkerBlock;
     for (int x = (frame * 8) % 160 - 160; x < m_width; x += 160) {
-        XFillRectangle(m_display, m_window, m_gc, x, top, 48,
-                       static_cast<unsigned>(m_height - top));
+        XFillRectangle(m_display, m_window, m_gc, x, kAreaHeight, 48,
+                       static_cast<unsigned>(m_height - kAreaHeight));
     }
+}
+
+void SourceAnimation::drawArea(int x, int y, int frame) {
+    // The whole area is drawn each frame, as a clock or a progress bar redraws itself.
+    XSetForeground(m_display, m_gc, frame % 2 == 0 ? 0xE0E0E0 : 0xD0D0D0);
+    XFillRectangle(m_display, m_window, m_gc, x, y, kAreaWidth, kAreaHeight);
+    XSetForeground(m_display, m_gc, 0x3050C0);
+    XFillRectangle(m_display, m_window, m_gc, x + 2, y + kAreaHeight - 10,
+                   static_cast<unsigned>(1 + (frame * 3) % (kAreaWidth - 4)), 8);
+}
+
+void SourceAnimation::drawMarker(int frame) {
+    const int screen = DefaultScreen(m_display);
     for (int bit = 0; bit < kMarkerBits; ++bit) {
-        XSetForeground(m_display, m_gc, ((frame >> bit) & 1) != 0 ? white : black);
-        XFillRectangle(m_display, m_window, m_gc, bit * kMarkerBlock, 0, kMarkerBlock,
-                       kMarkerBlock);
+        XSetForeground(m_display, m_gc,
+                       ((frame >> bit) & 1) != 0 ? WhitePixel(m_display, screen)
+                                                 : BlackPixel(m_display, screen));
+        XFillRectangle(m_display, m_window, m_gc, bit % kMarkerColumns * kMarkerBlockWidth,
+                       bit / kMarkerColumns * kMarkerBlockHeight, kMarkerBlockWidth,
+                       kMarkerBlockHeight);
     }
-    XSync(m_display, False);
 }
 
 void SourceAnimation::run() {

@@ -132,7 +132,7 @@ public:
         source.showStill();
         std::this_thread::sleep_for(seconds(1));
         m_stillBase = measureUsage({}).compositorMsPerSecond;
-        source.startMoving();
+        source.startMoving(Scene::FullScreen);
         std::this_thread::sleep_for(seconds(1));
         m_movingBase = measureUsage({}).compositorMsPerSecond;
         source.stopMoving();
@@ -198,7 +198,7 @@ private:
                     const std::vector<std::string>& processes, bool resize) {
         Figures figures;
         // The peer shows its first frame only once the source moves.
-        m_source->startMoving();
+        m_source->startMoving(Scene::FullScreen);
         start();
         std::optional<Window> window;
         if (!e2e::WaitUntil([&] { return (window = m_client->findWindow(isMirror)).has_value(); },
@@ -220,8 +220,8 @@ private:
             figures.clientMsPerFrame = moving.clientMsPerSecond / moving.framesPerSecond;
         }
 
-        const double zoom = static_cast<double>(m_size.mirrorWidth) / m_size.sourceWidth;
-        figures.latency = MeasureLatency(m_display, 0, 0, zoom, *m_source, m_measure, *window);
+        const int factor = m_size.sourceWidth / m_size.mirrorWidth;
+        figures.latency = MeasureLatency(m_display, 0, 0, factor, *m_source, m_measure, *window);
 
         m_source->stopMoving();
         m_source->showStill();

@@ -1,5 +1,6 @@
 #include "platform/x11/x11_dialog_window.h"
 
+#include "platform/x11/x11_dpi.h"
 #include "platform/x11/x11_icon.h"
 #include "platform/x11/x11_paint.h"
 
@@ -173,7 +174,7 @@ void DialogWindow::createControl(const res::DialogControl& source) {
                           std::max(1, m_font.unitsToPixelsY(source.cy))};
     if (IsIconStatic(control)) {
         // An icon static takes the size of its icon.
-        control.width = control.height = kIconSize;
+        control.width = control.height = IconSize(m_display);
     }
     XSetWindowAttributes attributes{};
     attributes.background_pixel =
@@ -224,7 +225,8 @@ void DialogWindow::paintBackground() const {
 
 void DialogWindow::paintControl(const DialogControl& control) const {
     if (IsIconStatic(control)) {
-        DrawIcon(m_display, m_screen, control.window, 0, 0, res::FindIconGroup(control.iconId));
+        DrawIcon(m_display, m_screen, control.window, 0, 0, control.width,
+                 res::FindIconGroup(control.iconId));
         return;
     }
     const bool noPrefix =

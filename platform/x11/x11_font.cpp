@@ -1,6 +1,7 @@
 #include "platform/x11/x11_font.h"
 
 #include "common/utf.h"
+#include "platform/x11/x11_dpi.h"
 #include "platform/x11/x11_paint.h"
 
 #include <fontconfig/fontconfig.h>
@@ -13,31 +14,6 @@
 namespace kestrove::x11 {
 
 namespace {
-
-constexpr int kDefaultDotsPerInch = 96;
-
-// The desktop's font resolution from the Xft.dpi resource, which desktop
-// settings and xrdb set on HiDPI screens: dialog fonts grow with it, as they
-// do with the system DPI on Windows. Unset or unusable values give 96.
-int DotsPerInch(Display* display) {
-    const char* value = XGetDefault(display, "Xft", "dpi");
-    if (value == nullptr) {
-        return kDefaultDotsPerInch;
-    }
-    char* end = nullptr;
-    const double dpi = std::strtod(value, &end);
-    if (end == value || *end != '\0' || !(dpi >= 24.0 && dpi <= 1200.0)) {
-        return kDefaultDotsPerInch;
-    }
-    return static_cast<int>(std::lround(dpi));
-}
-
-// MulDiv: a * b / c rounded half away from zero.
-int MulDiv(int a, int b, int c) {
-    const long long product = static_cast<long long>(a) * b;
-    const long long half = c / 2;
-    return static_cast<int>(product >= 0 ? (product + half) / c : (product - half) / c);
-}
 
 // The Windows face first; fontconfig appends its own substitutes, so a
 // Japanese gothic font is matched when the face is not installed.
@@ -80,7 +56,8 @@ AccessKeyText StripAccessKey(std::u16string_view text) {
 
 DialogFont::DialogFont(Display* display, int screen, std::u16string_view face, int pointSize)
     : m_display(display), m_screen(screen) {
-    FcPattern* pattern = DialogFontPattern(face, MulDiv(pointSize, DotsPerInch(display), 72));
+    FcPattern* pattern =
+        DialogFontPattern(face, MulDiv(pointSize, DesktopDotsPerInch(display), 72));
     FcResult result = FcResultNoMatch;
     FcPattern* match = XftFontMatch(display, screen, pattern, &result);
     FcPatternDestroy(pattern);

@@ -13,13 +13,19 @@ namespace kestrove::x11 {
 
 namespace {
 
-const res::IconImage* ImageOfSize(std::span<const res::IconImage> group, int size) {
+// The image to draw at `size`: that size, else the smallest larger one (to be
+// scaled down), else the largest.
+const res::IconImage* ImageFor(std::span<const res::IconImage> group, int size) {
+    const res::IconImage* best = nullptr;
     for (const res::IconImage& image : group) {
-        if (image.size == size) {
-            return &image;
+        if (image.size >= size && (best == nullptr || image.size < best->size)) {
+            best = &image;
         }
     }
-    return nullptr;
+    if (best == nullptr && !group.empty()) {
+        best = &group.back(); // the group is ordered smallest first
+    }
+    return best;
 }
 
 // Render blends premultiplied colours.
@@ -53,30 +59,40 @@ void SetWindowIcon(Display* display, const Atoms& atoms, Window window,
     SetCardinals(display, window, atoms.netWmIcon, XA_CARDINAL, data);
 }
 
-void DrawIcon(Display* display, int screen, Drawable drawable, int x, int y,
+void DrawIcon(Display* display, int screen, Drawable drawable, int x, int y, int size,
               std::span<const res::IconImage> group) {
-    const res::IconImage* image = ImageOfSize(group, kIconSize);
+    const res::IconImage* image = ImageFor(group, size);
     XRenderPictFormat* argb = XRenderFindStandardFormat(display, PictStandardARGB32);
     XRenderPictFormat* target = XRenderFindVisualFormat(display, DefaultVisual(display, screen));
     if (image == nullptr || argb == nullptr || target == nullptr) {
         return;
     }
     std::vector<std::uint32_t> pixels = Premultiplied(*image);
-    const auto size = static_cast<unsigned>(kIconSize);
-    Pixmap pixmap = XCreatePixmap(display, drawable, size, size, 32);
+    const auto side = static_cast<unsigned>(image->size);
+    Pixmap pixmap = XCreatePixmap(display, drawable, side, side, 32);
     XImage* ximage =
-        XCreateImage(display, nullptr, 32, ZPixmap, 0, reinterpret_cast<char*>(pixels.data()), size,
-                     size, 32, kIconSize * 4);
+        XCreateImage(display, nullptr, 32, ZPixmap, 0, reinterpret_cast<char*>(pixels.data()), side,
+                     side, 32, image->size * 4);
     ximage->byte_order = std::endian::native == std::endian::little ? LSBFirst : MSBFirst;
     GC gc = XCreateGC(display, pixmap, 0, nullptr);
-    XPutImage(display, pixmap, gc, ximage, 0, 0, 0, 0, size, size);
+    XPutImage(display, pixmap, gc, ximage, 0, 0, 0, 0, side, side);
     XFreeGC(display, gc);
     ximage->data = nullptr; // the vector owns the pixels
     XDestroyImage(ximage);
 
     Picture source = XRenderCreatePicture(display, pixmap, argb, 0, nullptr);
+    if (image->size != size) {
+        const double scale = static_cast<double>(image->size) / size;
+        XTransform transform{{{XDoubleToFixed(scale), 0, 0},
+                              {0, XDoubleToFixed(scale), 0},
+                              {0, 0, XDoubleToFixed(1.0)}}};
+        XRenderSetPictureTransform(display, source, &transform);
+        XRenderSetPictureFilter(display, source, FilterBilinear, nullptr, 0);
+    }
     Picture destination = XRenderCreatePicture(display, drawable, target, 0, nullptr);
-    XRenderComposite(display, PictOpOver, source, None, destination, 0, 0, 0, 0, x, y, size, size);
+    const auto drawn = static_cast<unsigned>(size);
+    XRenderComposite(display, PictOpOver, source, None, destination, 0, 0, 0, 0, x, y, drawn,
+                     drawn);
     XRenderFreePicture(display, destination);
     XRenderFreePicture(display, source);
     XFreePixmap(display, pixmap);

@@ -11,15 +11,13 @@
 
 namespace kestrove::x11 {
 
-constexpr int kIconSize = 32; // SM_CXICON, SM_CYICON
-
 // _NET_WM_ICON with every image of the group; none for an empty group.
 void SetWindowIcon(Display* display, const Atoms& atoms, Window window,
                    std::span<const res::IconImage> group);
 
-// Draws the group's 32-pixel image with (x, y) as its top-left corner,
-// blended over what is there; nothing when the group has none.
-void DrawIcon(Display* display, int screen, Drawable drawable, int x, int y,
+// Draws the group's image at `size` pixels with (x, y) as its top-left
+// corner, blended over what is there; nothing when the group has none.
+void DrawIcon(Display* display, int screen, Drawable drawable, int x, int y, int size,
               std::span<const res::IconImage> group);
 
 } // namespace kestrove::x11

@@ -2,6 +2,7 @@
 
 #include "platform/x11/magnifier/x11_magnifier_control.h"
 #include "platform/x11/x11_dialog_manager.h"
+#include "platform/x11/x11_dpi.h"
 #include "platform/x11/x11_icon.h"
 #include "res/icon_images.h"
 
@@ -116,12 +117,13 @@ void X11Windowing::sendIconEraseBackground(WindowHandle hwnd, DeviceContextHandl
 }
 
 int X11Windowing::getSystemMetrics(int index) {
-    return index == win::SM_CXICON || index == win::SM_CYICON ? kIconSize : 0;
+    return index == win::SM_CXICON || index == win::SM_CYICON ? IconSize(m_x.display) : 0;
 }
 
 void X11Windowing::drawIcon(DeviceContextHandle dc, int x, int y, IconHandle icon) {
     if (dc != 0 && m_windows.dialog(dc) != nullptr) {
-        DrawIcon(m_x.display, m_x.screen, dc, x, y, res::FindIconGroup(static_cast<int>(icon)));
+        DrawIcon(m_x.display, m_x.screen, dc, x, y, IconSize(m_x.display),
+                 res::FindIconGroup(static_cast<int>(icon)));
     }
 }
 

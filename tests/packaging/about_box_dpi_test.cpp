@@ -1,7 +1,7 @@
 // The About box on a desktop with a higher font resolution (Xft.dpi, as
 // desktop settings and xrdb set it): its font, and with it every dialog unit,
-// grows with the dots per inch, as a DPI-aware program's dialogs do on
-// Windows. Unset or unusable values keep 96.
+// grows with the dots per inch, and so does its icon, as a DPI-aware
+// program's dialogs do on Windows. Unset or unusable values keep 96.
 #include "tests/harness/child_process.h"
 #include "tests/harness/kestrove_session.h"
 #include "tests/harness/wait.h"
@@ -34,9 +34,14 @@ void LoadResources(const std::string& display, const std::string& resources) {
     }
 }
 
-// The About box's size when Kestrove starts on a desktop with `resources`
-// (none when empty), opened from the mirror's context menu.
-WindowGeometry AboutSize(const std::string& resources) {
+struct AboutLayout {
+    WindowGeometry box;
+    int iconSide = 0; // the icon control's width and height
+};
+
+// The About box's size and its icon's when Kestrove starts on a desktop with
+// `resources` (none when empty), opened from the mirror's context menu.
+AboutLayout AboutSize(const std::string& resources) {
     XvfbServer server(1280, 1024);
     if (!resources.empty()) {
         LoadResources(server.display(), resources);
@@ -68,17 +73,24 @@ WindowGeometry AboutSize(const std::string& resources) {
         throw std::runtime_error("no About box");
     }
     const std::optional<WindowGeometry> size = x.geometry(*about);
-    if (!size) {
-        throw std::runtime_error("the About box vanished");
+    // The icon is the one control without text.
+    const std::optional<Window> icon = x.findWindow([&](Window w) {
+        return w != *about && x.topLevel(w) == *about && x.name(w).empty() && x.viewable(w);
+    });
+    const std::optional<WindowGeometry> iconSize =
+        icon ? x.geometry(*icon) : std::optional<WindowGeometry>{};
+    if (!size || !iconSize || iconSize->width != iconSize->height) {
+        throw std::runtime_error("the About box or its square icon is missing");
     }
     EXPECT_EQ(kestrove.standardError(), "");
-    return *size;
+    return {*size, iconSize->width};
 }
 
 struct DpiCase {
     const char* what;
     const char* resources;
     double scale; // against the box at 96 dots per inch
+    int iconSide; // SM_CXICON at that resolution
 };
 
 void PrintTo(const DpiCase& test, std::ostream* out) {
@@ -89,8 +101,12 @@ class AboutBoxDpi : public testing::TestWithParam<DpiCase> {};
 
 TEST_P(AboutBoxDpi, ScalesWithTheDesktopsFontResolution) {
     const DpiCase& test = GetParam();
-    const WindowGeometry plain = AboutSize("");
-    const WindowGeometry scaled = AboutSize(test.resources);
+    const AboutLayout plainLayout = AboutSize("");
+    const AboutLayout scaledLayout = AboutSize(test.resources);
+    const WindowGeometry& plain = plainLayout.box;
+    const WindowGeometry& scaled = scaledLayout.box;
+    EXPECT_EQ(plainLayout.iconSide, 32);
+    EXPECT_EQ(scaledLayout.iconSide, test.iconSide);
     // Dialog base units are whole pixels, rounded at both sizes: a base unit
     // of 7 may become 10 rather than 10.5 at 1.5 times. Allow 10 %, still
     // well apart from the neighbouring scales.
@@ -102,11 +118,11 @@ TEST_P(AboutBoxDpi, ScalesWithTheDesktopsFontResolution) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Resources, AboutBoxDpi,
-                         testing::Values(DpiCase{"Dpi192", "Xft.dpi: 192", 2.0},
-                                         DpiCase{"Dpi144", "Xft.dpi: 144", 1.5},
-                                         DpiCase{"Fractional", "Xft.dpi: 191.6", 2.0},
-                                         DpiCase{"NotANumber", "Xft.dpi: large", 1.0},
-                                         DpiCase{"Zero", "Xft.dpi: 0", 1.0}),
+                         testing::Values(DpiCase{"Dpi192", "Xft.dpi: 192", 2.0, 64},
+                                         DpiCase{"Dpi144", "Xft.dpi: 144", 1.5, 48},
+                                         DpiCase{"Fractional", "Xft.dpi: 191.6", 2.0, 64},
+                                         DpiCase{"NotANumber", "Xft.dpi: large", 1.0, 32},
+                                         DpiCase{"Zero", "Xft.dpi: 0", 1.0, 32}),
                          [](const auto& info) { return std::string(info.param.what); });
 
 } // namespace
