@@ -24,13 +24,12 @@ double Percentile(std::vector<double> values, double fraction) {
 }
 
 // The frame number (modulo 64) the marker strip shows, if it can be read.
-std::optional<int> ReadMarker(Display* display, int x, int y, double zoom) {
+std::optional<int> ReadMarker(Display* display, Drawable drawable, int x, int y, double zoom) {
     const int block = static_cast<int>(kMarkerBlock * zoom);
     if (block < 2) {
         return std::nullopt;
     }
-    XImage* image = XGetImage(display, DefaultRootWindow(display), x, y,
-                              static_cast<unsigned>(block * kMarkerBits),
+    XImage* image = XGetImage(display, drawable, x, y, static_cast<unsigned>(block * kMarkerBits),
                               static_cast<unsigned>(block), AllPlanes, ZPixmap);
     if (image == nullptr) {
         return std::nullopt;
@@ -82,7 +81,8 @@ int CountFrames(Display* display, Window window, std::chrono::milliseconds durat
 }
 
 Latency MeasureLatency(Display* display, int x, int y, double zoom, SourceAnimation& source,
-                       std::chrono::milliseconds duration) {
+                       std::chrono::milliseconds duration, Window readFrom) {
+    const Drawable drawable = readFrom != None ? readFrom : DefaultRootWindow(display);
     std::vector<double> latencies;
     std::size_t unresolved = source.frameTimes().size();
     std::optional<int> previous;
@@ -90,7 +90,7 @@ Latency MeasureLatency(Display* display, int x, int y, double zoom, SourceAnimat
     const auto start = Clock::now();
     const auto end = start + duration;
     while (Clock::now() < end) {
-        const std::optional<int> shown = ReadMarker(display, x, y, zoom);
+        const std::optional<int> shown = ReadMarker(display, drawable, x, y, zoom);
         if (shown && previous && *shown != *previous) {
             ++changes;
         }

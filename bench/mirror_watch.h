@@ -25,7 +25,9 @@ struct Latency {
 // mirror at (x, y) on the screen, showing the source at `zoom`, shows that
 // frame or a later one; read from the marker strip's pixels every 2 ms.
 // Frames drawn less than 2 ms apart cannot be told apart; at 60 Hz there are none.
+// (x, y) is on the screen, or in `readFrom` where given: a rootless X server
+// (XWayland) keeps each window's pixels but shows none in its root.
 Latency MeasureLatency(Display* display, int x, int y, double zoom, SourceAnimation& source,
-                       std::chrono::milliseconds duration);
+                       std::chrono::milliseconds duration, Window readFrom = None);
 
 } // namespace kestrove::bench

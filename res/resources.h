@@ -45,8 +45,13 @@ inline constexpr std::array<AcceleratorTable, 1> kAcceleratorTables{{
     {IDR_MIRROR_ACCEL, kMirrorAccelerators},
 }};
 
-inline constexpr std::array<StringEntry, 5> kStrings{{
+inline constexpr std::array<StringEntry, 6> kStrings{{
     {IDS_ABOUT_MENU, u"Kestroveについて(&A)..."},
+    // Told once on a Wayland desktop whose compositor lets no program capture the screen.
+    {IDS_NO_SCREEN_CAPTURE,
+     u"このデスクトップでは画面を取り込めません。コンポジターが画面の取り込み"
+     u"（ext-image-copy-capture-v1 または wlr-screencopy-unstable-v1）に対応していないため、"
+     u"ミラーは空白のままになります。"},
     {IDS_FRAMEWORK_NO_MEMORY, u"メモリが不足しています。"},
     {IDS_FRAMEWORK_HELP_FAILED, u"ヘルプの起動に失敗しました。"},
     {IDS_FRAMEWORK_INTERNAL_ERROR, u"アプリケーションの内部エラーです。"},

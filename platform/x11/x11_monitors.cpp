@@ -2,6 +2,7 @@
 
 #include "common/fixed_text.h"
 #include "common/utf.h"
+#include "platform/x11/primary_monitor.h"
 
 #include <X11/Xatom.h>
 #include <X11/extensions/Xrandr.h>
@@ -108,6 +109,14 @@ std::vector<X11Monitors::Monitor> X11Monitors::query() const {
             XRRFreeMonitors(raw);
         }
         if (!monitors.empty()) {
+            // The primary leads the list, as the server lists a primary it names.
+            std::vector<MonitorPlacement> placements;
+            for (const Monitor& m : monitors) {
+                placements.push_back(MonitorPlacement{m.rect, m.primary});
+            }
+            const auto primary = monitors.begin() + PrimaryMonitorIndex(placements);
+            primary->primary = true;
+            std::rotate(monitors.begin(), primary, primary + 1);
             return monitors;
         }
     }

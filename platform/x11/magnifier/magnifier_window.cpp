@@ -1,9 +1,9 @@
 #include "platform/x11/magnifier/magnifier_window.h"
 
 #include "platform/x11/magnifier/cursor_overlay.h"
+#include "platform/x11/magnifier/render_scaler.h"
 #include "platform/x11/magnifier/root_frame_source.h"
 #include "platform/x11/magnifier/scale_plan.h"
-#include "platform/x11/magnifier/render_scaler.h"
 
 #include <X11/extensions/XInput2.h>
 #include <X11/extensions/Xdamage.h>
@@ -118,11 +118,11 @@ MagnifierWindow::MagnifierWindow(Display* display, Window parent, const Rect& ar
 
     if (m_supported) {
         m_frames = source ? std::move(source)
-                          : std::make_unique<RootFrameSource>(
-                                display, extensions.damageEventBase, rootFormat);
+                          : std::make_unique<RootFrameSource>(display, extensions.damageEventBase,
+                                                              rootFormat);
         m_scaler = std::make_unique<RenderScaler>(display, root, rootAttributes.depth, rootFormat);
         m_cursor = std::make_unique<CursorOverlay>(display, extensions.fixesEventBase,
-                                                  extensions.inputOpcode);
+                                                   extensions.inputOpcode);
         XGCValues values{};
         values.graphics_exposures = False;
         m_gc = XCreateGC(display, m_window, GCGraphicsExposures, &values);
@@ -238,16 +238,19 @@ void MagnifierWindow::paint() {
     m_frames->discard();
     const double zoom = m_transform.v[0][0];
     const Rect area = m_frames->area();
-    if (m_repaintAll) {
+    // A compositor's frames may change size on their own (a mode change, or
+    // the first frame of an output): the plan follows.
+    if (m_repaintAll || !(area == m_planArea)) {
+        m_planArea = area;
         // A frame may hold the monitor in more pixels than its rectangle (a
         // scaled output): the plan scales from the frame's pixels.
         const int areaWidth = area.right - area.left;
         const int sourceWidth = m_source.right - m_source.left;
         const double areaZoom = areaWidth > 0 ? zoom * sourceWidth / areaWidth : 0.0;
-        m_scaler->setPlan(Showable(m_source) && Showable(area)
-                              ? PlanScaling(areaWidth, area.bottom - area.top, areaZoom, m_width,
-                                            m_height)
-                              : std::vector<ScaleStep>{});
+        m_scaler->setPlan(
+            Showable(m_source) && Showable(area)
+                ? PlanScaling(areaWidth, area.bottom - area.top, areaZoom, m_width, m_height)
+                : std::vector<ScaleStep>{});
         m_repaintAll = false;
     }
     // With the cursor over it, the picture is composed off screen first, so

@@ -67,6 +67,7 @@ private:
     XRenderPictFormat* m_windowFormat = nullptr; // of the window's visual
     int m_fixesEventBase = 0;
     bool m_repaintAll = true; // size, source or transform changed, or exposed
+    Rect m_planArea{};        // the frame source's area the scale plan was made for
     Picture m_windowPicture = None;
     Pixmap m_back = None; // where the picture is composed when the cursor is over it
     Picture m_backPicture = None;

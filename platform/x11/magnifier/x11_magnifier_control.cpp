@@ -1,6 +1,9 @@
 #include "platform/x11/magnifier/x11_magnifier_control.h"
 
 #include "common/error_line.h"
+#include "platform/x11/magnifier/picture_route.h"
+#include "res/resource_ids.h"
+#include "res/resource_lookup.h"
 
 #include <stdexcept>
 #include <string>
@@ -23,7 +26,16 @@ WindowHandle X11MagnifierControl::createMagnifierWindow(WindowHandle parent, con
     }
     std::unique_ptr<MagnifierWindow> created;
     try {
-        created = std::make_unique<MagnifierWindow>(m_display, parent, area);
+        PictureRoute route = ChoosePictureRoute(m_display);
+        if (!route.unavailable.empty() && !m_toldNoCapture) {
+            // A black mirror that looked like a working one would mislead.
+            m_toldNoCapture = true;
+            m_noticeOwner = parent;
+            PrintErrorLine("no screen capture on this Wayland desktop, the mirror stays blank: " +
+                           route.unavailable);
+        }
+        created =
+            std::make_unique<MagnifierWindow>(m_display, parent, area, std::move(route.source));
     } catch (const std::exception& error) {
         // CreateWindowExW fails and the mirror stays blank; say why once.
         PrintErrorLine(std::string("cannot create the mirror: ") + error.what());
@@ -83,6 +95,24 @@ bool X11MagnifierControl::handleEvent(XEvent& event) {
         }
     }
     return false;
+}
+
+std::optional<Clock::time_point> X11MagnifierControl::nextDeadline() const {
+    if (m_noticeOwner != 0) {
+        return Clock::time_point{}; // due at once
+    }
+    return std::nullopt;
+}
+
+void X11MagnifierControl::fireDue(Clock::time_point) {
+    if (m_noticeOwner == 0) {
+        return;
+    }
+    const WindowHandle owner = m_noticeOwner;
+    m_noticeOwner = 0; // before the box's own loop runs this again
+    if (m_notice) {
+        m_notice(owner, res::FindString(IDS_NO_SCREEN_CAPTURE));
+    }
 }
 
 std::vector<int> X11MagnifierControl::waitDescriptors() const {

@@ -9,8 +9,10 @@
 #include "platform/x11/x11_event_loop.h"
 #include "platform/x11/x11_window_table.h"
 
+#include <functional>
 #include <map>
 #include <memory>
+#include <string_view>
 
 namespace kestrove::x11 {
 
@@ -33,8 +35,15 @@ public:
     bool destroy(WindowHandle hwnd);
     void destroyChildrenOf(WindowHandle parent);
 
+    // How the user is told that the desktop cannot be shown (a message box
+    // owned by `owner`); told from the event loop once the mirror is up.
+    using Notice = std::function<void(WindowHandle owner, std::u16string_view text)>;
+    void setNotice(Notice notice) { m_notice = std::move(notice); }
+
     // The children's windows' events and what their sources report.
     bool handleEvent(XEvent& event) override;
+    std::optional<Clock::time_point> nextDeadline() const override;
+    void fireDue(Clock::time_point now) override;
     std::vector<int> waitDescriptors() const override;
     void dispatchDescriptors() override;
 
@@ -52,6 +61,9 @@ private:
     Display* m_display;
     WindowTable& m_windows;
     std::map<Window, std::unique_ptr<MagnifierWindow>> m_magnifiers;
+    Notice m_notice;
+    bool m_toldNoCapture = false;   // once per run, whatever the number of mirrors
+    WindowHandle m_noticeOwner = 0; // set while the notice waits to be shown
 };
 
 } // namespace kestrove::x11

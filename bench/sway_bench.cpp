@@ -1,0 +1,264 @@
+// kestrove_sway_bench: Kestrove on a headless sway (wlroots, pixman renderer)
+// against the nearest packaged peer there, wf-recorder writing raw video to a
+// pipe that ffplay reads, scales and shows: capture, scale and show, all in
+// clients.
+//
+// Usage: kestrove_sway_bench [--seconds N]   (N seconds per measurement, default 5)
+//
+// For each source size, output 1 of a fresh sway holds the source (the same
+// animation as the X11 benchmark, as an X window through XWayland), output 2
+// the mirror. Costs count the mirror's own processes plus the compositor and
+// XWayland (which capture, scale and show for it), less what the compositor
+// and XWayland spend on the source alone.
+#include "bench/mirror_watch.h"
+#include "bench/process_usage.h"
+#include "bench/source_animation.h"
+#include "tests/harness/kestrove_session.h"
+#include "tests/harness/wait.h"
+#include "tests/harness/x_client.h"
+#include "tests/wayland/headless_sway.h"
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace kestrove::bench {
+namespace {
+
+using std::chrono::milliseconds;
+using std::chrono::seconds;
+
+struct Size {
+    int sourceWidth;
+    int sourceHeight;
+    int mirrorWidth;
+    int mirrorHeight() const { return sourceHeight * mirrorWidth / sourceWidth; }
+};
+
+struct Figures {
+    double msPerFrame = 0; // CPU, client + compositor + XWayland, per shown frame
+    double framesPerSecond = 0;
+    double stillPercent = 0; // of one core, with the source still
+    Latency latency;
+    long peakKiB = 0; // the mirror's own processes
+};
+
+// Processes of the desktop's user named `name` (their command name).
+std::vector<pid_t> ProcessesNamed(const std::string& name) {
+    std::vector<pid_t> found;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        std::ifstream comm(entry.path() / "comm");
+        std::string line;
+        if (std::getline(comm, line) && line == name) {
+            found.push_back(static_cast<pid_t>(std::stol(entry.path().filename().string())));
+        }
+    }
+    return found;
+}
+
+std::chrono::nanoseconds CpuOf(const std::vector<pid_t>& pids) {
+    std::chrono::nanoseconds total{0};
+    for (const pid_t pid : pids) {
+        total += CpuTime(pid).value_or(std::chrono::nanoseconds{0});
+    }
+    return total;
+}
+
+double Ms(std::chrono::nanoseconds time) {
+    return std::chrono::duration<double, std::milli>(time).count();
+}
+
+std::string Config(const Size& size) {
+    std::ostringstream config;
+    config << "output HEADLESS-1 mode " << size.sourceWidth << "x" << size.sourceHeight
+           << " position 0 0 bg #000000 solid_color\n"
+           << "output HEADLESS-2 mode 1920x1080 position " << size.sourceWidth
+           << " 0 bg #404040 solid_color\n"
+           << "xwayland force\n"
+           << "workspace 2 output HEADLESS-2\n"
+           << "assign [class=\"^Kestrove$\"] workspace 2\n"
+           << "for_window [class=\"^Kestrove$\"] floating enable\n"
+           << "assign [title=\"^KestrovePeer$\"] workspace 2\n"
+           << "for_window [title=\"^KestrovePeer$\"] floating enable\n";
+    return config.str();
+}
+
+class SizeRun {
+public:
+    SizeRun(const Size& size, milliseconds measure) : m_size(size), m_measure(measure) {}
+
+    std::pair<Figures, Figures> run() {
+        const std::string configPath = "/tmp/kestrove-sway-bench.config";
+        std::ofstream(configPath) << Config(m_size);
+        e2e::HeadlessSway sway(configPath);
+        std::filesystem::remove(configPath);
+        m_sway = &sway;
+        m_compositor = {sway.swayPid(), sway.xwaylandPid()};
+        e2e::XClient client(sway.display());
+        m_client = &client;
+        m_display = XOpenDisplay(sway.display().c_str());
+        if (m_display == nullptr) {
+            throw std::runtime_error("cannot open " + sway.display());
+        }
+        SourceAnimation source(sway.display(), 0, 0, m_size.sourceWidth, m_size.sourceHeight);
+        m_source = &source;
+
+        source.showStill();
+        std::this_thread::sleep_for(seconds(1));
+        m_stillBase = measureCpu({});
+        source.startMoving();
+        std::this_thread::sleep_for(seconds(1));
+        m_movingBase = measureCpu({});
+        source.stopMoving();
+
+        const std::string directory = sway.directory();
+        const Figures kestrove = measure(
+            [&] {
+                const std::string executable = sway.handOver(e2e::KestrovePath());
+                sway.exec(directory + "/run-captured.sh " + directory + " " + executable);
+            },
+            [&](Window w) { return client.wmClass(w) == "Kestrove" && client.viewable(w); },
+            {"Kestrove"}, true);
+        const std::string scale =
+            std::to_string(m_size.mirrorWidth) + ":" + std::to_string(m_size.mirrorHeight());
+        const Figures peer = measure(
+            [&] {
+                sway.exec("sh -c 'wf-recorder -o HEADLESS-1 -c rawvideo -m nut -x bgr0 -f pipe:1 "
+                          "2>/dev/null | SDL_VIDEODRIVER=x11 ffplay -loglevel error -probesize 32 "
+                          "-analyzeduration 0 -fflags nobuffer -f nut -i pipe:0 -an -vf scale=" +
+                          scale + " -x " + std::to_string(m_size.mirrorWidth) + " -y " +
+                          std::to_string(m_size.mirrorHeight()) +
+                          " -window_title KestrovePeer 2>/dev/null'");
+            },
+            [&](Window w) { return client.name(w) == "KestrovePeer" && client.viewable(w); },
+            {"wf-recorder", "ffplay"}, false);
+        XCloseDisplay(m_display);
+        return {kestrove, peer};
+    }
+
+private:
+    // CPU of `clients` plus the compositor and XWayland, in ms per second.
+    double measureCpu(const std::vector<std::string>& clients) {
+        std::vector<pid_t> pids = m_compositor;
+        for (const std::string& name : clients) {
+            const auto named = ProcessesNamed(name);
+            pids.insert(pids.end(), named.begin(), named.end());
+        }
+        const auto before = CpuOf(pids);
+        const auto start = std::chrono::steady_clock::now();
+        std::this_thread::sleep_for(m_measure);
+        const auto elapsed = std::chrono::steady_clock::now() - start;
+        return Ms(CpuOf(pids) - before) / std::chrono::duration<double>(elapsed).count();
+    }
+
+    Figures measure(const std::function<void()>& start, const std::function<bool(Window)>& isMirror,
+                    const std::vector<std::string>& processes, bool resize) {
+        Figures figures;
+        // The peer shows its first frame only once the source moves.
+        m_source->startMoving();
+        start();
+        std::optional<Window> window;
+        if (!e2e::WaitUntil([&] { return (window = m_client->findWindow(isMirror)).has_value(); },
+                            seconds(20))) {
+            throw std::runtime_error("the mirror did not appear: " + m_sway->log());
+        }
+        if (resize) {
+            m_client->resize(*window, m_size.mirrorWidth, m_size.mirrorHeight());
+        }
+        std::this_thread::sleep_for(seconds(2));
+
+        // Moving: CPU per shown frame; frames counted with Damage on its window.
+        std::vector<pid_t> pids = m_compositor;
+        for (const std::string& name : processes) {
+            const auto named = ProcessesNamed(name);
+            pids.insert(pids.end(), named.begin(), named.end());
+        }
+        const auto before = CpuOf(pids);
+        const auto begin = std::chrono::steady_clock::now();
+        const int frames = CountFrames(m_display, *window, m_measure);
+        const double elapsed =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+        const double msPerSecond = Ms(CpuOf(pids) - before) / elapsed - m_movingBase;
+        figures.framesPerSecond = frames / elapsed;
+        figures.msPerFrame = frames > 0 ? msPerSecond * elapsed / frames : 0;
+
+        const double zoom = static_cast<double>(m_size.mirrorWidth) / m_size.sourceWidth;
+        figures.latency = MeasureLatency(m_display, 0, 0, zoom, *m_source, m_measure, *window);
+
+        m_source->stopMoving();
+        m_source->showStill();
+        std::this_thread::sleep_for(seconds(1));
+        figures.stillPercent = (measureCpu(processes) - m_stillBase) / 10.0;
+
+        for (const std::string& name : processes) {
+            for (const pid_t pid : ProcessesNamed(name)) {
+                figures.peakKiB += PeakResidentKiB(pid).value_or(0);
+                kill(pid, SIGTERM);
+            }
+        }
+        e2e::WaitUntil([&] { return !m_client->findWindow(isMirror).has_value(); }, seconds(10));
+        return figures;
+    }
+
+    Size m_size;
+    milliseconds m_measure;
+    e2e::HeadlessSway* m_sway = nullptr;
+    e2e::XClient* m_client = nullptr;
+    Display* m_display = nullptr;
+    SourceAnimation* m_source = nullptr;
+    std::vector<pid_t> m_compositor;
+    double m_stillBase = 0;  // compositor + XWayland, ms per second, source still
+    double m_movingBase = 0; // the same with the source moving
+};
+
+void PrintRow(const char* name, const Figures& f) {
+    std::printf("  %-22s %9.2f %8.1f %9.1f %9.1f %10.2f %10ld\n", name, f.msPerFrame,
+                f.framesPerSecond, f.latency.p50, f.latency.p95, f.stillPercent, f.peakKiB);
+}
+
+} // namespace
+} // namespace kestrove::bench
+
+int main(int argc, char** argv) {
+    using namespace kestrove::bench;
+    int measureSeconds = 5;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--seconds") == 0 && i + 1 < argc) {
+            measureSeconds = std::atoi(argv[++i]);
+        }
+    }
+    if (const std::string why = kestrove::e2e::HeadlessSway::Unavailable(); !why.empty()) {
+        std::fprintf(stderr, "kestrove_sway_bench: %s\n", why.c_str());
+        return 1;
+    }
+    const std::vector<Size> sizes{{1920, 1080, 640}, {3840, 2160, 1280}};
+    try {
+        for (const Size& size : sizes) {
+            SizeRun run(size, milliseconds(measureSeconds * 1000));
+            const auto [kestrove, peer] = run.run();
+            std::printf("\n%dx%d -> %dx%d on headless sway (pixman), %d s per figure\n",
+                        size.sourceWidth, size.sourceHeight, size.mirrorWidth, size.mirrorHeight(),
+                        measureSeconds);
+            std::printf("  %-22s %9s %8s %9s %9s %10s %10s\n", "", "CPU ms/fr", "frames/s",
+                        "lat p50", "lat p95", "still %cpu", "peak KiB");
+            PrintRow("Kestrove", kestrove);
+            PrintRow("wf-recorder | ffplay", peer);
+            std::printf("  ratio CPU/frame Kestrove/peer: %.3f\n",
+                        peer.msPerFrame > 0 ? kestrove.msPerFrame / peer.msPerFrame : 0.0);
+        }
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "kestrove_sway_bench: %s\n", error.what());
+        return 1;
+    }
+    return 0;
+}

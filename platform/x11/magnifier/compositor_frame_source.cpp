@@ -1,0 +1,298 @@
+#include "platform/x11/magnifier/compositor_frame_source.h"
+
+#include "common/error_line.h"
+#include "platform/compositor/output_matching.h"
+
+#include <X11/Xlib-xcb.h>
+#include <X11/extensions/XShm.h>
+#include <X11/extensions/Xrandr.h>
+#include <xcb/shm.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+#include <fcntl.h>
+#include <memory>
+
+namespace kestrove::x11 {
+
+namespace {
+
+constexpr int kDepth = 24;               // frames are XRGB: the alpha byte, if any, is not shown
+constexpr std::size_t kChangesKept = 64; // past this, the whole monitor counts as changed
+
+std::vector<compositor::Output> XMonitors(Display* display) {
+    std::vector<compositor::Output> monitors;
+    int count = 0;
+    XRRMonitorInfo* raw = XRRGetMonitors(display, DefaultRootWindow(display), True, &count);
+    for (int i = 0; i < count; ++i) {
+        char* name = XGetAtomName(display, raw[i].name);
+        monitors.push_back(compositor::Output{
+            name != nullptr ? name : "",
+            Rect{raw[i].x, raw[i].y, raw[i].x + raw[i].width, raw[i].y + raw[i].height}});
+        XFree(name);
+    }
+    if (raw != nullptr) {
+        XRRFreeMonitors(raw);
+    }
+    return monitors;
+}
+
+Rect Clip(const Rect& r, int width, int height) {
+    return Rect{std::max(r.left, 0), std::max(r.top, 0), std::min(r.right, width),
+                std::min(r.bottom, height)};
+}
+
+bool Empty(const Rect& r) {
+    return r.right <= r.left || r.bottom <= r.top;
+}
+
+bool Inside(const Rect& inner, const Rect& outer) {
+    return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
+           inner.bottom <= outer.bottom;
+}
+
+std::string Describe(const Rect& r) {
+    return std::to_string(r.right - r.left) + "x" + std::to_string(r.bottom - r.top) + "+" +
+           std::to_string(r.left) + "+" + std::to_string(r.top);
+}
+
+} // namespace
+
+std::unique_ptr<CompositorFrameSource>
+CompositorFrameSource::Create(Display* display, std::unique_ptr<compositor::FrameCapture> capture,
+                              std::string& reason) {
+    int major = 0;
+    int minor = 0;
+    Bool sharedPixmaps = False;
+    if (XShmQueryVersion(display, &major, &minor, &sharedPixmaps) == False ||
+        (major == 1 && minor < 2) || major < 1) {
+        reason = "the X server cannot attach shared memory by descriptor (MIT-SHM 1.2)";
+        return nullptr;
+    }
+    if (XRenderFindStandardFormat(display, PictStandardRGB24) == nullptr) {
+        reason = "the X server has no 24-bit Render format";
+        return nullptr;
+    }
+    const int completionEvent = XShmGetEventBase(display) + ShmCompletion;
+    return std::unique_ptr<CompositorFrameSource>(
+        new CompositorFrameSource(display, std::move(capture), completionEvent));
+}
+
+CompositorFrameSource::CompositorFrameSource(Display* display,
+                                             std::unique_ptr<compositor::FrameCapture> capture,
+                                             int completionEvent)
+    : m_display(display), m_capture(std::move(capture)), m_completionEvent(completionEvent) {
+    resizePixmap(1, 1);
+}
+
+CompositorFrameSource::~CompositorFrameSource() {
+    detach();
+    XRenderFreePicture(m_display, m_picture);
+    XFreeGC(m_display, m_gc);
+    XFreePixmap(m_display, m_pixmap);
+}
+
+void CompositorFrameSource::resizePixmap(int width, int height) {
+    if (m_pixmap != None) {
+        XRenderFreePicture(m_display, m_picture);
+        XFreeGC(m_display, m_gc);
+        XFreePixmap(m_display, m_pixmap);
+    }
+    m_width = width;
+    m_height = height;
+    m_pixmap = XCreatePixmap(m_display, DefaultRootWindow(m_display), static_cast<unsigned>(width),
+                             static_cast<unsigned>(height), kDepth);
+    XGCValues values{};
+    values.graphics_exposures = False;
+    m_gc = XCreateGC(m_display, m_pixmap, GCGraphicsExposures, &values);
+    m_picture = XRenderCreatePicture(
+        m_display, m_pixmap, XRenderFindStandardFormat(m_display, PictStandardRGB24), 0, nullptr);
+    const XRenderColor black{0, 0, 0, 0xFFFF};
+    XRenderFillRectangle(m_display, PictOpSrc, m_picture, &black, 0, 0,
+                         static_cast<unsigned>(width), static_cast<unsigned>(height));
+}
+
+void CompositorFrameSource::setMonitor(const Rect& monitor) {
+    if (m_selected && monitor == m_monitor) {
+        return;
+    }
+    m_monitor = monitor;
+    m_selected = false;
+    std::vector<compositor::Output> monitors = XMonitors(m_display);
+    auto shown = std::find_if(monitors.begin(), monitors.end(),
+                              [&](const compositor::Output& m) { return m.rect == monitor; });
+    if (shown == monitors.end()) {
+        monitors.push_back(compositor::Output{"", monitor});
+        shown = monitors.end() - 1;
+    }
+    const auto matches = compositor::MatchOutputs(monitors, m_capture->outputs());
+    const auto output = matches[static_cast<std::size_t>(shown - monitors.begin())];
+    resizePixmap(m_width, m_height); // blank until the output's first frame
+    m_changed = true;
+    m_changedOnRoot = {monitor};
+    m_failed = false;
+    if (!output || !m_capture->select(*output)) {
+        fail("no compositor output matches the monitor " +
+             (shown->name.empty() ? std::string() : shown->name + " ") + "at " + Describe(monitor));
+        return;
+    }
+    m_selected = true;
+    m_uploading = false;
+}
+
+bool CompositorFrameSource::handleEvent(const XEvent& event) {
+    if (event.type != m_completionEvent) {
+        return false;
+    }
+    const auto& completion = reinterpret_cast<const XShmCompletionEvent&>(event);
+    if (completion.shmseg == m_segment && completion.drawable == m_pixmap) {
+        m_uploading = false;
+    }
+    return true;
+}
+
+int CompositorFrameSource::waitDescriptor() const {
+    return m_capture->waitDescriptor();
+}
+
+void CompositorFrameSource::dispatch() {
+    m_capture->dispatch();
+    if (const compositor::Frame* frame = m_capture->takeFrame(); frame != nullptr && m_selected) {
+        upload(*frame);
+    }
+    if (const std::string failure = m_capture->failure(); !failure.empty()) {
+        fail(failure);
+    }
+}
+
+bool CompositorFrameSource::pending() {
+    // The compositor holds the request until the output changes; asking
+    // here, once a refresh, keeps frames no more frequent than refreshes.
+    if (m_selected && !m_uploading && !m_failed) {
+        m_capture->requestFrame();
+    }
+    m_capture->flush();
+    return m_changed;
+}
+
+bool CompositorFrameSource::takeChanges(const Rect& ignored) {
+    const bool outside =
+        m_changed && std::any_of(m_changedOnRoot.begin(), m_changedOnRoot.end(),
+                                 [&](const Rect& r) { return !Inside(r, ignored); });
+    if (!outside) {
+        discard();
+    }
+    return outside;
+}
+
+void CompositorFrameSource::discard() {
+    m_changed = false;
+    m_changedOnRoot.clear();
+}
+
+bool CompositorFrameSource::attach(const compositor::Frame& frame) {
+    detach();
+    xcb_connection_t* connection = XGetXCBConnection(m_display);
+    // The request takes the descriptor it is given and closes it.
+    const int fd = fcntl(frame.fd, F_DUPFD_CLOEXEC, 0);
+    if (fd < 0) {
+        fail("cannot share the frames' memory with the X server");
+        return false;
+    }
+    const std::uint32_t segment = xcb_generate_id(connection);
+    std::unique_ptr<xcb_generic_error_t, decltype(&std::free)> error(
+        xcb_request_check(connection, xcb_shm_attach_fd_checked(connection, segment, fd, 1)),
+        &std::free);
+    if (error) {
+        fail("the X server refused the frames' shared memory (error " +
+             std::to_string(error->error_code) + ")");
+        return false;
+    }
+    m_segment = segment;
+    m_attachedBuffer = frame.bufferId;
+    return true;
+}
+
+void CompositorFrameSource::detach() {
+    if (m_segment != 0) {
+        xcb_shm_detach(XGetXCBConnection(m_display), m_segment);
+        m_segment = 0;
+        m_attachedBuffer = 0;
+    }
+}
+
+void CompositorFrameSource::upload(const compositor::Frame& frame) {
+    if (frame.width <= 0 || frame.height <= 0 || frame.width > SHRT_MAX ||
+        frame.height > SHRT_MAX || frame.stride % 4 != 0 || frame.stride / 4 > USHRT_MAX ||
+        frame.stride / 4 < frame.width) {
+        fail("the compositor sent a frame of " + std::to_string(frame.width) + "x" +
+             std::to_string(frame.height) + " the X server cannot take");
+        return;
+    }
+    if (frame.bufferId != m_attachedBuffer && !attach(frame)) {
+        return;
+    }
+    if (frame.width != m_width || frame.height != m_height) {
+        resizePixmap(frame.width, frame.height);
+    }
+    xcb_connection_t* connection = XGetXCBConnection(m_display);
+    const auto gc = static_cast<xcb_gcontext_t>(XGContextFromGC(m_gc));
+    const auto rowPixels = static_cast<std::uint16_t>(frame.stride / 4);
+    // Rows of a y-inverted frame are put one by one, bottom row first.
+    const int rowsPerPut = frame.yInverted ? 1 : frame.height;
+    std::vector<Rect> puts;
+    for (const Rect& damaged : frame.damage) {
+        const Rect r = Clip(damaged, frame.width, frame.height);
+        for (int top = r.top; !Empty(r) && top < r.bottom; top += rowsPerPut) {
+            puts.push_back(Rect{r.left, top, r.right, std::min(r.bottom, top + rowsPerPut)});
+        }
+    }
+    for (std::size_t i = 0; i < puts.size(); ++i) {
+        const Rect& r = puts[i];
+        const int sourceTop = frame.yInverted ? frame.height - 1 - r.top : r.top;
+        const bool last = i + 1 == puts.size();
+        xcb_shm_put_image(
+            connection, static_cast<xcb_drawable_t>(m_pixmap), gc, rowPixels,
+            static_cast<std::uint16_t>(frame.height), static_cast<std::uint16_t>(r.left),
+            static_cast<std::uint16_t>(sourceTop), static_cast<std::uint16_t>(r.right - r.left),
+            static_cast<std::uint16_t>(r.bottom - r.top), static_cast<std::int16_t>(r.left),
+            static_cast<std::int16_t>(r.top), kDepth, XCB_IMAGE_FORMAT_Z_PIXMAP, last ? 1 : 0,
+            m_segment, static_cast<std::uint32_t>(frame.offset));
+    }
+    if (!puts.empty()) {
+        m_uploading = true; // until the X server says it has read the memory
+        xcb_flush(connection);
+        noteChanges(frame);
+    }
+}
+
+void CompositorFrameSource::noteChanges(const compositor::Frame& frame) {
+    const double scaleX = static_cast<double>(m_monitor.right - m_monitor.left) / frame.width;
+    const double scaleY = static_cast<double>(m_monitor.bottom - m_monitor.top) / frame.height;
+    for (const Rect& damaged : frame.damage) {
+        const Rect r = Clip(damaged, frame.width, frame.height);
+        if (Empty(r)) {
+            continue;
+        }
+        const int top = frame.yInverted ? frame.height - r.bottom : r.top;
+        const int bottom = frame.yInverted ? frame.height - r.top : r.bottom;
+        m_changedOnRoot.push_back(Rect{m_monitor.left + static_cast<int>(r.left * scaleX),
+                                       m_monitor.top + static_cast<int>(top * scaleY),
+                                       m_monitor.left + static_cast<int>(r.right * scaleX + 0.999),
+                                       m_monitor.top + static_cast<int>(bottom * scaleY + 0.999)});
+    }
+    if (m_changedOnRoot.size() > kChangesKept) {
+        m_changedOnRoot = {m_monitor};
+    }
+    m_changed = true;
+}
+
+void CompositorFrameSource::fail(const std::string& problem) {
+    if (!m_failed) {
+        m_failed = true;
+        PrintErrorLine("the mirror stops showing the desktop: " + problem);
+    }
+}
+
+} // namespace kestrove::x11

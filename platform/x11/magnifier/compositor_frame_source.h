@@ -1,0 +1,66 @@
+// The magnifier's picture on a Wayland session: frames of the monitor's
+// output from the compositor. The X server attaches the frames' shared memory
+// itself (MIT-SHM 1.2 descriptor passing), and only what changed is put into
+// a pixmap that the scale plan reads, so no frame passes through this process.
+#pragma once
+
+#include "platform/compositor/frame_capture.h"
+#include "platform/x11/magnifier/frame_source.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kestrove::x11 {
+
+class CompositorFrameSource final : public FrameSource {
+public:
+    // Returns nullptr and says why in `reason` when the X server cannot
+    // attach shared memory by descriptor.
+    static std::unique_ptr<CompositorFrameSource>
+    Create(Display* display, std::unique_ptr<compositor::FrameCapture> capture,
+           std::string& reason);
+    ~CompositorFrameSource() override;
+
+    void setMonitor(const Rect& monitor) override;
+    bool handleEvent(const XEvent& event) override;
+    bool pending() override;
+    bool takeChanges(const Rect& ignored) override;
+    void discard() override;
+    Picture picture() const override { return m_picture; }
+    Rect area() const override { return Rect{0, 0, m_width, m_height}; }
+    bool includesCursor() const override { return true; }
+    int waitDescriptor() const override;
+    void dispatch() override;
+
+private:
+    CompositorFrameSource(Display* display, std::unique_ptr<compositor::FrameCapture> capture,
+                          int completionEvent);
+    void upload(const compositor::Frame& frame);
+    bool attach(const compositor::Frame& frame);
+    void detach();
+    void resizePixmap(int width, int height);
+    void noteChanges(const compositor::Frame& frame);
+    // Says once on standard error why the picture stops changing.
+    void fail(const std::string& problem);
+
+    Display* m_display;
+    std::unique_ptr<compositor::FrameCapture> m_capture;
+    int m_completionEvent; // ShmCompletion's event type
+    GC m_gc = None;
+    Pixmap m_pixmap = None;
+    Picture m_picture = None;
+    int m_width = 1;
+    int m_height = 1;
+    Rect m_monitor{};
+    bool m_selected = false;
+    std::uint32_t m_segment = 0; // MIT-SHM segment holding the frames' memory
+    std::uint64_t m_attachedBuffer = 0;
+    bool m_uploading = false; // the X server still reads the last frame
+    bool m_changed = false;
+    std::vector<Rect> m_changedOnRoot; // since the last look, root coordinates
+    bool m_failed = false;             // nothing more is asked of the compositor for this monitor
+};
+
+} // namespace kestrove::x11

@@ -1,0 +1,56 @@
+#include "platform/x11/magnifier/picture_route.h"
+
+#include "platform/compositor/wayland/wayland_frame_capture.h"
+#include "platform/x11/magnifier/blank_frame_source.h"
+#include "platform/x11/magnifier/compositor_frame_source.h"
+
+#include <X11/extensions/Xrandr.h>
+
+#include <string_view>
+
+namespace kestrove::x11 {
+
+namespace {
+
+// XWayland 21.1 and later announce themselves; all name their RandR
+// monitors XWAYLAND0, XWAYLAND1, ...
+bool IsXWayland(Display* display) {
+    int opcode = 0;
+    int event = 0;
+    int error = 0;
+    if (XQueryExtension(display, "XWAYLAND", &opcode, &event, &error) != False) {
+        return true;
+    }
+    int count = 0;
+    XRRMonitorInfo* monitors = XRRGetMonitors(display, DefaultRootWindow(display), True, &count);
+    bool named = false;
+    if (count > 0) {
+        char* name = XGetAtomName(display, monitors[0].name);
+        named = name != nullptr && std::string_view(name).starts_with("XWAYLAND");
+        XFree(name);
+    }
+    if (monitors != nullptr) {
+        XRRFreeMonitors(monitors);
+    }
+    return named;
+}
+
+} // namespace
+
+PictureRoute ChoosePictureRoute(Display* display) {
+    PictureRoute route;
+    if (!IsXWayland(display)) {
+        return route;
+    }
+    auto capture = compositor::wayland::OpenWaylandCapture(route.unavailable);
+    if (capture) {
+        route.source =
+            CompositorFrameSource::Create(display, std::move(capture), route.unavailable);
+    }
+    if (!route.source) {
+        route.source = std::make_unique<BlankFrameSource>(display);
+    }
+    return route;
+}
+
+} // namespace kestrove::x11

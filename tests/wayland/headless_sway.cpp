@@ -1,0 +1,258 @@
+#include "tests/wayland/headless_sway.h"
+
+#include "tests/harness/wait.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <pwd.h>
+#include <sstream>
+#include <stdexcept>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kestrove::e2e {
+
+namespace {
+
+namespace fs = std::filesystem;
+using std::chrono::milliseconds;
+using std::chrono::seconds;
+
+constexpr const char* kUser = "kestrove-desktop";
+constexpr const char* kPath = "/usr/local/bin:/usr/bin:/bin";
+
+bool OnPath(const std::string& program) {
+    for (const char* dir : {"/usr/local/bin", "/usr/bin", "/bin"}) {
+        if (access((std::string(dir) + "/" + program).c_str(), X_OK) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Runs a program to its end; its standard output, or throws with its error.
+std::string RunToEnd(const std::vector<std::string>& argv) {
+    ChildProcess child(argv, {});
+    std::string output = child.readRest(seconds(30));
+    const auto status = child.waitExit(seconds(30));
+    if (!status || !status->exited || status->code != 0) {
+        std::string command;
+        for (const std::string& word : argv) {
+            command += word + " ";
+        }
+        throw std::runtime_error(command + "failed (" +
+                                 (status ? status->describe() : std::string("still running")) +
+                                 "): " + child.standardError());
+    }
+    return output;
+}
+
+void EnsureUser() {
+    if (getpwnam(kUser) == nullptr) {
+        RunToEnd(
+            {"useradd", "--system", "--no-create-home", "--shell", "/usr/sbin/nologin", kUser});
+    }
+}
+
+// The first child of `parent` whose command name is `name`; `parent` itself
+// when it is that program (run without runuser).
+std::optional<pid_t> ChildNamed(pid_t parent, const std::string& name) {
+    for (const auto& entry : fs::directory_iterator("/proc")) {
+        const std::string stat = ReadFile(entry.path() / "stat").value_or("");
+        const auto open = stat.find('(');
+        const auto close = stat.rfind(')');
+        if (open == std::string::npos || close == std::string::npos) {
+            continue;
+        }
+        const pid_t pid = std::atoi(stat.c_str());
+        std::istringstream rest(stat.substr(close + 2));
+        char state = 0;
+        pid_t ppid = 0;
+        rest >> state >> ppid;
+        if (stat.substr(open + 1, close - open - 1) == name && (ppid == parent || pid == parent)) {
+            return pid;
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+pid_t HeadlessSway::xwaylandPid() const {
+    return ChildNamed(m_swayPid, "Xwayland").value_or(-1);
+}
+
+std::optional<std::string> ReadFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        return std::nullopt;
+    }
+    std::ostringstream content;
+    content << file.rdbuf();
+    return content.str();
+}
+
+std::string HeadlessSway::Unavailable() {
+    for (const char* program : {"sway", "swaymsg", "grim", "Xwayland", "xhost"}) {
+        if (!OnPath(program)) {
+            return std::string(program) + " is not installed (scripts/deps/wayland.txt lists it)";
+        }
+    }
+    return {};
+}
+
+HeadlessSway::HeadlessSway(const std::string& config) {
+    if (geteuid() == 0) {
+        EnsureUser();
+        m_user = kUser;
+    }
+    char pattern[] = "/tmp/kestrove-sway-XXXXXX";
+    if (mkdtemp(pattern) == nullptr) {
+        throw std::runtime_error("cannot make a directory for the desktop");
+    }
+    m_directory = pattern;
+    m_runtime = m_directory + "/run";
+    fs::create_directory(m_runtime);
+    chmod(m_runtime.c_str(), 0700);
+    fs::copy_file(config.empty() ? fs::path(KESTROVE_WAYLAND_TEST_DIR) / "headless-sway.config"
+                                 : fs::path(config),
+                  m_directory + "/config");
+    handOver(std::string(KESTROVE_WAYLAND_TEST_DIR) + "/run-captured.sh");
+    if (!m_user.empty()) {
+        const passwd* user = getpwnam(m_user.c_str());
+        for (const std::string& path : {m_directory, m_runtime, m_directory + "/config"}) {
+            if (chown(path.c_str(), user->pw_uid, user->pw_gid) != 0) {
+                throw std::runtime_error("cannot hand " + path + " to " + m_user);
+            }
+        }
+    }
+
+    m_sway =
+        std::make_unique<ChildProcess>(asUser({"sway", "--config", m_directory + "/config"},
+                                              {"WLR_BACKENDS=headless", "WLR_HEADLESS_OUTPUTS=2",
+                                               "WLR_RENDERER=pixman", "WLR_LIBINPUT_NO_DEVICES=1"}),
+                                       std::vector<EnvironmentChange>{});
+    const bool up = WaitUntil(
+        [&] {
+            return fs::exists(m_runtime + "/wayland-1") && !sessionEnvironment().empty() &&
+                   m_sway->running();
+        },
+        seconds(20));
+    if (!up) {
+        throw std::runtime_error("sway did not come up: " + log());
+    }
+    m_swayPid = ChildNamed(m_sway->pid(), "sway").value_or(m_sway->pid());
+    exec("echo $DISPLAY >" + m_directory + "/display.tmp && mv " + m_directory + "/display.tmp " +
+         m_directory + "/display");
+    if (!WaitUntil([&] { return ReadFile(m_directory + "/display").has_value(); }, seconds(20))) {
+        throw std::runtime_error("sway started nothing on XWayland: " + log());
+    }
+    m_display = *ReadFile(m_directory + "/display");
+    m_display.erase(m_display.find_last_not_of("\n") + 1);
+    if (m_display.empty()) {
+        throw std::runtime_error("sway has no XWayland: " + log());
+    }
+    // XWayland lets in only its own user; the test reads windows as root.
+    if (!m_user.empty()) {
+        run({"xhost", "+si:localuser:root"}, {"DISPLAY=" + m_display});
+    }
+}
+
+HeadlessSway::~HeadlessSway() {
+    if (m_sway) {
+        try {
+            message({"exit"});
+        } catch (const std::runtime_error&) {
+            // ended below all the same
+        }
+        if (!m_sway->waitExit(seconds(5))) {
+            m_sway->terminate();
+        }
+    }
+    std::error_code ignored;
+    fs::remove_all(m_directory, ignored);
+}
+
+std::string HeadlessSway::handOver(const std::string& path) {
+    const std::string copy = m_directory + "/" + fs::path(path).filename().string();
+    fs::copy_file(path, copy, fs::copy_options::overwrite_existing);
+    chmod(copy.c_str(), 0755);
+    return copy;
+}
+
+std::vector<std::string> HeadlessSway::sessionEnvironment() const {
+    for (const auto& entry : fs::directory_iterator(m_runtime)) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind("sway-ipc.", 0) == 0) {
+            return {"WAYLAND_DISPLAY=wayland-1", "SWAYSOCK=" + entry.path().string()};
+        }
+    }
+    return {};
+}
+
+std::vector<std::string> HeadlessSway::asUser(const std::vector<std::string>& argv,
+                                              const std::vector<std::string>& environment) const {
+    std::vector<std::string> command;
+    if (!m_user.empty()) {
+        command = {"runuser", "-u", m_user, "--"};
+    }
+    command.insert(command.end(), {"env", "-i", std::string("PATH=") + kPath, "HOME=" + m_directory,
+                                   "XDG_RUNTIME_DIR=" + m_runtime});
+    command.insert(command.end(), environment.begin(), environment.end());
+    command.insert(command.end(), argv.begin(), argv.end());
+    return command;
+}
+
+std::string HeadlessSway::run(const std::vector<std::string>& argv,
+                              const std::vector<std::string>& environment) {
+    std::vector<std::string> all = sessionEnvironment();
+    all.insert(all.end(), environment.begin(), environment.end());
+    return RunToEnd(asUser(argv, all));
+}
+
+std::unique_ptr<ChildProcess> HeadlessSway::spawn(const std::vector<std::string>& argv) {
+    return std::make_unique<ChildProcess>(asUser(argv, sessionEnvironment()),
+                                          std::vector<EnvironmentChange>{});
+}
+
+std::string HeadlessSway::message(const std::vector<std::string>& arguments) {
+    std::vector<std::string> argv{"swaymsg"};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    return run(argv);
+}
+
+void HeadlessSway::exec(const std::string& command) {
+    message({"exec", command});
+}
+
+Image HeadlessSway::grab(const WindowGeometry& area) {
+    const std::string ppm = run({"grim", "-t", "ppm", "-g",
+                                 std::to_string(area.x) + "," + std::to_string(area.y) + " " +
+                                     std::to_string(area.width) + "x" + std::to_string(area.height),
+                                 "-"});
+    std::istringstream in(ppm);
+    std::string magic;
+    int width = 0;
+    int height = 0;
+    int maximum = 0;
+    in >> magic >> width >> height >> maximum;
+    in.get();
+    if (magic != "P6" || maximum != 255 || width <= 0 || height <= 0 ||
+        ppm.size() - static_cast<std::size_t>(in.tellg()) <
+            static_cast<std::size_t>(width * height * 3)) {
+        throw std::runtime_error("grim gave no picture of the area");
+    }
+    Image image{width, height, {}};
+    const auto* bytes = reinterpret_cast<const unsigned char*>(ppm.data() + in.tellg());
+    for (int i = 0; i < width * height; ++i) {
+        image.pixels.push_back(Rgb{bytes[3 * i], bytes[3 * i + 1], bytes[3 * i + 2]});
+    }
+    return image;
+}
+
+std::string HeadlessSway::log() const {
+    return m_sway ? m_sway->standardError() : std::string();
+}
+
+} // namespace kestrove::e2e
