@@ -1,8 +1,8 @@
 // Capturing monitors through the real xdg-desktop-portal, mutter and PipeWire
 // (portal_chain.sh sets the session up; its back-end grants or refuses).
 // X windows on mutter's XWayland paint the monitors; the frames must show them.
+#include "platform/compositor/output_matching.h"
 #include "platform/compositor/portal/portal_frame_capture.h"
-#include "platform/compositor/portal/stream_matching.h"
 #include "tests/harness/child_process.h"
 #include "tests/harness/wait.h"
 #include "tests/harness/x_client.h"
@@ -48,12 +48,10 @@ protected:
         std::string reason;
         capture = compositor::createPortalFrameCapture(reason);
         ASSERT_TRUE(capture) << reason;
-        std::vector<Rect> monitorRects, streamRects;
+        std::vector<compositor::Output> xMonitors;
         for (const ServerMonitor& m : monitors)
-            monitorRects.push_back(RectOf(m));
-        for (const compositor::Output& o : capture->outputs())
-            streamRects.push_back(o.rect);
-        streamOf = compositor::matchStreamsToMonitors(monitorRects, streamRects);
+            xMonitors.push_back(compositor::Output{m.name, RectOf(m)});
+        streamOf = compositor::MatchOutputs(xMonitors, capture->outputs());
     }
 
     // Selects the stream of monitor `index` and waits until its centre shows

@@ -22,7 +22,16 @@ if [[ ${1-} != --inside ]]; then
     [[ -x /usr/libexec/xdg-desktop-portal ]] ||
         { echo "portal chain: xdg-desktop-portal is not installed" >&2; exit 1; }
     work=$(mktemp -d /tmp/kestrove-portal.XXXXXX)
-    trap 'rm -rf "$work"' EXIT
+    # The portal front-end starts the document portal, which mounts a FUSE
+    # file system in the runtime folder.
+    cleanup() {
+        local doc=$work/runtime/doc
+        if mountpoint -q "$doc" 2>/dev/null; then
+            fusermount3 -u "$doc" 2>/dev/null || umount -l "$doc" 2>/dev/null || true
+        fi
+        rm -rf "$work" 2>/dev/null || echo "portal chain: could not remove $work" >&2
+    }
+    trap cleanup EXIT
     mkdir -p "$work/logs" "$work/runtime" "$work/portals"
     chmod 700 "$work/runtime"
     # Our back-end is chosen by the desktop name and a portal folder of our

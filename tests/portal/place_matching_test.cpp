@@ -1,4 +1,4 @@
-#include "platform/compositor/portal/stream_matching.h"
+#include "platform/compositor/place_matching.h"
 
 #include <gtest/gtest.h>
 
@@ -12,21 +12,21 @@ Rect at(int x, int y, int width, int height) {
 struct MatchCase {
     const char* name;
     std::vector<Rect> monitors;
-    std::vector<Rect> streams;
+    std::vector<Rect> outputs;
     std::vector<std::optional<std::size_t>> expected;
 };
 
-class StreamMatching : public testing::TestWithParam<MatchCase> {};
+class PlaceMatching : public testing::TestWithParam<MatchCase> {};
 
-TEST_P(StreamMatching, PairsMonitorsWithStreams) {
+TEST_P(PlaceMatching, PairsMonitorsWithOutputs) {
     const MatchCase& c = GetParam();
-    EXPECT_EQ(matchStreamsToMonitors(c.monitors, c.streams), c.expected);
+    EXPECT_EQ(MatchByPlace(c.monitors, c.outputs), c.expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Layouts, StreamMatching,
+    Layouts, PlaceMatching,
     testing::Values(
-        // The portal lists streams in its own order, not the X server's.
+        // The portal lists its streams in its own order, not the X server's.
         MatchCase{"ByPositionNotOrder",
                   {at(0, 0, 1280, 720), at(1280, 0, 1024, 768)},
                   {at(1280, 0, 1024, 768), at(0, 0, 1280, 720)},
@@ -36,7 +36,7 @@ INSTANTIATE_TEST_SUITE_P(
                   {at(1920, 0, 1920, 1080), at(0, 0, 1920, 1080)},
                   {at(0, 0, 1920, 1080), at(1920, 0, 1920, 1080)},
                   {1, 0}},
-        // A monitor the user did not share, and a stream with no monitor.
+        // A monitor the user did not share, and an output with no monitor.
         MatchCase{"Unshared",
                   {at(0, 0, 1280, 720), at(1280, 0, 1024, 768)},
                   {at(0, 0, 1280, 720), at(0, 720, 800, 600)},
@@ -51,12 +51,14 @@ INSTANTIATE_TEST_SUITE_P(
         // A size that fits at another scale but a place that does not.
         MatchCase{
             "ScaledButElsewhere", {at(100, 0, 2560, 1440)}, {at(0, 0, 1280, 720)}, {std::nullopt}},
-        // An exact match wins over a scaled one for the same stream.
+        // An exact match wins over a scaled one for the same output.
         MatchCase{"ExactFirst",
                   {at(0, 0, 2560, 1440), at(0, 0, 1280, 720)},
                   {at(0, 0, 1280, 720)},
                   {std::nullopt, 0}},
-        MatchCase{"EmptyStream", {at(0, 0, 1280, 720)}, {at(0, 0, 0, 0)}, {std::nullopt}},
+        // At scale 1 a pixel off is another monitor.
+        MatchCase{"PixelOffUnscaled", {at(0, 0, 1280, 721)}, {at(0, 0, 1280, 720)}, {std::nullopt}},
+        MatchCase{"EmptyOutput", {at(0, 0, 1280, 720)}, {at(0, 0, 0, 0)}, {std::nullopt}},
         MatchCase{"Nothing", {}, {}, {}}),
     [](const testing::TestParamInfo<MatchCase>& info) { return info.param.name; });
 
