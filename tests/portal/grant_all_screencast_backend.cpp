@@ -290,6 +290,9 @@ int onStart(sd_bus_message* call, void*, sd_bus_error* error) {
     Session* session = sessionOf(call, error);
     if (!session)
         return sd_bus_error_is_set(error) ? -EINVAL : -EBADMSG;
+    // One line per dialog the user would have seen.
+    std::printf("asked\n");
+    std::fflush(stdout);
     if (g_backend.refuse)
         return replyEmpty(call, kCancelled);
     std::vector<std::string> connectors;

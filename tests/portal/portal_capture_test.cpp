@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <unistd.h>
 
 namespace kestrove::e2e {
@@ -87,6 +88,7 @@ TEST_F(PortalGranted, EachMonitorsFramesShowItsOwnPixels) {
     for (std::size_t i = 0; i < monitors.size(); ++i)
         x->showColour({monitors[i].x, monitors[i].y, monitors[i].width, monitors[i].height},
                       colours[i]);
+    std::set<std::uint64_t> seenBuffers;
     for (std::size_t i = 0; i < monitors.size(); ++i) {
         std::optional<CapturedFrame> frame = show(i, colours[i]);
         ASSERT_TRUE(frame) << "monitor " << i << " never showed " << Describe(colours[i])
@@ -100,6 +102,8 @@ TEST_F(PortalGranted, EachMonitorsFramesShowItsOwnPixels) {
                       Describe(colours[i]))
                 << "monitor " << i << " at " << fx << "," << fy;
         ASSERT_FALSE(frame->damage.empty());
+        // A new stream's buffers are new buffers to the receiver.
+        EXPECT_TRUE(seenBuffers.insert(frame->bufferId).second) << frame->bufferId;
     }
 }
 

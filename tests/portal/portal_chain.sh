@@ -114,7 +114,9 @@ pids+=($!)
 wait_for "xdg-desktop-portal" 20 on_bus org.freedesktop.portal.Desktop
 
 status=0
-DISPLAY=$display KESTROVE_PORTAL_BACKEND_PID=$backend_pid "$@" || status=$?
+# As in a GNOME session: Wayland clients reach mutter, X clients its XWayland.
+WAYLAND_DISPLAY=kestrove-wayland DISPLAY=$display KESTROVE_PORTAL_BACKEND_PID=$backend_pid \
+    "$@" || status=$?
 if ((status != 0)); then
     show_logs
 fi

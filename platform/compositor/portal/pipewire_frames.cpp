@@ -113,8 +113,8 @@ struct PipeWireFrames::OwnCopy {
     }
 };
 
-PipeWireFrames::PipeWireFrames(pw_core* core, std::uint32_t node)
-    : m_listener(std::make_unique<Listener>()) {
+PipeWireFrames::PipeWireFrames(pw_core* core, std::uint32_t node, std::uint64_t& nextBufferId)
+    : m_listener(std::make_unique<Listener>()), m_nextBufferId(nextBufferId) {
     m_stream = pw_stream_new(core, "Kestrove",
                              pw_properties_new(PW_KEY_MEDIA_TYPE, "Video", PW_KEY_MEDIA_CATEGORY,
                                                "Capture", PW_KEY_MEDIA_ROLE, "Screen", nullptr));

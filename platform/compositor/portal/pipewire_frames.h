@@ -22,8 +22,10 @@ namespace kestrove::compositor {
 class PipeWireFrames {
 public:
     // Connects to the stream of PipeWire node `node`. Sets `failure` (and
-    // carries on doing nothing) when that fails.
-    PipeWireFrames(pw_core* core, std::uint32_t node);
+    // carries on doing nothing) when that fails. Buffers are numbered from
+    // `nextBufferId`, which the caller keeps across streams so that a number
+    // never means two buffers.
+    PipeWireFrames(pw_core* core, std::uint32_t node, std::uint64_t& nextBufferId);
     ~PipeWireFrames();
     PipeWireFrames(const PipeWireFrames&) = delete;
     PipeWireFrames& operator=(const PipeWireFrames&) = delete;
@@ -57,7 +59,7 @@ private:
     pw_buffer* m_held = nullptr;    // taken: its memory is in use until the next take()
     std::vector<Rect> m_damage;     // since the last frame taken
     bool m_wholeFrame = true;       // the next frame replaces everything
-    std::uint64_t m_nextBufferId = 1;
+    std::uint64_t& m_nextBufferId;
     std::unique_ptr<OwnCopy> m_copy; // for producers that share a pointer only
     Frame m_frame;
 };

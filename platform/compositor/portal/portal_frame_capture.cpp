@@ -91,7 +91,8 @@ public:
         if (index >= m_outputs.size())
             return false;
         m_frames.reset();
-        m_frames = std::make_unique<PipeWireFrames>(m_core, m_session->streams()[index].node);
+        m_frames = std::make_unique<PipeWireFrames>(m_core, m_session->streams()[index].node,
+                                                    m_nextBufferId);
         return true;
     }
 
@@ -119,6 +120,7 @@ private:
     spa_hook m_coreHook{};
     pw_core_events m_coreEvents{};
     std::string m_coreFailure;
+    std::uint64_t m_nextBufferId = 1;
     std::unique_ptr<PipeWireFrames> m_frames;
 };
 
