@@ -19,6 +19,9 @@ namespace {
 // whole frame.
 constexpr std::uint32_t kDamageRegions = 16;
 
+// The mirror refreshes every 50 ms.
+constexpr std::uint32_t kMaxFramesPerSecond = 20;
+
 std::uint32_t fourccOf(std::uint32_t videoFormat) {
     switch (videoFormat) {
     case SPA_VIDEO_FORMAT_BGRx:
@@ -30,8 +33,7 @@ std::uint32_t fourccOf(std::uint32_t videoFormat) {
     }
 }
 
-// The formats we take: the two the X server reads as they are, any size, any
-// rate (a still desktop sends nothing at all).
+// The formats we take: the two the X server reads as they are, any size.
 const spa_pod* enumFormat(spa_pod_builder& b) {
     spa_pod_frame object, choice;
     spa_pod_builder_push_object(&b, &object, SPA_TYPE_OBJECT_Format, SPA_PARAM_EnumFormat);
@@ -54,11 +56,16 @@ const spa_pod* enumFormat(spa_pod_builder& b) {
     spa_pod_builder_rectangle(&b, 16384, 16384);
     spa_pod_builder_pop(&b, &choice);
 
+    // Variable rate (a still desktop sends nothing), at most as often as
+    // the mirror refreshes: frames in between would never be shown, yet
+    // cost the compositor a read-back each.
     spa_pod_builder_prop(&b, SPA_FORMAT_VIDEO_framerate, 0);
-    spa_pod_builder_push_choice(&b, &choice, SPA_CHOICE_Range, 0);
-    spa_pod_builder_fraction(&b, 60, 1);
     spa_pod_builder_fraction(&b, 0, 1);
-    spa_pod_builder_fraction(&b, 1000, 1);
+    spa_pod_builder_prop(&b, SPA_FORMAT_VIDEO_maxFramerate, 0);
+    spa_pod_builder_push_choice(&b, &choice, SPA_CHOICE_Range, 0);
+    spa_pod_builder_fraction(&b, kMaxFramesPerSecond, 1);
+    spa_pod_builder_fraction(&b, 1, 1);
+    spa_pod_builder_fraction(&b, kMaxFramesPerSecond, 1);
     spa_pod_builder_pop(&b, &choice);
     return static_cast<const spa_pod*>(spa_pod_builder_pop(&b, &object));
 }
