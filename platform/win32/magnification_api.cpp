@@ -1,5 +1,7 @@
 #include "platform/win32/magnification_api.h"
 
+#include <string_view>
+
 namespace kestrove::win32 {
 
 namespace {
@@ -8,6 +10,23 @@ template <typename Function> Function Lookup(HMODULE library, const char* name) 
     // GetProcAddress returns a generic function pointer; the casts through
     // void* name the real signature.
     return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(library, name)));
+}
+
+// From the system folder only: a DLL of that name beside the executable or
+// in the working folder must not be loaded in its place. The full path works
+// everywhere; LOAD_LIBRARY_SEARCH_SYSTEM32 needs Windows 8, or Windows 7 with
+// KB2533623. LOAD_WITH_ALTERED_SEARCH_PATH resolves the library's own imports
+// from its folder too.
+HMODULE LoadFromSystemFolder() {
+    constexpr std::wstring_view kFileName = L"\\Magnification.dll";
+    wchar_t path[MAX_PATH];
+    const UINT length = GetSystemDirectoryW(path, MAX_PATH);
+    if (length == 0 || length + kFileName.size() >= MAX_PATH) {
+        return nullptr;
+    }
+    kFileName.copy(path + length, kFileName.size());
+    path[length + kFileName.size()] = L'\0';
+    return LoadLibraryExW(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
 } // namespace
@@ -22,9 +41,7 @@ MagnificationApi::~MagnificationApi() {
 bool MagnificationApi::initialize() {
     if (!m_bLoadTried) {
         m_bLoadTried = true;
-        // From the system folder only: a DLL of that name beside the
-        // executable must not be loaded in its place.
-        m_hLibrary = LoadLibraryExW(L"Magnification.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+        m_hLibrary = LoadFromSystemFolder();
         if (m_hLibrary != nullptr) {
             m_pfnInitialize = Lookup<InitializeFn>(m_hLibrary, "MagInitialize");
             m_pfnSetWindowSource = Lookup<SetWindowSourceFn>(m_hLibrary, "MagSetWindowSource");

@@ -5,6 +5,8 @@
 
 #include <fontconfig/fontconfig.h>
 
+#include <cmath>
+#include <cstdlib>
 #include <stdexcept>
 #include <string>
 
@@ -12,7 +14,23 @@ namespace kestrove::x11 {
 
 namespace {
 
-constexpr int kDotsPerInch = 96;
+constexpr int kDefaultDotsPerInch = 96;
+
+// The desktop's font resolution from the Xft.dpi resource, which desktop
+// settings and xrdb set on HiDPI screens: dialog fonts grow with it, as they
+// do with the system DPI on Windows. Unset or unusable values give 96.
+int DotsPerInch(Display* display) {
+    const char* value = XGetDefault(display, "Xft", "dpi");
+    if (value == nullptr) {
+        return kDefaultDotsPerInch;
+    }
+    char* end = nullptr;
+    const double dpi = std::strtod(value, &end);
+    if (end == value || *end != '\0' || !(dpi >= 24.0 && dpi <= 1200.0)) {
+        return kDefaultDotsPerInch;
+    }
+    return static_cast<int>(std::lround(dpi));
+}
 
 // MulDiv: a * b / c rounded half away from zero.
 int MulDiv(int a, int b, int c) {
@@ -62,7 +80,7 @@ AccessKeyText StripAccessKey(std::u16string_view text) {
 
 DialogFont::DialogFont(Display* display, int screen, std::u16string_view face, int pointSize)
     : m_display(display), m_screen(screen) {
-    FcPattern* pattern = DialogFontPattern(face, MulDiv(pointSize, kDotsPerInch, 72));
+    FcPattern* pattern = DialogFontPattern(face, MulDiv(pointSize, DotsPerInch(display), 72));
     FcResult result = FcResultNoMatch;
     FcPattern* match = XftFontMatch(display, screen, pattern, &result);
     FcPatternDestroy(pattern);

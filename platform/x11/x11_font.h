@@ -22,8 +22,8 @@ AccessKeyText StripAccessKey(std::u16string_view text);
 class DialogFont {
 public:
     // `face` is asked of fontconfig for Japanese text, falling back to an
-    // installed Japanese gothic; `pointSize` at 96 dots per inch. Throws
-    // std::runtime_error when no font can be opened.
+    // installed Japanese gothic; `pointSize` at the desktop's dots per inch
+    // (Xft.dpi, else 96). Throws std::runtime_error when no font can be opened.
     DialogFont(Display* display, int screen, std::u16string_view face, int pointSize);
     ~DialogFont();
     DialogFont(const DialogFont&) = delete;

@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <limits>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -267,6 +268,49 @@ TEST_F(Magnifier, ShowsWhatChangedWhileItWasCoveredOnceUncovered) {
     const quality::Pixels expected = quality::BoxDownscale(
         quality::Grab(m_display, DefaultRootWindow(m_display), 0, 0, 900, 540), 2);
     EXPECT_EQ(quality::Psnr(shown(), expected), std::numeric_limits<double>::infinity());
+}
+
+// Changes in small areas are carried through the scale plan on their own;
+// the picture must come out exactly as a whole-frame refresh makes it.
+TEST_F(Magnifier, APartialRefreshGivesTheSameBitsAsAWholeOne) {
+    struct Case {
+        float zoom; // as the mirror window computes it from its width
+        int width;
+        int height;
+    };
+    const Case cases[] = {
+        {1.0f / 3, 600, 360}, {0.5f, 900, 540}, {0.37f, 666, 399}, {1.0f / 6, 300, 180}};
+    std::mt19937 random(20261210);
+    const auto pick = [&](int from, int to) {
+        return std::uniform_int_distribution<int>(from, to)(random);
+    };
+    GC gc = XCreateGC(m_display, m_pattern, 0, nullptr);
+    for (const Case& c : cases) {
+        SCOPED_TRACE("zoom " + std::to_string(c.zoom));
+        mirror(kSource, c.zoom, c.width, c.height);
+        for (int round = 0; round < 12; ++round) {
+            for (int n = pick(1, 6); n > 0; --n) {
+                // Small areas anywhere, the monitor's edges and corners included.
+                const int w = pick(1, 160);
+                const int h = pick(1, 90);
+                XSetForeground(m_display, gc, static_cast<unsigned long>(pick(0, 0xFFFFFF)));
+                XFillRectangle(m_display, m_pattern, gc, pick(-20, kSource.right - w + 20),
+                               pick(-20, kSource.bottom - h + 20), static_cast<unsigned>(w),
+                               static_cast<unsigned>(h));
+            }
+            if (round % 3 == 1) {
+                movePointer(pick(0, kSource.right - 1), pick(0, kSource.bottom - 1));
+            }
+            refresh();
+            const quality::Pixels partial = shown();
+            XClearArea(m_display, m_magnifier->window(), 0, 0, 0, 0, True); // a whole repaint
+            pump();
+            ASSERT_EQ(partial.channels, shown().channels) << "after round " << round;
+        }
+        movePointer(kScreenWidth - 1, kScreenHeight - 1);
+    }
+    XFreeGC(m_display, gc);
+    EXPECT_EQ(g_errors, 0);
 }
 
 TEST_F(Magnifier, DrawsTheCursorScaledWhereThePointerIs) {

@@ -3,11 +3,13 @@
 #include "tests/harness/wait.h"
 
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <pwd.h>
 #include <sstream>
 #include <stdexcept>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -48,11 +50,22 @@ std::string RunToEnd(const std::vector<std::string>& argv) {
     return output;
 }
 
+// Tests running side by side may both want to add the user: one at a time.
 void EnsureUser() {
-    if (getpwnam(kUser) == nullptr) {
-        RunToEnd(
-            {"useradd", "--system", "--no-create-home", "--shell", "/usr/sbin/nologin", kUser});
+    const int lock = open("/tmp/kestrove-desktop-user.lock", O_CREAT | O_RDWR | O_CLOEXEC, 0600);
+    if (lock < 0 || flock(lock, LOCK_EX) != 0) {
+        throw std::runtime_error("cannot lock the desktop's user");
     }
+    try {
+        if (getpwnam(kUser) == nullptr) {
+            RunToEnd(
+                {"useradd", "--system", "--no-create-home", "--shell", "/usr/sbin/nologin", kUser});
+        }
+    } catch (...) {
+        close(lock);
+        throw;
+    }
+    close(lock);
 }
 
 // The first child of `parent` whose command name is `name`; `parent` itself
@@ -128,15 +141,25 @@ HeadlessSway::HeadlessSway(const std::string& config) {
         }
     }
 
-    m_sway =
-        std::make_unique<ChildProcess>(asUser({"sway", "--config", m_directory + "/config"},
-                                              {"WLR_BACKENDS=headless", "WLR_HEADLESS_OUTPUTS=2",
-                                               "WLR_RENDERER=pixman", "WLR_LIBINPUT_NO_DEVICES=1"}),
-                                       std::vector<EnvironmentChange>{});
+    // sway ends with runuser, which ends with this process, even when this
+    // one ends without running its destructors.
+    m_sway = std::make_unique<ChildProcess>(
+        asUser({"setpriv", "--pdeathsig", "TERM", "sway", "--config", m_directory + "/config"},
+               {"WLR_BACKENDS=headless", "WLR_HEADLESS_OUTPUTS=2", "WLR_RENDERER=pixman",
+                "WLR_LIBINPUT_NO_DEVICES=1"}),
+        std::vector<EnvironmentChange>{});
+    // The IPC socket's file exists a moment before sway takes connections.
     const bool up = WaitUntil(
         [&] {
-            return fs::exists(m_runtime + "/wayland-1") && !sessionEnvironment().empty() &&
-                   m_sway->running();
+            if (!m_sway->running() || !findSockets()) {
+                return false;
+            }
+            try {
+                message({"-t", "get_version"});
+                return true;
+            } catch (const std::runtime_error&) {
+                return false;
+            }
         },
         seconds(20));
     if (!up) {
@@ -182,13 +205,23 @@ std::string HeadlessSway::handOver(const std::string& path) {
 }
 
 std::vector<std::string> HeadlessSway::sessionEnvironment() const {
+    if (m_socket.empty()) {
+        return {};
+    }
+    return {"WAYLAND_DISPLAY=" + m_socket, "SWAYSOCK=" + m_ipcSocket};
+}
+
+bool HeadlessSway::findSockets() {
+    // sway's are the first in the fresh directory: wayland-N and sway-ipc.*.sock.
     for (const auto& entry : fs::directory_iterator(m_runtime)) {
         const std::string name = entry.path().filename().string();
-        if (name.rfind("sway-ipc.", 0) == 0) {
-            return {"WAYLAND_DISPLAY=wayland-1", "SWAYSOCK=" + entry.path().string()};
+        if (name.starts_with("sway-ipc.")) {
+            m_ipcSocket = entry.path().string();
+        } else if (name.starts_with("wayland-") && !name.ends_with(".lock")) {
+            m_socket = name;
         }
     }
-    return {};
+    return !m_socket.empty() && !m_ipcSocket.empty();
 }
 
 std::vector<std::string> HeadlessSway::asUser(const std::vector<std::string>& argv,

@@ -58,10 +58,14 @@ private:
     std::vector<std::string> asUser(const std::vector<std::string>& argv,
                                     const std::vector<std::string>& environment) const;
     std::vector<std::string> sessionEnvironment() const;
+    // Notes sway's Wayland and IPC sockets once both are there.
+    bool findSockets();
 
     std::string m_user; // empty: this process's own user
     std::string m_directory;
     std::string m_runtime;
+    std::string m_socket;    // WAYLAND_DISPLAY
+    std::string m_ipcSocket; // SWAYSOCK
     std::unique_ptr<ChildProcess> m_sway;
     pid_t m_swayPid = -1;
     std::string m_display;

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# wine_prefix.sh setup|cleanup <prefix>
-# setup: a fresh Wine prefix for this test run (wineboot -i, bounded).
+# wine_prefix.sh setup <prefix> <Magnification.dll> | cleanup <prefix>
+# setup: a fresh Wine prefix for this test run (wineboot -i, bounded), with
+# the tests' stand-in Magnification.dll in its system folder. That folder is
+# the only place the stand-in is ever copied to: it is for tests alone.
 # cleanup: stops the prefix's wineserver so nothing outlives the run.
 set -uo pipefail
 action=$1
@@ -19,6 +21,10 @@ setup)
     fi
     timeout 60 wineserver -w
     [[ -d $WINEPREFIX/drive_c/windows ]] || { echo "Wine failed to create $WINEPREFIX" >&2; exit 1; }
+    # system32 of a 64-bit prefix holds the 64-bit DLLs.
+    standin=${3:-}
+    [[ -f $standin ]] || { echo "missing the stand-in Magnification.dll: '$standin'" >&2; exit 1; }
+    cp "$standin" "$WINEPREFIX/drive_c/windows/system32/Magnification.dll" || exit 1
     echo "Wine prefix ready: $WINEPREFIX ($(wine --version 2>/dev/null))"
     ;;
 cleanup)
@@ -26,7 +32,7 @@ cleanup)
     exit 0
     ;;
 *)
-    echo "usage: $0 setup|cleanup <prefix>" >&2
+    echo "usage: $0 setup <prefix> <Magnification.dll> | cleanup <prefix>" >&2
     exit 2
     ;;
 esac

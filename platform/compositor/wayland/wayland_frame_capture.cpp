@@ -57,6 +57,9 @@ public:
             wl_display_cancel_read(display);
         }
         wl_display_dispatch_pending(display);
+        // What the events asked for (a copy into our buffer) goes out now,
+        // not at the next refresh.
+        wl_display_flush(display);
         refreshOutputs();
     }
 
@@ -70,6 +73,8 @@ public:
         if (index >= states.size()) {
             return false;
         }
+        m_lostOutput.clear();
+        m_selectedGlobal = states[index]->globalName;
         wl_output* output = states[index]->output;
         if (m_globals->imageCopy() != nullptr && m_globals->outputSources() != nullptr) {
             m_stream = std::make_unique<ImageCopyStream>(
@@ -93,6 +98,9 @@ public:
         if (const int error = wl_display_get_error(m_display.get()); error != 0) {
             return std::string("the connection to the compositor broke: ") + std::strerror(error);
         }
+        if (!m_lostOutput.empty()) {
+            return m_lostOutput;
+        }
         return m_stream ? m_stream->failure() : std::string();
     }
 
@@ -105,14 +113,24 @@ private:
         }
         m_generation = m_globals->outputsGeneration();
         m_outputs.clear();
+        bool selectedThere = false;
         for (const auto& state : m_globals->outputs()) {
             m_outputs.push_back(state->describe());
+            selectedThere = selectedThere || state->globalName == m_selectedGlobal;
+        }
+        // The stream's output object is gone with the output: nothing more
+        // may be asked of it.
+        if (m_stream && !selectedThere) {
+            m_stream.reset();
+            m_lostOutput = "the compositor's output went away";
         }
     }
 
     DisplayPtr m_display;
     std::unique_ptr<WaylandGlobals> m_globals;
     std::unique_ptr<CaptureStream> m_stream;
+    std::uint32_t m_selectedGlobal = 0; // the registry's name of the output captured
+    std::string m_lostOutput;
     std::vector<Output> m_outputs;
     std::uint64_t m_generation = ~std::uint64_t{0};
 };

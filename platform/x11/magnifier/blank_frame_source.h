@@ -17,7 +17,7 @@ public:
     void setMonitor(const Rect&) override {}
     bool handleEvent(const XEvent&) override { return false; }
     bool pending() override { return false; }
-    bool takeChanges(const Rect&) override { return false; }
+    FrameChanges takeChanges(const Rect&) override { return {}; }
     void discard() override {}
     Picture picture() const override { return m_picture; }
     Rect area() const override { return Rect{0, 0, 1, 1}; }

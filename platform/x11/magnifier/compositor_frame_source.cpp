@@ -2,6 +2,7 @@
 
 #include "common/error_line.h"
 #include "platform/compositor/output_matching.h"
+#include "platform/x11/magnifier/change_list.h"
 
 #include <X11/Xlib-xcb.h>
 #include <X11/extensions/XShm.h>
@@ -36,20 +37,6 @@ std::vector<compositor::Output> XMonitors(Display* display) {
         XRRFreeMonitors(raw);
     }
     return monitors;
-}
-
-Rect Clip(const Rect& r, int width, int height) {
-    return Rect{std::max(r.left, 0), std::max(r.top, 0), std::min(r.right, width),
-                std::min(r.bottom, height)};
-}
-
-bool Empty(const Rect& r) {
-    return r.right <= r.left || r.bottom <= r.top;
-}
-
-bool Inside(const Rect& inner, const Rect& outer) {
-    return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
-           inner.bottom <= outer.bottom;
 }
 
 std::string Describe(const Rect& r) {
@@ -129,8 +116,8 @@ void CompositorFrameSource::setMonitor(const Rect& monitor) {
     const auto matches = compositor::MatchOutputs(monitors, m_capture->outputs());
     const auto output = matches[static_cast<std::size_t>(shown - monitors.begin())];
     resizePixmap(m_width, m_height); // blank until the output's first frame
-    m_changed = true;
-    m_changedOnRoot = {monitor};
+    m_everything = true;
+    m_changes.clear();
     m_failed = false;
     if (!output || !m_capture->select(*output)) {
         fail("no compositor output matches the monitor " +
@@ -173,22 +160,26 @@ bool CompositorFrameSource::pending() {
         m_capture->requestFrame();
     }
     m_capture->flush();
-    return m_changed;
+    return m_everything || !m_changes.empty();
 }
 
-bool CompositorFrameSource::takeChanges(const Rect& ignored) {
-    const bool outside =
-        m_changed && std::any_of(m_changedOnRoot.begin(), m_changedOnRoot.end(),
-                                 [&](const Rect& r) { return !Inside(r, ignored); });
-    if (!outside) {
+FrameChanges CompositorFrameSource::takeChanges(const Rect& ignored) {
+    FrameChanges changes;
+    changes.all = m_everything;
+    for (const Change& change : m_changes) {
+        if (!(Intersection(change.onRoot, ignored) == change.onRoot)) {
+            changes.rects.push_back(change.inPicture);
+        }
+    }
+    if (!changes.any()) {
         discard();
     }
-    return outside;
+    return changes;
 }
 
 void CompositorFrameSource::discard() {
-    m_changed = false;
-    m_changedOnRoot.clear();
+    m_everything = false;
+    m_changes.clear();
 }
 
 bool CompositorFrameSource::attach(const compositor::Frame& frame) {
@@ -235,6 +226,7 @@ void CompositorFrameSource::upload(const compositor::Frame& frame) {
     }
     if (frame.width != m_width || frame.height != m_height) {
         resizePixmap(frame.width, frame.height);
+        m_everything = true;
     }
     xcb_connection_t* connection = XGetXCBConnection(m_display);
     const auto gc = static_cast<xcb_gcontext_t>(XGContextFromGC(m_gc));
@@ -243,8 +235,8 @@ void CompositorFrameSource::upload(const compositor::Frame& frame) {
     const int rowsPerPut = frame.yInverted ? 1 : frame.height;
     std::vector<Rect> puts;
     for (const Rect& damaged : frame.damage) {
-        const Rect r = Clip(damaged, frame.width, frame.height);
-        for (int top = r.top; !Empty(r) && top < r.bottom; top += rowsPerPut) {
+        const Rect r = Intersection(damaged, Rect{0, 0, frame.width, frame.height});
+        for (int top = r.top; !IsEmpty(r) && top < r.bottom; top += rowsPerPut) {
             puts.push_back(Rect{r.left, top, r.right, std::min(r.bottom, top + rowsPerPut)});
         }
     }
@@ -271,21 +263,23 @@ void CompositorFrameSource::noteChanges(const compositor::Frame& frame) {
     const double scaleX = static_cast<double>(m_monitor.right - m_monitor.left) / frame.width;
     const double scaleY = static_cast<double>(m_monitor.bottom - m_monitor.top) / frame.height;
     for (const Rect& damaged : frame.damage) {
-        const Rect r = Clip(damaged, frame.width, frame.height);
-        if (Empty(r)) {
+        const Rect r = Intersection(damaged, Rect{0, 0, frame.width, frame.height});
+        if (IsEmpty(r)) {
             continue;
         }
         const int top = frame.yInverted ? frame.height - r.bottom : r.top;
         const int bottom = frame.yInverted ? frame.height - r.top : r.bottom;
-        m_changedOnRoot.push_back(Rect{m_monitor.left + static_cast<int>(r.left * scaleX),
-                                       m_monitor.top + static_cast<int>(top * scaleY),
-                                       m_monitor.left + static_cast<int>(r.right * scaleX + 0.999),
-                                       m_monitor.top + static_cast<int>(bottom * scaleY + 0.999)});
+        m_changes.push_back(
+            Change{Rect{r.left, top, r.right, bottom},
+                   Rect{m_monitor.left + static_cast<int>(r.left * scaleX),
+                        m_monitor.top + static_cast<int>(top * scaleY),
+                        m_monitor.left + static_cast<int>(r.right * scaleX + 0.999),
+                        m_monitor.top + static_cast<int>(bottom * scaleY + 0.999)}});
     }
-    if (m_changedOnRoot.size() > kChangesKept) {
-        m_changedOnRoot = {m_monitor};
+    if (m_changes.size() > kChangesKept) {
+        m_everything = true;
+        m_changes.clear();
     }
-    m_changed = true;
 }
 
 void CompositorFrameSource::fail(const std::string& problem) {

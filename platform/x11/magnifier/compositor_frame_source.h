@@ -26,7 +26,7 @@ public:
     void setMonitor(const Rect& monitor) override;
     bool handleEvent(const XEvent& event) override;
     bool pending() override;
-    bool takeChanges(const Rect& ignored) override;
+    FrameChanges takeChanges(const Rect& ignored) override;
     void discard() override;
     Picture picture() const override { return m_picture; }
     Rect area() const override { return Rect{0, 0, m_width, m_height}; }
@@ -58,9 +58,14 @@ private:
     std::uint32_t m_segment = 0; // MIT-SHM segment holding the frames' memory
     std::uint64_t m_attachedBuffer = 0;
     bool m_uploading = false; // the X server still reads the last frame
-    bool m_changed = false;
-    std::vector<Rect> m_changedOnRoot; // since the last look, root coordinates
-    bool m_failed = false;             // nothing more is asked of the compositor for this monitor
+    // What changed since the last look, in the picture and on the root.
+    struct Change {
+        Rect inPicture;
+        Rect onRoot;
+    };
+    bool m_everything = false;
+    std::vector<Change> m_changes;
+    bool m_failed = false; // nothing more is asked of the compositor for this monitor
 };
 
 } // namespace kestrove::x11

@@ -1,5 +1,8 @@
 #include "platform/x11/magnifier/cursor_overlay.h"
 
+#include "platform/x11/magnifier/render_scaler.h"
+#include "platform/x11/magnifier/scale_plan.h"
+
 #include <X11/Xutil.h>
 #include <X11/extensions/XInput2.h>
 #include <X11/extensions/Xfixes.h>
@@ -20,13 +23,17 @@ constexpr int kLooksBetweenChecks = 20;
 } // namespace
 
 CursorOverlay::CursorOverlay(Display* display, int fixesEventBase, int inputOpcode)
-    : m_display(display), m_fixesEventBase(fixesEventBase), m_inputOpcode(inputOpcode) {
+    : m_display(display), m_fixesEventBase(fixesEventBase), m_inputOpcode(inputOpcode),
+      m_scaler(
+          std::make_unique<RenderScaler>(display, DefaultRootWindow(display), 32,
+                                         XRenderFindStandardFormat(display, PictStandardARGB32))) {
     XFixesSelectCursorInput(m_display, DefaultRootWindow(m_display), XFixesDisplayCursorNotifyMask);
 }
 
 CursorOverlay::~CursorOverlay() {
     watchMotion(false);
     releaseImage();
+    m_scaler.reset();
 }
 
 // Raw motion goes to the root whatever window the pointer is in. One event
@@ -45,7 +52,41 @@ void CursorOverlay::watchMotion(bool watch) {
     m_watchingMotion = watch;
 }
 
+void CursorOverlay::releaseScaled() {
+    if (m_scaled != None) {
+        XRenderFreePicture(m_display, m_scaled);
+        XFreePixmap(m_display, m_scaledPixmap);
+        m_scaled = None;
+        m_scaledPixmap = None;
+    }
+    m_scaledZoom = 0;
+}
+
+bool CursorOverlay::scaleImage(double zoom) {
+    if (m_scaled != None && m_scaledZoom == zoom) {
+        return true;
+    }
+    releaseScaled();
+    const Rect area = targetArea(Shown{}, Rect{}, zoom);
+    const int width = area.right - area.left;
+    const int height = area.bottom - area.top;
+    std::vector<ScaleStep> plan = PlanScaling(m_width, m_height, zoom, width, height);
+    if (plan.empty()) {
+        return false;
+    }
+    m_scaledPixmap = XCreatePixmap(m_display, DefaultRootWindow(m_display),
+                                   static_cast<unsigned>(width), static_cast<unsigned>(height), 32);
+    m_scaled =
+        XRenderCreatePicture(m_display, m_scaledPixmap,
+                             XRenderFindStandardFormat(m_display, PictStandardARGB32), 0, nullptr);
+    m_scaler->setPlan(std::move(plan));
+    m_scaler->render(m_picture, 0, 0, m_scaled);
+    m_scaledZoom = zoom;
+    return true;
+}
+
 void CursorOverlay::releaseImage() {
+    releaseScaled();
     if (m_picture != None) {
         XRenderFreePicture(m_display, m_picture);
         m_picture = None;
@@ -106,7 +147,6 @@ bool CursorOverlay::loadImage() {
         m_picture = XRenderCreatePicture(m_display, m_pixmap,
                                          XRenderFindStandardFormat(m_display, PictStandardARGB32),
                                          0, nullptr);
-        XRenderSetPictureFilter(m_display, m_picture, FilterBilinear, nullptr, 0);
     }
     XFree(image);
     m_imageStale = false;
@@ -152,20 +192,29 @@ void CursorOverlay::draw(Picture target, const Rect& source, double zoom) {
         return;
     }
     m_drawn.serial = m_imageSerial;
-    if (m_picture == None) {
+    if (m_picture == None || !scaleImage(zoom)) {
         return;
     }
-    const double factor = 1.0 / zoom;
-    const XFixed scale = XDoubleToFixed(factor);
-    XTransform transform{{{scale, 0, 0}, {0, scale, 0}, {0, 0, XDoubleToFixed(1.0)}}};
-    XRenderSetPictureTransform(m_display, m_picture, &transform);
-    const int x = static_cast<int>(std::lround((m_now.x - m_hotX - source.left) * zoom));
-    const int y = static_cast<int>(std::lround((m_now.y - m_hotY - source.top) * zoom));
+    const Rect area = targetArea(m_now, source, zoom);
+    XRenderComposite(m_display, PictOpOver, m_scaled, None, target, 0, 0, 0, 0, area.left, area.top,
+                     static_cast<unsigned>(area.right - area.left),
+                     static_cast<unsigned>(area.bottom - area.top));
+}
+
+Rect CursorOverlay::targetArea(const Shown& state, const Rect& source, double zoom) const {
+    const int x = static_cast<int>(std::lround((state.x - m_hotX - source.left) * zoom));
+    const int y = static_cast<int>(std::lround((state.y - m_hotY - source.top) * zoom));
     // Requests carry 16-bit sizes; a cursor that large covers the picture anyway.
-    const auto width = static_cast<unsigned>(std::min(std::ceil(m_width * zoom), 32767.0));
-    const auto height = static_cast<unsigned>(std::min(std::ceil(m_height * zoom), 32767.0));
-    XRenderComposite(m_display, PictOpOver, m_picture, None, target, 0, 0, 0, 0, x, y, width,
-                     height);
+    const int width = static_cast<int>(std::min(std::ceil(m_width * zoom), 32767.0));
+    const int height = static_cast<int>(std::min(std::ceil(m_height * zoom), 32767.0));
+    return Rect{x, y, x + width, y + height};
+}
+
+Rect CursorOverlay::drawnArea(const Rect& source, double zoom) const {
+    if (m_picture == None || !visibleIn(m_drawn, source) || !std::isfinite(zoom) || zoom <= 0.0) {
+        return Rect{};
+    }
+    return targetArea(m_drawn, source, zoom);
 }
 
 } // namespace kestrove::x11

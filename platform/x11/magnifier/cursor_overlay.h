@@ -1,5 +1,7 @@
 // The mouse cursor as the mirror shows it: the server's current cursor image
-// (XFixes), drawn scaled over the picture where it lies in the source.
+// (XFixes), scaled with the picture's plan (exact box reductions, then
+// bilinear) once per image and zoom, drawn over the picture where it lies in
+// the source.
 #pragma once
 
 #include "platform/types.h"
@@ -7,7 +9,11 @@
 #include <X11/Xlib.h>
 #include <X11/extensions/Xrender.h>
 
+#include <memory>
+
 namespace kestrove::x11 {
+
+class RenderScaler;
 
 class CursorOverlay {
 public:
@@ -34,6 +40,8 @@ public:
     bool showsIn(const Rect& source) const { return visibleIn(m_now, source); }
     // Draws the cursor over `target`, which shows `source` at `zoom`.
     void draw(Picture target, const Rect& source, double zoom);
+    // Where the last draw() put the cursor in `target`; empty when nowhere.
+    Rect drawnArea(const Rect& source, double zoom) const;
 
 private:
     struct Shown {
@@ -43,7 +51,12 @@ private:
         bool visible = false;
     };
     bool loadImage();
+    // The image at `zoom` in m_scaled; false when it cannot be shown so.
+    bool scaleImage(double zoom);
+    void releaseScaled();
     bool visibleIn(const Shown& state, const Rect& source) const;
+    // The target rectangle the image covers with the pointer at `state`.
+    Rect targetArea(const Shown& state, const Rect& source, double zoom) const;
     void releaseImage();
     void watchMotion(bool watch);
 
@@ -62,8 +75,12 @@ private:
     int m_hotX = 0;
     int m_hotY = 0;
     unsigned long m_imageSerial = 0;
-    Shown m_now;   // from the latest pointerAt()
-    Shown m_drawn; // what the picture shows
+    std::unique_ptr<RenderScaler> m_scaler; // for 32-bit ARGB
+    Pixmap m_scaledPixmap = None;
+    Picture m_scaled = None;
+    double m_scaledZoom = 0; // of m_scaled; 0: none
+    Shown m_now;             // from the latest pointerAt()
+    Shown m_drawn;           // what the picture shows
 };
 
 } // namespace kestrove::x11

@@ -9,7 +9,16 @@
 #include <X11/Xlib.h>
 #include <X11/extensions/Xrender.h>
 
+#include <vector>
+
 namespace kestrove::x11 {
+
+// What changed in the monitor since the source was last looked at.
+struct FrameChanges {
+    bool all = false;        // everything may have: the whole picture is read again
+    std::vector<Rect> rects; // otherwise these, in the picture's coordinates
+    bool any() const { return all || !rects.empty(); }
+};
 
 class FrameSource {
 public:
@@ -23,10 +32,10 @@ public:
     // Once per refresh: whether anything may have changed since the last
     // look. Cheap: no round trip to the server.
     virtual bool pending() = 0;
-    // True when something in the monitor outside `ignored` (root coordinates:
-    // the mirror's own window) changed; picture() then holds it. Otherwise
-    // starts over.
-    virtual bool takeChanges(const Rect& ignored) = 0;
+    // What changed in the monitor, leaving out changes that lie wholly in
+    // `ignored` (root coordinates: the mirror's own window); picture() then
+    // holds them. With nothing left, the source starts over.
+    virtual FrameChanges takeChanges(const Rect& ignored) = 0;
     // Forgets what changed so far: the caller is about to read everything.
     virtual void discard() = 0;
 

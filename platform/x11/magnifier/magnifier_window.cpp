@@ -1,5 +1,6 @@
 #include "platform/x11/magnifier/magnifier_window.h"
 
+#include "platform/x11/magnifier/change_list.h"
 #include "platform/x11/magnifier/cursor_overlay.h"
 #include "platform/x11/magnifier/render_scaler.h"
 #include "platform/x11/magnifier/root_frame_source.h"
@@ -69,6 +70,18 @@ int Extent(int size) {
     return std::clamp(size, 1, static_cast<int>(SHRT_MAX));
 }
 
+// Past this share of the monitor changed, one pass over everything costs less
+// than the changed areas one by one.
+constexpr double kWholeFrameShare = 0.5;
+
+bool WorthWholeFrame(const FrameChanges& changes, const Rect& area) {
+    long long changed = 0;
+    for (const Rect& r : changes.rects) {
+        changed += Area(r);
+    }
+    return static_cast<double>(changed) > kWholeFrameShare * static_cast<double>(Area(area));
+}
+
 bool SameTransform(const MagTransform& a, const MagTransform& b) {
     return std::equal(&a.v[0][0], &a.v[0][0] + 9, &b.v[0][0]);
 }
@@ -81,7 +94,7 @@ bool MagnifierWindow::Initialize(Display* display) {
 
 MagnifierWindow::MagnifierWindow(Display* display, Window parent, const Rect& area,
                                  std::unique_ptr<FrameSource> source)
-    : m_display(display), m_width(Extent(area.right - area.left)),
+    : m_display(display), m_parent(parent), m_width(Extent(area.right - area.left)),
       m_height(Extent(area.bottom - area.top)) {
     XWindowAttributes parentAttributes{};
     XWindowAttributes rootAttributes{};
@@ -195,8 +208,8 @@ void MagnifierWindow::move(int x, int y, int width, int height) {
 }
 
 void MagnifierWindow::invalidate() {
-    if (!m_supported || m_windowGone || m_obscured) {
-        return;
+    if (!m_supported || m_windowGone || !seen()) {
+        return; // nothing drawn would show: no scaling until it is seen again
     }
     const bool framesPending = m_frames->pending();
     if (!m_repaintAll && !framesPending && !m_cursor->dueForLocate()) {
@@ -205,8 +218,9 @@ void MagnifierWindow::invalidate() {
     const Rect self = locate();
     // Our own picture is part of the screen when the mirror shows the monitor
     // it is on; counting it as a change would repaint forever.
-    if (m_repaintAll || cursorChanged() || m_frames->takeChanges(self)) {
-        paint();
+    const FrameChanges changes = framesPending ? m_frames->takeChanges(self) : FrameChanges{};
+    if (m_repaintAll || cursorChanged() || changes.any()) {
+        paint(changes);
     }
 }
 
@@ -233,44 +247,74 @@ bool MagnifierWindow::cursorChanged() const {
     return !m_frames->includesCursor() && m_cursor->changedIn(m_source);
 }
 
-void MagnifierWindow::paint() {
+void MagnifierWindow::paint(const FrameChanges& changes) {
     // Changes made while this frame is drawn show in the next one.
     m_frames->discard();
     const double zoom = m_transform.v[0][0];
     const Rect area = m_frames->area();
     // A compositor's frames may change size on their own (a mode change, or
     // the first frame of an output): the plan follows.
-    if (m_repaintAll || !(area == m_planArea)) {
+    const bool replan = m_repaintAll || !(area == m_planArea);
+    if (replan) {
         m_planArea = area;
         // A frame may hold the monitor in more pixels than its rectangle (a
         // scaled output): the plan scales from the frame's pixels.
         const int areaWidth = area.right - area.left;
+        const int areaHeight = area.bottom - area.top;
         const int sourceWidth = m_source.right - m_source.left;
         const double areaZoom = areaWidth > 0 ? zoom * sourceWidth / areaWidth : 0.0;
-        m_scaler->setPlan(
-            Showable(m_source) && Showable(area)
-                ? PlanScaling(areaWidth, area.bottom - area.top, areaZoom, m_width, m_height)
-                : std::vector<ScaleStep>{});
+        m_scaler->setPlan(Showable(m_source) && Showable(area)
+                              ? PlanScaling(areaWidth, areaHeight, areaZoom, m_width, m_height)
+                              : std::vector<ScaleStep>{});
+        m_scaler->setSourceSize(areaWidth, areaHeight);
         m_repaintAll = false;
     }
     // With the cursor over it, the picture is composed off screen first, so
     // that it never shows without the cursor; otherwise it goes straight to
     // the window, one copy less.
-    const bool cursor = !m_frames->includesCursor() && m_cursor->showsIn(m_source);
-    const Picture target = cursor ? m_backPicture : m_windowPicture;
+    // Over nothing to show, no cursor either.
+    const bool drawsCursor = !m_frames->includesCursor() && !m_scaler->empty();
+    const bool offScreen = drawsCursor && m_cursor->showsIn(m_source);
+    const Picture target = offScreen ? m_backPicture : m_windowPicture;
+    const Rect whole{0, 0, m_width, m_height};
+    // Where the cursor was drawn: the picture under it is drawn again.
+    const Rect oldCursor = drawsCursor ? m_cursor->drawnArea(m_source, zoom) : Rect{};
+    ChangeList drawn;
     if (m_scaler->empty()) {
         const XRenderColor black{0, 0, 0, 0xFFFF};
         XRenderFillRectangle(m_display, PictOpSrc, target, &black, 0, 0,
                              static_cast<unsigned>(m_width), static_cast<unsigned>(m_height));
-    } else {
+        drawn.add(whole);
+    } else if (replan || changes.all || offScreen != m_composedOffScreen ||
+               WorthWholeFrame(changes, area)) {
         m_scaler->render(m_frames->picture(), area.left, area.top, target);
+        drawn.add(whole);
+    } else {
+        std::vector<Rect> changed;
+        for (const Rect& r : changes.rects) {
+            changed.push_back(
+                {r.left - area.left, r.top - area.top, r.right - area.left, r.bottom - area.top});
+        }
+        drawn = m_scaler->renderChanged(m_frames->picture(), area.left, area.top, target, changed,
+                                        {oldCursor});
     }
-    if (!m_frames->includesCursor()) {
+    m_composedOffScreen = offScreen;
+    if (drawsCursor) {
         m_cursor->draw(target, m_source, zoom);
     }
-    if (cursor) {
-        XCopyArea(m_display, m_back, m_window, m_gc, 0, 0, static_cast<unsigned>(m_width),
-                  static_cast<unsigned>(m_height), 0, 0);
+    if (offScreen) {
+        // The window shows the new picture where it changed, where the cursor
+        // was and where it is now.
+        drawn.add(m_cursor->drawnArea(m_source, zoom));
+        drawn.add(oldCursor);
+        for (const Rect& r : drawn.everything() ? std::vector<Rect>{whole} : drawn.rects()) {
+            const Rect shown = Intersection(r, whole);
+            if (!IsEmpty(shown)) {
+                XCopyArea(m_display, m_back, m_window, m_gc, shown.left, shown.top,
+                          static_cast<unsigned>(shown.right - shown.left),
+                          static_cast<unsigned>(shown.bottom - shown.top), shown.left, shown.top);
+            }
+        }
     }
     XFlush(m_display);
 }
@@ -286,6 +330,14 @@ bool MagnifierWindow::handleEvent(const XEvent& event) {
     if (m_frames->handleEvent(event)) {
         return true;
     }
+    if (event.xany.window == m_parent && (event.type == MapNotify || event.type == UnmapNotify)) {
+        // Minimised or hidden: nothing is scaled until the window shows again,
+        // and then it shows one whole, current picture. The parent's owner
+        // wants the event too.
+        m_parentMapped = event.type == MapNotify;
+        m_repaintAll = m_repaintAll || m_parentMapped;
+        return false;
+    }
     if (event.xany.window != m_window) {
         return false;
     }
@@ -294,7 +346,7 @@ bool MagnifierWindow::handleEvent(const XEvent& event) {
         m_repaintAll = true;
         if (event.xexpose.count == 0 && !m_windowGone) {
             locate();
-            paint();
+            paint(FrameChanges{});
         }
         break;
     case DestroyNotify:

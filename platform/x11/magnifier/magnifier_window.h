@@ -48,12 +48,19 @@ private:
     void resizeBackBuffer();
     // Whether the cursor the magnifier draws itself moved or changed.
     bool cursorChanged() const;
-    void paint();
+    // Brings the picture up to date: all of it after a change of size,
+    // source or transform, an exposure or a large change; otherwise only
+    // where `changes` and the cursor reach.
+    void paint(const FrameChanges& changes);
+    // Whether the window can be seen at all: mapped, in a mapped parent, and
+    // not covered all over.
+    bool seen() const { return m_parentMapped && !m_obscured; }
     // Reads where the pointer is and tells the cursor; returns where this
     // window is on the root, from the same reply.
     Rect locate();
 
     Display* m_display;
+    Window m_parent;
     Window m_window;
     Rect m_source{};
     MagTransform m_transform{};
@@ -61,6 +68,8 @@ private:
     int m_height = 1;
     bool m_windowGone = false;
     bool m_obscured = false; // other windows cover all of it
+    bool m_parentMapped = true;
+    bool m_composedOffScreen = false; // the last picture went through the back buffer
     // Without the extensions the picture stays blank (the window's black background).
     bool m_supported = false;
     int m_depth = 0;                             // of the window, as its parent's

@@ -66,22 +66,78 @@ void RenderScaler::setPlan(std::vector<ScaleStep> plan) {
     }
 }
 
+void RenderScaler::setSourceSize(int width, int height) {
+    m_sourceWidth = width;
+    m_sourceHeight = height;
+}
+
+void RenderScaler::prepareSource(Picture source, int left, int top) {
+    XTransform first = StepTransform(m_plan[0], left, top);
+    XRenderSetPictureTransform(m_display, source, &first);
+    XRenderSetPictureFilter(m_display, source, FilterBilinear, nullptr, 0);
+}
+
+void RenderScaler::drawStep(Picture input, Picture output, const Rect& area) {
+    // The same source and destination offsets: every output pixel samples
+    // where a whole-picture composite would, so the result is the same bits.
+    XRenderComposite(m_display, PictOpSrc, input, None, output, area.left, area.top, 0, 0,
+                     area.left, area.top, static_cast<unsigned>(area.right - area.left),
+                     static_cast<unsigned>(area.bottom - area.top));
+}
+
 void RenderScaler::render(Picture source, int left, int top, Picture target) {
     if (m_plan.empty()) {
         return;
     }
-    XTransform first = StepTransform(m_plan[0], left, top);
-    XRenderSetPictureTransform(m_display, source, &first);
-    XRenderSetPictureFilter(m_display, source, FilterBilinear, nullptr, 0);
+    prepareSource(source, left, top);
     Picture input = source;
     for (std::size_t i = 0; i < m_plan.size(); ++i) {
-        const bool last = i + 1 == m_plan.size();
-        const Picture output = last ? target : m_intermediates[i].picture;
-        XRenderComposite(m_display, PictOpSrc, input, None, output, 0, 0, 0, 0, 0, 0,
-                         static_cast<unsigned>(m_plan[i].width),
-                         static_cast<unsigned>(m_plan[i].height));
+        const Picture output = i + 1 == m_plan.size() ? target : m_intermediates[i].picture;
+        drawStep(input, output, Rect{0, 0, m_plan[i].width, m_plan[i].height});
         input = output;
     }
+}
+
+ChangeList RenderScaler::renderChanged(Picture source, int left, int top, Picture target,
+                                       const std::vector<Rect>& changed,
+                                       const std::vector<Rect>& alsoTarget) {
+    ChangeList areas;
+    for (const Rect& r : changed) {
+        areas.add(r);
+    }
+    if (m_plan.empty()) {
+        return areas;
+    }
+    prepareSource(source, left, top);
+    Picture input = source;
+    int inWidth = m_sourceWidth;
+    int inHeight = m_sourceHeight;
+    for (std::size_t i = 0; i < m_plan.size() && !areas.everything(); ++i) {
+        const bool last = i + 1 == m_plan.size();
+        ChangeList outputAreas;
+        for (const Rect& r : areas.rects()) {
+            // The source is read as it is around the monitor; intermediates
+            // repeat their edges.
+            outputAreas.add(StepOutputFor(m_plan[i], r, inWidth, inHeight, i > 0));
+        }
+        if (last) {
+            for (const Rect& r : alsoTarget) {
+                outputAreas.add(Intersection(r, Rect{0, 0, m_plan[i].width, m_plan[i].height}));
+            }
+        }
+        const Picture output = last ? target : m_intermediates[i].picture;
+        for (const Rect& r : outputAreas.rects()) {
+            drawStep(input, output, r);
+        }
+        areas = std::move(outputAreas);
+        input = output;
+        inWidth = m_plan[i].width;
+        inHeight = m_plan[i].height;
+    }
+    if (areas.everything()) {
+        render(source, left, top, target);
+    }
+    return areas;
 }
 
 } // namespace kestrove::x11

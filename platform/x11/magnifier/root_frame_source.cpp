@@ -6,9 +6,6 @@ namespace kestrove::x11 {
 
 namespace {
 
-// Enough for a few windows updating at once; beyond it, just repaint.
-constexpr std::size_t kMaxKept = 64;
-
 bool Inside(const Rect& inner, const Rect& outer) {
     return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
            inner.bottom <= outer.bottom;
@@ -34,7 +31,10 @@ RootFrameSource::~RootFrameSource() {
 }
 
 bool RootFrameSource::handleEvent(const XEvent& event) {
-    const Rect& area = m_monitor;
+    // The edge pixels of the picture blend in the screen's pixels just
+    // beyond the monitor: those count as well.
+    const Rect area{m_monitor.left - 1, m_monitor.top - 1, m_monitor.right + 1,
+                    m_monitor.bottom + 1};
     if (event.type != m_damageEventBase + XDamageNotify) {
         return false;
     }
@@ -47,30 +47,31 @@ bool RootFrameSource::handleEvent(const XEvent& event) {
                        std::max<int>(notify.area.y, area.top),
                        std::min<int>(notify.area.x + notify.area.width, area.right),
                        std::min<int>(notify.area.y + notify.area.height, area.bottom)};
-    if (changed.left < changed.right && changed.top < changed.bottom) {
-        if (m_changed.size() < kMaxKept) {
-            m_changed.push_back(changed);
-        } else {
-            m_overflow = true;
-        }
+    if (!IsEmpty(changed)) {
+        m_changed.add(changed);
     }
     return true;
 }
 
-bool RootFrameSource::takeChanges(const Rect& ignored) {
-    const bool changed =
-        m_overflow || std::any_of(m_changed.begin(), m_changed.end(),
-                                  [&](const Rect& r) { return !Inside(r, ignored); });
-    if (!changed && m_reported) {
+FrameChanges RootFrameSource::takeChanges(const Rect& ignored) {
+    // Judged now, where the mirror is now: a moved mirror leaves behind
+    // what it covered.
+    FrameChanges changes;
+    changes.all = m_changed.everything();
+    for (const Rect& r : m_changed.rects()) {
+        if (!Inside(r, ignored)) {
+            changes.rects.push_back(r);
+        }
+    }
+    if (!changes.any() && m_reported) {
         discard(); // a repaint would do it
     }
-    return changed;
+    return changes;
 }
 
 void RootFrameSource::discard() {
     XDamageSubtract(m_display, m_damage, None, None);
     m_reported = false;
-    m_overflow = false;
     m_changed.clear();
 }
 

@@ -4,11 +4,10 @@
 // so looking costs no round trip.
 #pragma once
 
+#include "platform/x11/magnifier/change_list.h"
 #include "platform/x11/magnifier/frame_source.h"
 
 #include <X11/extensions/Xdamage.h>
-
-#include <vector>
 
 namespace kestrove::x11 {
 
@@ -24,7 +23,7 @@ public:
     // Notes this source's damage reports that touch the monitor.
     bool handleEvent(const XEvent& event) override;
     bool pending() override { return m_reported; }
-    bool takeChanges(const Rect& ignored) override;
+    FrameChanges takeChanges(const Rect& ignored) override;
     void discard() override;
 
     Picture picture() const override { return m_picture; }
@@ -38,8 +37,7 @@ private:
     Picture m_picture;
     Rect m_monitor{};
     bool m_reported = false; // reports came in since the damage was last reset
-    bool m_overflow = false; // too many rectangles to keep: count it as a change
-    std::vector<Rect> m_changed;
+    ChangeList m_changed;
 };
 
 } // namespace kestrove::x11

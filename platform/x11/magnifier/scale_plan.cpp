@@ -1,5 +1,6 @@
 #include "platform/x11/magnifier/scale_plan.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace kestrove::x11 {
@@ -42,7 +43,41 @@ void ChooseBoxFactor(double factor, int& twos, int& threes) {
     }
 }
 
+// The output range [lo, hi) of one axis whose samples read input pixels in
+// [from, to). Output pixel u samples at input position scale * (u + 0.5) +
+// offset, which reads pixels floor(position - 0.5) and the one after it.
+void AxisOutputFor(const ScaleStep& step, int from, int to, int inSize, int outSize,
+                   bool edgesRepeat, std::int32_t& lo, std::int32_t& hi) {
+    const double phase = step.offset + 0.5 * step.scale - 0.5; // position - 0.5 at u
+    double first = std::ceil((from - 1 - phase) / step.scale) - 1;
+    double last = std::floor((to - phase) / step.scale) + 2;
+    if (edgesRepeat && from <= 0) {
+        first = 0; // samples before the input read its first pixel
+    }
+    if (edgesRepeat && to >= inSize) {
+        last = outSize; // and those after it, its last
+    }
+    lo = static_cast<std::int32_t>(std::clamp(first, 0.0, static_cast<double>(outSize)));
+    hi = static_cast<std::int32_t>(std::clamp(last, 0.0, static_cast<double>(outSize)));
+}
+
 } // namespace
+
+Rect StepOutputFor(const ScaleStep& step, const Rect& changed, int inWidth, int inHeight,
+                   bool edgesRepeat) {
+    Rect out{};
+    if (changed.right <= changed.left || changed.bottom <= changed.top) {
+        return out;
+    }
+    AxisOutputFor(step, changed.left, changed.right, inWidth, step.width, edgesRepeat, out.left,
+                  out.right);
+    AxisOutputFor(step, changed.top, changed.bottom, inHeight, step.height, edgesRepeat, out.top,
+                  out.bottom);
+    if (out.right <= out.left || out.bottom <= out.top) {
+        return Rect{};
+    }
+    return out;
+}
 
 std::vector<ScaleStep> PlanScaling(int srcWidth, int srcHeight, double zoom, int dstWidth,
                                    int dstHeight) {

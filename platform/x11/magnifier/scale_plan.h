@@ -10,6 +10,8 @@
 // still screen gives the same picture every time.
 #pragma once
 
+#include "platform/types.h"
+
 #include <vector>
 
 namespace kestrove::x11 {
@@ -29,5 +31,13 @@ struct ScaleStep {
 // positive number within what a Render transform can express.
 std::vector<ScaleStep> PlanScaling(int srcWidth, int srcHeight, double zoom, int dstWidth,
                                    int dstHeight);
+
+// The output pixels of `step` whose samples read any input pixel in
+// `changed`, on an input of inWidth x inHeight. With `edgesRepeat`, samples
+// beyond the input read its edge pixels (an intermediate picture); without,
+// they read what lies beyond (the screen around a monitor). Widened by one
+// pixel on each side against the server's rounding, and clipped to the output.
+Rect StepOutputFor(const ScaleStep& step, const Rect& changed, int inWidth, int inHeight,
+                   bool edgesRepeat);
 
 } // namespace kestrove::x11

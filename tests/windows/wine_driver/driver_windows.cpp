@@ -1,5 +1,7 @@
 #include "driver_windows.h"
 
+#include <tlhelp32.h>
+
 #include <thread>
 #include <vector>
 
@@ -73,6 +75,30 @@ void PressChord(HWND hwnd, std::initializer_list<WORD> virtualKeys) {
         inputs.push_back(input);
     }
     SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
+std::wstring LoadedModulePath(DWORD processId, const std::wstring& fileName) {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId);
+    if (snapshot == INVALID_HANDLE_VALUE) {
+        return {};
+    }
+    std::wstring path;
+    MODULEENTRY32W module{};
+    module.dwSize = sizeof module;
+    for (BOOL more = Module32FirstW(snapshot, &module); more && path.empty();
+         more = Module32NextW(snapshot, &module)) {
+        if (lstrcmpiW(module.szModule, fileName.c_str()) == 0) {
+            path = module.szExePath;
+        }
+    }
+    CloseHandle(snapshot);
+    return path;
+}
+
+std::wstring SystemFolder() {
+    wchar_t folder[MAX_PATH] = {};
+    const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+    return length < MAX_PATH ? std::wstring(folder, length) : std::wstring();
 }
 
 std::string Narrow(const std::wstring& text) {

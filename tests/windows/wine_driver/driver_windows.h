@@ -1,5 +1,5 @@
-// What the driver needs of another process's windows: finding them, reading
-// their text, and typing into them.
+// What the driver needs of another process: finding its windows, reading
+// their text, typing into them, and the modules it has loaded.
 #pragma once
 
 #include <windows.h>
@@ -23,6 +23,12 @@ std::wstring WindowText(HWND hwnd);
 // Brings the window to the front and types the keys: each is pressed in
 // order, then all are released in reverse order (a chord such as Ctrl+2).
 void PressChord(HWND hwnd, std::initializer_list<WORD> virtualKeys);
+
+// The full path of the module named `fileName` (any case) that the process
+// has loaded; empty when it has none of that name.
+std::wstring LoadedModulePath(DWORD processId, const std::wstring& fileName);
+
+std::wstring SystemFolder();
 
 std::string Narrow(const std::wstring& text);
 

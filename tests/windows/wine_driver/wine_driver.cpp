@@ -1,7 +1,8 @@
 // kestrove_wine_driver <Kestrove.exe> <screen width> <screen height>
 //
 // Starts Kestrove.exe with its standard output on a pipe, then checks what a
-// user would: the title for Wine's one monitor, the fitted size, that Ctrl+2,
+// user would: the title for Wine's one monitor, the fitted size, the picture
+// (through wine_smoke.sh, which reads it from the X side), that Ctrl+2,
 // Return and Escape change nothing, the About box's version label, that
 // Alt+F4 ends the process, and the diagnostic lines. Prints one line per
 // check and exits non-zero when any failed.
@@ -81,6 +82,33 @@ HWND FindAboutBox(DWORD processId, HWND owner) {
         GetClassNameW(hwnd, className, 64);
         return std::wstring(className) == L"#32770" && GetWindow(hwnd, GW_OWNER) == owner;
     });
+}
+
+// wine_smoke.sh puts a Magnification.dll beside Kestrove.exe: the program
+// must take the system folder's, and no other.
+void CheckMagnificationFromSystemFolder(DWORD processId) {
+    const std::wstring loaded = driver::LoadedModulePath(processId, L"Magnification.dll");
+    const std::wstring expected = driver::SystemFolder() + L"\\Magnification.dll";
+    Check(lstrcmpiW(loaded.c_str(), expected.c_str()) == 0,
+          "the Magnification API comes from the system folder",
+          loaded.empty() ? "not loaded" : driver::Narrow(loaded));
+}
+
+// The picture is checked from the X side (wine_smoke.sh): this prints where
+// the mirror's client area lies on the screen, as "mirror X Y WIDTH HEIGHT",
+// and waits for a line on standard input that says the check is over.
+void HandOverMirror(HWND main) {
+    RECT client{};
+    GetClientRect(main, &client);
+    POINT origin{0, 0};
+    ClientToScreen(main, &origin);
+    std::printf("mirror %ld %ld %ld %ld\n", origin.x, origin.y, client.right, client.bottom);
+    std::fflush(stdout);
+    char answer = 0;
+    DWORD got = 0;
+    while (ReadFile(GetStdHandle(STD_INPUT_HANDLE), &answer, 1, &got, nullptr) && got == 1 &&
+           answer != '\n') {
+    }
 }
 
 // Nothing a key did shows at once; give the window time to react.
@@ -215,8 +243,11 @@ int wmain(int argc, wchar_t** argv) {
         Check(client.bottom - client.top == fitted, "the client area has the monitor's aspect",
               Describe(client));
 
+        CheckMagnificationFromSystemFolder(processId);
+        HandOverMirror(main);
         CheckKeysChangeNothing(main);
         CheckSizingRefits(main, screenWidth, screenHeight);
+        HandOverMirror(main); // the picture at the new size and zoom
         CheckEndSessionAnswers(main);
         // The system menu's last entry. (Its access key A is no help here:
         // Wine's own "About Wine" entry in the same menu has it too.)

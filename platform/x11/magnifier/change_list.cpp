@@ -1,0 +1,75 @@
+#include "platform/x11/magnifier/change_list.h"
+
+#include <algorithm>
+
+namespace kestrove::x11 {
+
+namespace {
+
+// What one more request costs, in pixels: merging is worth it while the
+// bounding box adds fewer pixels than this.
+constexpr long long kRequestCost = 4096;
+
+} // namespace
+
+Rect Union(const Rect& a, const Rect& b) {
+    return {std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
+            std::max(a.bottom, b.bottom)};
+}
+
+Rect Intersection(const Rect& a, const Rect& b) {
+    return {std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+            std::min(a.bottom, b.bottom)};
+}
+
+bool IsEmpty(const Rect& r) {
+    return r.right <= r.left || r.bottom <= r.top;
+}
+
+long long Area(const Rect& r) {
+    return IsEmpty(r) ? 0
+                      : static_cast<long long>(r.right - r.left) *
+                            static_cast<long long>(r.bottom - r.top);
+}
+
+void ChangeList::add(const Rect& changed) {
+    if (m_everything || IsEmpty(changed)) {
+        return;
+    }
+    Rect merged = changed;
+    // A merge can make the box reach others: look again until none joins.
+    for (bool joined = true; joined;) {
+        joined = false;
+        for (auto it = m_rects.begin(); it != m_rects.end(); ++it) {
+            const Rect box = Union(*it, merged);
+            if (Area(box) <=
+                Area(*it) + Area(merged) - Area(Intersection(*it, merged)) + kRequestCost) {
+                merged = box;
+                m_rects.erase(it);
+                joined = true;
+                break;
+            }
+        }
+    }
+    if (m_rects.size() >= m_limit) {
+        m_everything = true;
+        m_rects.clear();
+        return;
+    }
+    m_rects.push_back(merged);
+}
+
+void ChangeList::clear() {
+    m_everything = false;
+    m_rects.clear();
+}
+
+long long ChangeList::area() const {
+    long long total = 0;
+    for (const Rect& r : m_rects) {
+        total += Area(r);
+    }
+    return total;
+}
+
+} // namespace kestrove::x11

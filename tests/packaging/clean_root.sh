@@ -1,0 +1,186 @@
+#!/usr/bin/env bash
+# clean_root.sh <package.deb> <cache dir> <monitor fixture> <product version>
+# Installs the package with apt on a minimal Debian root made by debootstrap
+# from the archive that apt uses on this machine, then starts the installed
+# kestrove in that root on an Xvfb display with two virtual monitors and
+# checks its window title and its diagnostic lines. The minimal root and the
+# packages apt fetches are cached in <cache dir>.
+set -euo pipefail
+deb=$(realpath "$1")
+cache=$2
+fixture=$3
+# The About box writes the version's dots as dashes.
+version_label="Kestrove Ver.:${4//./-}"
+
+fail() {
+    echo "clean root: $*"
+    exit 1
+}
+for tool in debootstrap unshare chroot Xvfb xdotool; do
+    command -v "$tool" >/dev/null || fail "$tool is missing (scripts/deps/packaging.txt)"
+done
+[[ -f $deb ]] || fail "no package at $deb"
+
+# shellcheck source=/dev/null
+suite=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+[[ -n $suite ]] || fail "no VERSION_CODENAME in /etc/os-release"
+
+# The first archive apt lists for the release's own suite, from the
+# one-line and the deb822 source formats.
+debian_mirror() {
+    local file
+    for file in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
+        [[ -f $file ]] || continue
+        sed -n -E "s/^deb[[:space:]]+(\[[^]]*\][[:space:]]+)?([^[:space:]]+)[[:space:]]+$suite([[:space:]].*)?$/\2/p" "$file"
+    done
+    for file in /etc/apt/sources.list.d/*.sources; do
+        [[ -f $file ]] || continue
+        awk -v suite="$suite" '
+            function flush() {
+                if (deb && enabled && uri != "" && match_suite) print uri
+                deb = 0; enabled = 1; uri = ""; match_suite = 0
+            }
+            BEGIN { flush() }
+            /^[[:space:]]*$/ { flush(); next }
+            /^Types:/ { for (i = 2; i <= NF; i++) if ($i == "deb") deb = 1 }
+            /^Enabled:/ { if (tolower($2) == "no") enabled = 0 }
+            /^URIs:/ { uri = $2 }
+            /^Suites:/ { for (i = 2; i <= NF; i++) if ($i == suite) match_suite = 1 }
+            END { flush() }' "$file"
+    done
+}
+mirror=$(debian_mirror | head -n1)
+[[ -n $mirror ]] || fail "apt lists no archive for $suite in /etc/apt/sources.list{,.d}"
+echo "archive: $mirror $suite"
+
+mkdir -p "$cache/archives/partial"
+cache=$(realpath "$cache")
+root_tarball=$cache/$suite-minbase-$(echo "$mirror" | md5sum | cut -c1-8).tar.gz
+work=$(mktemp -d "$cache/run.XXXXXX")
+root=$work/root
+pids=()
+cleanup() {
+    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
+        kill "${pids[i]}" 2>/dev/null || true
+        wait "${pids[i]}" 2>/dev/null || true
+    done
+    # The mounts lived in a private mount namespace and ended with it.
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+mkdir -p "$root"
+if [[ -f $root_tarball ]]; then
+    tar -C "$root" -xzf "$root_tarball"
+else
+    echo "debootstrap --variant=minbase $suite (first run; cached afterwards)"
+    debootstrap --variant=minbase --cache-dir="$cache/archives" "$suite" "$root" "$mirror" \
+        >"$work/debootstrap.log" 2>&1 || {
+        tail -n 40 "$work/debootstrap.log"
+        fail "debootstrap failed"
+    }
+    tar -C "$root" -czf "$root_tarball.part" . && mv "$root_tarball.part" "$root_tarball"
+fi
+[[ ! -e $root/usr/bin/kestrove ]] || fail "the fresh root already has /usr/bin/kestrove"
+
+cp "$deb" "$root/tmp/"
+cp /etc/resolv.conf "$root/etc/resolv.conf" 2>/dev/null || true
+mkdir -p "$root/tmp/.X11-unix"
+# The X servers' socket folder, made as they make it, before Xvfb runs here.
+mkdir -p -m 1777 /tmp/.X11-unix
+
+# Runs a command in the root, with /proc, /dev, the X socket folder and the
+# package cache mounted in a mount namespace of its own.
+in_root() {
+    unshare --mount --propagation private -- sh -c '
+        root=$1 cache=$2
+        shift 2
+        mount -t proc proc "$root/proc" &&
+        mount --rbind /dev "$root/dev" &&
+        mount --bind /tmp/.X11-unix "$root/tmp/.X11-unix" &&
+        mount --bind "$cache" "$root/var/cache/apt/archives" &&
+        exec chroot "$root" "$@"' sh "$root" "$cache/archives" "$@"
+}
+
+echo "apt-get install ./$(basename "$deb")"
+in_root env DEBIAN_FRONTEND=noninteractive sh -c \
+    "cd /tmp && apt-get update -q && apt-get install -y -q ./$(basename "$deb")" >"$work/apt.log" 2>&1 || {
+    tail -n 40 "$work/apt.log"
+    fail "apt-get install of the package failed"
+}
+echo "packages set up: $(grep -c '^Setting up' "$work/apt.log")"
+in_root dpkg-query -W -f='${Status}' fonts-noto-cjk 2>/dev/null | grep -q 'install ok installed' ||
+    fail "apt did not install the recommended fonts-noto-cjk"
+owner=$(in_root dpkg -S /usr/bin/kestrove) || fail "no package owns /usr/bin/kestrove"
+[[ $owner == "kestrove: /usr/bin/kestrove" ]] || fail "/usr/bin/kestrove belongs to: $owner"
+
+# The display: Xvfb on this machine, its socket folder shared with the root.
+Xvfb -displayfd 3 -screen 0 2560x1600x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+pids+=($!)
+for _ in $(seq 200); do [[ -s $work/display ]] && break; sleep 0.1; done
+[[ -s $work/display ]] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
+export DISPLAY=":$(head -n1 "$work/display")"
+"$fixture" 1280x720+1280+0* 600x800+1280+720 >"$work/fixture.out" 2>"$work/fixture.err" &
+pids+=($!)
+for _ in $(seq 100); do grep -qx ready "$work/fixture.out" && break; sleep 0.1; done
+grep -qx ready "$work/fixture.out" || fail "monitor fixture: $(cat "$work/fixture.err")"
+
+in_root env -i DISPLAY="$DISPLAY" LANG=C.UTF-8 /usr/bin/kestrove \
+    >"$work/kestrove.out" 2>"$work/kestrove.err" &
+kestrove=$!
+pids+=("$kestrove")
+window=
+for _ in $(seq 200); do
+    window=$(xdotool search --onlyvisible --name '^Kestrove - ' 2>/dev/null | head -n1) || true
+    [[ -n $window ]] && break
+    kill -0 "$kestrove" 2>/dev/null || break
+    sleep 0.1
+done
+[[ -n $window ]] || fail "no Kestrove window; it said: $(cat "$work/kestrove.err")"
+title=$(xdotool getwindowname "$window")
+[[ $title == "Kestrove - [1:2] " ]] || fail "window title '$title', not 'Kestrove - [1:2] '"
+echo "window: '$title'"
+
+expected="rcMonitor top=0, left=1280, bottom=720, right=2560
+rcWork top=0, left=1280, bottom=720, right=2560
+Flag = 1
+rcMonitor top=0, left=1280, bottom=720, right=2560
+rcMonitor top=720, left=1280, bottom=1520, right=1880
+rcWork top=720, left=1280, bottom=1520, right=1880
+Flag = 0
+rcMonitor top=720, left=1280, bottom=1520, right=1880"
+[[ $(cat "$work/kestrove.out") == "$expected" ]] ||
+    fail "diagnostic lines differ; got:
+$(cat "$work/kestrove.out")
+expected:
+$expected"
+echo "diagnostic lines: $(wc -l <"$work/kestrove.out")"
+
+# The About box shows the version that the stripped, installed program
+# reads from its own file.
+visible_window() {
+    local found
+    for _ in $(seq 100); do
+        found=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1) || true
+        [[ -n $found ]] && echo "$found" && return 0
+        sleep 0.1
+    done
+    return 1
+}
+xdotool mousemove --window "$window" 40 40 click 3
+entry=$(visible_window '^Kestroveについて\(A\)\.\.\.$') || fail "no About entry in the window's menu"
+xdotool mousemove --window "$entry" 5 5 click 1
+about=$(visible_window '^Kestrove について$') || fail "no About box"
+visible_window "^${version_label//./\\.}\$" >/dev/null ||
+    fail "the About box does not show '$version_label'"
+echo "About box: '$version_label'"
+xdotool windowfocus --sync "$about" key Escape
+
+xdotool windowfocus --sync "$window" key alt+F4
+for _ in $(seq 100); do kill -0 "$kestrove" 2>/dev/null || break; sleep 0.1; done
+if kill -0 "$kestrove" 2>/dev/null; then
+    fail "Alt+F4 did not close Kestrove"
+fi
+wait "$kestrove" || fail "kestrove exited with status $?; it said: $(cat "$work/kestrove.err")"
+[[ ! -s $work/kestrove.err ]] || fail "kestrove wrote to standard error: $(cat "$work/kestrove.err")"
+echo "the installed kestrove ran in the clean root and closed"
