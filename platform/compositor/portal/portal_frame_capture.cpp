@@ -14,7 +14,8 @@ namespace {
 
 class PortalFrameCapture final : public FrameCapture {
 public:
-    PortalFrameCapture(std::unique_ptr<PortalSession> session) : m_session(std::move(session)) {
+    explicit PortalFrameCapture(std::unique_ptr<PortalSession> session)
+        : m_session(std::move(session)) {
         for (const PortalStream& stream : m_session->streams())
             m_outputs.push_back(Output{.name = {}, .rect = stream.rect});
     }
@@ -75,6 +76,9 @@ public:
                     std::string("PipeWire: ") + (message ? message : std::strerror(-res));
         };
         pw_core_add_listener(m_core, &m_coreHook, &m_coreEvents, this);
+        // The bus may hold messages read during the calls above; its
+        // descriptor will not tell of those.
+        m_session->dispatch();
         return true;
     }
 

@@ -1,7 +1,9 @@
 // Monitors captured through the desktop's ScreenCast portal and PipeWire: the
 // route on GNOME, KDE and most desktops that offer no capture protocol to
-// ordinary Wayland clients. Everything runs on the caller's thread: PipeWire's
-// loop and the session bus are both behind waitDescriptor().
+// ordinary Wayland clients. Everything of ours runs on the caller's thread:
+// PipeWire's loop and the session bus are both behind waitDescriptor().
+// (libpipewire 0.3 starts a data-loop thread of its own in every context; it
+// hands the stream's events to this thread's loop and runs none of our code.)
 #pragma once
 
 #include "platform/compositor/frame_capture.h"
