@@ -19,6 +19,9 @@ namespace {
 // whole frame.
 constexpr std::uint32_t kDamageRegions = 16;
 
+// Damage rectangles kept between two frames taken.
+constexpr std::size_t kDamageKept = 64;
+
 // The mirror refreshes every 50 ms.
 constexpr std::uint32_t kMaxFramesPerSecond = 20;
 
@@ -174,8 +177,6 @@ PipeWireFrames::~PipeWireFrames() {
 }
 
 void PipeWireFrames::onStateChanged(int state, const char* error) {
-    if (state == PW_STREAM_STATE_STREAMING)
-        m_streaming = true;
     if (state == PW_STREAM_STATE_ERROR)
         m_failure = std::string("the screen-cast stream failed: ") + (error ? error : "no reason");
     else if (state == PW_STREAM_STATE_UNCONNECTED && m_failure.empty())
@@ -183,8 +184,10 @@ void PipeWireFrames::onStateChanged(int state, const char* error) {
 }
 
 void PipeWireFrames::onFormat(const spa_pod* param) {
-    if (!param)
+    if (!param) { // the producer took its format back: no frames until the next one
+        m_format = 0;
         return;
+    }
     spa_video_info_raw info{};
     if (spa_format_video_raw_parse(param, &info) < 0 || !fourccOf(info.format) ||
         info.size.width == 0 || info.size.height == 0) {
@@ -230,7 +233,7 @@ void PipeWireFrames::onProcess() {
 void PipeWireFrames::addDamage(pw_buffer* buffer) {
     const spa_meta* meta = spa_buffer_find_meta(buffer->buffer, SPA_META_VideoDamage);
     bool any = false;
-    if (meta) {
+    if (meta && !m_wholeFrame) {
         const auto* regions = static_cast<const spa_meta_region*>(meta->data);
         for (std::size_t i = 0; i < meta->size / sizeof(spa_meta_region); ++i) {
             if (!spa_meta_region_is_valid(&regions[i]))
@@ -242,9 +245,12 @@ void PipeWireFrames::addDamage(pw_buffer* buffer) {
             any = true;
         }
     }
-    // No damage sent: anything may have changed.
-    if (!any)
+    // No damage sent: anything may have changed. Many changes unlooked at
+    // cost more to list than to take whole.
+    if (!any || m_damage.size() > kDamageKept) {
         m_wholeFrame = true;
+        m_damage.clear();
+    }
 }
 
 void PipeWireFrames::release(pw_buffer*& buffer) {

@@ -49,7 +49,6 @@ private:
     pw_stream* m_stream = nullptr;
     std::unique_ptr<Listener> m_listener;
     std::string m_failure;
-    bool m_streaming = false;
 
     int m_width = 0;
     int m_height = 0;
