@@ -13,6 +13,7 @@
 #include <X11/keysym.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <functional>
@@ -131,6 +132,28 @@ TEST_F(PortalMirror, ShowsEachMonitorLiveAndSwitchesWithoutAskingAgain) {
     EXPECT_TRUE(showsCentre(patch)) << "the mirror shows " << Describe(centre());
     EXPECT_EQ(DialogsShown(), dialogs);
     EXPECT_EQ(kestrove->standardError(), "");
+}
+
+// The desktop stops the share (its "stop sharing" button; a monitor unplugged
+// ends mutter's session the same way): one line says so, the mirror keeps its
+// last picture and the window keeps working.
+TEST_F(PortalMirror, AShareEndedByTheDesktopLeavesTheLastPicture) {
+    const Rgb colour{30, 200, 120};
+    paint(0, colour);
+    start();
+    ASSERT_TRUE(showsCentre(colour)) << said();
+
+    ASSERT_EQ(kill(std::atoi(std::getenv("KESTROVE_PORTAL_BACKEND_PID")), SIGUSR1), 0);
+    ASSERT_TRUE(WaitUntil([&] { return !kestrove->standardError().empty(); })) << said();
+    const std::string error = kestrove->standardError();
+    EXPECT_EQ(std::count(error.begin(), error.end(), '\n'), 1) << error;
+    EXPECT_NE(error.find("ended"), std::string::npos) << error;
+    EXPECT_TRUE(Near(centre(), colour)) << Describe(centre());
+    EXPECT_TRUE(pressUntil(*mirror, XK_2, {XK_Control_L},
+                           [&] { return x->name(*mirror).rfind("Kestrove - [2:2]", 0) == 0; }))
+        << x->name(*mirror) << said();
+    EXPECT_TRUE(kestrove->running());
+    EXPECT_EQ(kestrove->standardError(), error) << "said more than once";
 }
 
 class PortalMirrorRefused : public MirrorOnMutter {};

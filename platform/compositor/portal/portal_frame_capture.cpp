@@ -94,6 +94,8 @@ public:
     bool select(std::size_t index) override {
         if (index >= m_outputs.size())
             return false;
+        if (ended())
+            return true; // nothing to connect to: the capture stays as it ended
         m_frames.reset();
         m_frames = std::make_unique<PipeWireFrames>(m_core, m_session->streams()[index].node,
                                                     m_nextBufferId);
@@ -105,15 +107,23 @@ public:
 
     const Frame* takeFrame() override { return m_frames ? m_frames->take() : nullptr; }
 
+    // Once the session or the connection is gone, the first reason given
+    // stays the reason, whichever monitor is asked for next.
     std::string failure() const override {
-        if (!m_session->ended().empty())
-            return m_session->ended();
-        if (!m_coreFailure.empty())
-            return m_coreFailure;
-        return m_frames ? m_frames->failure() : std::string();
+        if (!m_final.empty())
+            return m_final;
+        std::string reason = m_frames ? m_frames->failure() : std::string();
+        if (ended()) {
+            if (reason.empty())
+                reason = !m_session->ended().empty() ? m_session->ended() : m_coreFailure;
+            m_final = reason;
+        }
+        return reason;
     }
 
 private:
+    bool ended() const { return !m_session->ended().empty() || !m_coreFailure.empty(); }
+
     std::unique_ptr<PortalSession> m_session;
     std::vector<Output> m_outputs;
     pw_loop* m_loop = nullptr;
@@ -124,6 +134,7 @@ private:
     spa_hook m_coreHook{};
     pw_core_events m_coreEvents{};
     std::string m_coreFailure;
+    mutable std::string m_final;
     std::uint64_t m_nextBufferId = 1;
     std::unique_ptr<PipeWireFrames> m_frames;
 };
