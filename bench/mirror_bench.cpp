@@ -85,10 +85,6 @@ double LoadAverage() {
     return load;
 }
 
-double Ms(std::chrono::nanoseconds time) {
-    return std::chrono::duration<double, std::milli>(time).count();
-}
-
 // The window the picture is drawn in: the largest child, or the window itself.
 Window PictureWindow(Display* display, Window window) {
     Window root = 0;

@@ -1,6 +1,7 @@
 #include "bench/process_usage.h"
 
 #include <ctime>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -31,6 +32,30 @@ std::optional<long> PeakResidentKiB(pid_t pid) {
         }
     }
     return std::nullopt;
+}
+
+std::vector<pid_t> ProcessesNamed(const std::string& name) {
+    std::vector<pid_t> found;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        std::ifstream comm(entry.path() / "comm");
+        std::string line;
+        if (std::getline(comm, line) && line == name) {
+            found.push_back(static_cast<pid_t>(std::stol(entry.path().filename().string())));
+        }
+    }
+    return found;
+}
+
+std::chrono::nanoseconds CpuOf(const std::vector<pid_t>& pids) {
+    std::chrono::nanoseconds total{0};
+    for (const pid_t pid : pids) {
+        total += CpuTime(pid).value_or(std::chrono::nanoseconds{0});
+    }
+    return total;
+}
+
+double Ms(std::chrono::nanoseconds time) {
+    return std::chrono::duration<double, std::milli>(time).count();
 }
 
 } // namespace kestrove::bench

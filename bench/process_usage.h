@@ -4,6 +4,8 @@
 
 #include <chrono>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include <sys/types.h>
 
@@ -15,5 +17,13 @@ std::optional<std::chrono::nanoseconds> CpuTime(pid_t pid);
 
 // Peak resident set size (VmHWM) in KiB; nullopt when unreadable.
 std::optional<long> PeakResidentKiB(pid_t pid);
+
+// Processes whose command name is `name`.
+std::vector<pid_t> ProcessesNamed(const std::string& name);
+
+// CPU time of all of `pids` so far; those gone count nothing.
+std::chrono::nanoseconds CpuOf(const std::vector<pid_t>& pids);
+
+double Ms(std::chrono::nanoseconds time);
 
 } // namespace kestrove::bench

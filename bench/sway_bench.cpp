@@ -61,37 +61,20 @@ struct Figures {
 // Processes named `name` (their command name) running in the session whose
 // runtime directory is `runtime`: other sessions on the machine may run the
 // same programs, and sway's exec leaves no parent to follow.
-std::vector<pid_t> ProcessesNamed(const std::string& runtime, const std::string& name) {
+std::vector<pid_t> SessionProcessesNamed(const std::string& runtime, const std::string& name) {
     const std::string marker = "XDG_RUNTIME_DIR=" + runtime;
     std::vector<pid_t> found;
-    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
-        std::ifstream comm(entry.path() / "comm");
-        std::string line;
-        if (!std::getline(comm, line) || line != name) {
-            continue;
-        }
-        std::ifstream environ(entry.path() / "environ");
+    for (const pid_t pid : ProcessesNamed(name)) {
+        std::ifstream environ("/proc/" + std::to_string(pid) + "/environ");
         std::string variable;
         while (std::getline(environ, variable, '\0')) {
             if (variable == marker) {
-                found.push_back(static_cast<pid_t>(std::stol(entry.path().filename().string())));
+                found.push_back(pid);
                 break;
             }
         }
     }
     return found;
-}
-
-std::chrono::nanoseconds CpuOf(const std::vector<pid_t>& pids) {
-    std::chrono::nanoseconds total{0};
-    for (const pid_t pid : pids) {
-        total += CpuTime(pid).value_or(std::chrono::nanoseconds{0});
-    }
-    return total;
-}
-
-double Ms(std::chrono::nanoseconds time) {
-    return std::chrono::duration<double, std::milli>(time).count();
 }
 
 std::string Config(const Size& size) {
@@ -176,7 +159,7 @@ private:
     Usage measureUsage(const std::vector<std::string>& clients, Window window = None) {
         std::vector<pid_t> pids;
         for (const std::string& name : clients) {
-            const auto named = ProcessesNamed(m_sway->runtimeDirectory(), name);
+            const auto named = SessionProcessesNamed(m_sway->runtimeDirectory(), name);
             pids.insert(pids.end(), named.begin(), named.end());
         }
         const auto clientBefore = CpuOf(pids);
@@ -233,7 +216,7 @@ private:
         figures.stillFramesPerSecond = still.framesPerSecond;
 
         for (const std::string& name : processes) {
-            for (const pid_t pid : ProcessesNamed(m_sway->runtimeDirectory(), name)) {
+            for (const pid_t pid : SessionProcessesNamed(m_sway->runtimeDirectory(), name)) {
                 figures.peakKiB += PeakResidentKiB(pid).value_or(0);
                 kill(pid, SIGTERM);
             }

@@ -1,5 +1,7 @@
 #include "platform/compositor/output_matching.h"
 
+#include "platform/compositor/place_matching.h"
+
 namespace kestrove::compositor {
 
 std::vector<std::optional<std::size_t>> MatchOutputs(const std::vector<Output>& monitors,
@@ -19,7 +21,27 @@ std::vector<std::optional<std::size_t>> MatchOutputs(const std::vector<Output>& 
     claim([](const Output& monitor, const Output& output) {
         return !monitor.name.empty() && monitor.name == output.name;
     });
-    claim([](const Output& monitor, const Output& output) { return monitor.rect == output.rect; });
+    // The rest by place and size.
+    std::vector<std::size_t> monitorsLeft, outputsLeft;
+    std::vector<Rect> monitorRects, outputRects;
+    for (std::size_t m = 0; m < monitors.size(); ++m) {
+        if (!matches[m]) {
+            monitorsLeft.push_back(m);
+            monitorRects.push_back(monitors[m].rect);
+        }
+    }
+    for (std::size_t o = 0; o < outputs.size(); ++o) {
+        if (!taken[o]) {
+            outputsLeft.push_back(o);
+            outputRects.push_back(outputs[o].rect);
+        }
+    }
+    const auto byPlace = MatchByPlace(monitorRects, outputRects);
+    for (std::size_t i = 0; i < byPlace.size(); ++i) {
+        if (byPlace[i]) {
+            matches[monitorsLeft[i]] = outputsLeft[*byPlace[i]];
+        }
+    }
     return matches;
 }
 

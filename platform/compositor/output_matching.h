@@ -1,6 +1,6 @@
 // Which compositor output each X monitor shows. XWayland names its RandR
 // monitors after the compositor's outputs, so names decide; where a name is
-// missing or differs, the place and size in the layout do.
+// missing or differs, the place and size in the layout do (MatchByPlace).
 #pragma once
 
 #include "platform/compositor/frame_capture.h"

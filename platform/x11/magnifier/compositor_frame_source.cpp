@@ -283,9 +283,14 @@ void CompositorFrameSource::noteChanges(const compositor::Frame& frame) {
 }
 
 void CompositorFrameSource::fail(const std::string& problem) {
-    if (!m_failed) {
-        m_failed = true;
+    if (m_failed) {
+        return;
+    }
+    m_failed = true;
+    // A capture that has ended stays ended: another monitor does not say it again.
+    if (problem != m_said) {
         PrintErrorLine("the mirror stops showing the desktop: " + problem);
+        m_said = problem;
     }
 }
 

@@ -65,6 +65,7 @@ private:
     };
     bool m_everything = false;
     std::vector<Change> m_changes;
+    std::string m_said;    // the last problem told
     bool m_failed = false; // nothing more is asked of the compositor for this monitor
 };
 

@@ -1,5 +1,6 @@
 #include "platform/x11/magnifier/picture_route.h"
 
+#include "platform/compositor/portal/portal_frame_capture.h"
 #include "platform/compositor/wayland/wayland_frame_capture.h"
 #include "platform/x11/magnifier/blank_frame_source.h"
 #include "platform/x11/magnifier/compositor_frame_source.h"
@@ -43,6 +44,17 @@ PictureRoute ChoosePictureRoute(Display* display) {
         return route;
     }
     auto capture = compositor::wayland::OpenWaylandCapture(route.unavailable);
+    if (!capture) {
+        // GNOME, KDE and most others: the desktop's screen-cast portal,
+        // which asks the user once for every monitor.
+        std::string portalProblem;
+        capture = compositor::createPortalFrameCapture(portalProblem);
+        if (capture) {
+            route.unavailable.clear();
+        } else {
+            route.unavailable += "; " + portalProblem;
+        }
+    }
     if (capture) {
         route.source =
             CompositorFrameSource::Create(display, std::move(capture), route.unavailable);

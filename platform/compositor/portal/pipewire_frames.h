@@ -1,0 +1,66 @@
+// One monitor's PipeWire stream turned into frames: the stream's buffers in
+// shared memory are handed on as they are where they are memfds (the X server
+// attaches that memory itself), copied into a memfd of our own where the
+// producer only shares a pointer. Runs on the caller's loop; nothing here
+// starts a thread.
+#pragma once
+
+#include "platform/compositor/frame_capture.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+struct pw_buffer;
+struct pw_core;
+struct pw_stream;
+struct spa_pod;
+
+namespace kestrove::compositor {
+
+class PipeWireFrames {
+public:
+    // Connects to the stream of PipeWire node `node`. Sets `failure` (and
+    // carries on doing nothing) when that fails. Buffers are numbered from
+    // `nextBufferId`, which the caller keeps across streams so that a number
+    // never means two buffers.
+    PipeWireFrames(pw_core* core, std::uint32_t node, std::uint64_t& nextBufferId);
+    ~PipeWireFrames();
+    PipeWireFrames(const PipeWireFrames&) = delete;
+    PipeWireFrames& operator=(const PipeWireFrames&) = delete;
+
+    // The newest frame not yet taken, or nullptr. The previous frame's buffer
+    // goes back to the producer now.
+    const Frame* take();
+    // Why the stream stopped for good; empty while it runs.
+    const std::string& failure() const { return m_failure; }
+
+private:
+    struct Listener;
+    struct OwnCopy;
+    void onStateChanged(int state, const char* error);
+    void onFormat(const spa_pod* param);
+    void onProcess();
+    void release(pw_buffer*& buffer);
+    bool describe(pw_buffer* buffer, Frame& frame);
+    void addDamage(pw_buffer* buffer);
+
+    pw_stream* m_stream = nullptr;
+    std::unique_ptr<Listener> m_listener;
+    std::string m_failure;
+
+    int m_width = 0;
+    int m_height = 0;
+    std::uint32_t m_format = 0;
+
+    pw_buffer* m_pending = nullptr; // newest, not yet taken
+    pw_buffer* m_held = nullptr;    // taken: its memory is in use until the next take()
+    std::vector<Rect> m_damage;     // since the last frame taken
+    bool m_wholeFrame = true;       // the next frame replaces everything
+    std::uint64_t& m_nextBufferId;
+    std::unique_ptr<OwnCopy> m_copy; // for producers that share a pointer only
+    Frame m_frame;
+};
+
+} // namespace kestrove::compositor

@@ -1,0 +1,66 @@
+#include "platform/compositor/place_matching.h"
+
+#include <gtest/gtest.h>
+
+namespace kestrove::compositor {
+namespace {
+
+Rect at(int x, int y, int width, int height) {
+    return Rect{x, y, x + width, y + height};
+}
+
+struct MatchCase {
+    const char* name;
+    std::vector<Rect> monitors;
+    std::vector<Rect> outputs;
+    std::vector<std::optional<std::size_t>> expected;
+};
+
+class PlaceMatching : public testing::TestWithParam<MatchCase> {};
+
+TEST_P(PlaceMatching, PairsMonitorsWithOutputs) {
+    const MatchCase& c = GetParam();
+    EXPECT_EQ(MatchByPlace(c.monitors, c.outputs), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Layouts, PlaceMatching,
+    testing::Values(
+        // The portal lists its streams in its own order, not the X server's.
+        MatchCase{"ByPositionNotOrder",
+                  {at(0, 0, 1280, 720), at(1280, 0, 1024, 768)},
+                  {at(1280, 0, 1024, 768), at(0, 0, 1280, 720)},
+                  {1, 0}},
+        // Same size side by side: only the position tells them apart.
+        MatchCase{"SameSizeDifferentPlace",
+                  {at(1920, 0, 1920, 1080), at(0, 0, 1920, 1080)},
+                  {at(0, 0, 1920, 1080), at(1920, 0, 1920, 1080)},
+                  {1, 0}},
+        // A monitor the user did not share, and an output with no monitor.
+        MatchCase{"Unshared",
+                  {at(0, 0, 1280, 720), at(1280, 0, 1024, 768)},
+                  {at(0, 0, 1280, 720), at(0, 720, 800, 600)},
+                  {0, std::nullopt}},
+        // An X server reporting pixels for a desktop scaled by 2 throughout.
+        MatchCase{"WholeLayoutScaled",
+                  {at(0, 0, 3840, 2160), at(3840, 0, 2560, 1440)},
+                  {at(1920, 0, 1280, 720), at(0, 0, 1920, 1080)},
+                  {1, 0}},
+        // 1.25: 2400x1350 logical is 3000x1687.5 pixels, rounded.
+        MatchCase{"FractionalScaleRounds", {at(0, 0, 3000, 1688)}, {at(0, 0, 2400, 1350)}, {0}},
+        // A size that fits at another scale but a place that does not.
+        MatchCase{
+            "ScaledButElsewhere", {at(100, 0, 2560, 1440)}, {at(0, 0, 1280, 720)}, {std::nullopt}},
+        // An exact match wins over a scaled one for the same output.
+        MatchCase{"ExactFirst",
+                  {at(0, 0, 2560, 1440), at(0, 0, 1280, 720)},
+                  {at(0, 0, 1280, 720)},
+                  {std::nullopt, 0}},
+        // At scale 1 a pixel off is another monitor.
+        MatchCase{"PixelOffUnscaled", {at(0, 0, 1280, 721)}, {at(0, 0, 1280, 720)}, {std::nullopt}},
+        MatchCase{"EmptyOutput", {at(0, 0, 1280, 720)}, {at(0, 0, 0, 0)}, {std::nullopt}},
+        MatchCase{"Nothing", {}, {}, {}}),
+    [](const testing::TestParamInfo<MatchCase>& info) { return info.param.name; });
+
+} // namespace
+} // namespace kestrove::compositor

@@ -1,0 +1,189 @@
+// The real executable on mutter's XWayland (portal_chain.sh): mutter offers
+// no capture protocol to clients, so the mirror's picture comes through the
+// screen-cast portal. Monitors are painted with X windows; the mirror
+// window's own pixels are read back.
+#include "tests/harness/child_process.h"
+#include "tests/harness/kestrove_session.h"
+#include "tests/harness/wait.h"
+#include "tests/harness/x_client.h"
+#include "tests/portal/window_pixels.h"
+
+#include <gtest/gtest.h>
+
+#include <X11/keysym.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+
+namespace kestrove::e2e {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr Rgb kBlack{0, 0, 0};
+
+// The mirror scales with a smoothing filter: flat colours may drift a step.
+bool Near(Rgb a, Rgb b) {
+    auto close = [](int x, int y) { return std::abs(x - y) <= 3; };
+    return close(a.r, b.r) && close(a.g, b.g) && close(a.b, b.b);
+}
+
+std::string Describe(Rgb c) {
+    return "(" + std::to_string(c.r) + "," + std::to_string(c.g) + "," + std::to_string(c.b) + ")";
+}
+
+// How often the stand-in back-end was asked for consent so far.
+int DialogsShown() {
+    std::ifstream log(std::string(std::getenv("KESTROVE_PORTAL_WORK")) + "/logs/backend.log");
+    int count = 0;
+    for (std::string line; std::getline(log, line);)
+        count += line == "asked";
+    return count;
+}
+
+class MirrorOnMutter : public testing::Test {
+protected:
+    void SetUp() override {
+        if (!std::getenv("KESTROVE_PORTAL_BACKEND_PID"))
+            GTEST_SKIP() << "needs the private desktop session of portal_chain.sh";
+        display = std::getenv("DISPLAY");
+        x = std::make_unique<XClient>(display);
+        monitors = x->monitors();
+        ASSERT_EQ(monitors.size(), 2u);
+        std::sort(monitors.begin(), monitors.end(),
+                  [](const ServerMonitor& a, const ServerMonitor& b) { return a.x < b.x; });
+    }
+
+    void paint(std::size_t monitor, Rgb colour) {
+        const ServerMonitor& m = monitors[monitor];
+        x->showColour({m.x, m.y, m.width, m.height}, colour);
+    }
+
+    void start() {
+        kestrove = std::make_unique<ChildProcess>(std::vector<std::string>{KestrovePath()},
+                                                  std::vector<EnvironmentChange>{});
+        ASSERT_TRUE(WaitUntil(
+            [&] {
+                mirror = x->findWindow([&](Window w) {
+                    return x->wmClass(w) == "Kestrove" &&
+                           x->name(w).rfind("Kestrove - [", 0) == 0 && x->viewable(w);
+                });
+                return mirror.has_value();
+            },
+            20s))
+            << "no mirror window; Kestrove said: " << kestrove->standardError();
+    }
+
+    Rgb centre() {
+        std::optional<Image> image = WindowPixels(display, *mirror);
+        return image && image->width > 0 ? image->at(image->width / 2, image->height / 2)
+                                         : Rgb{1, 2, 3};
+    }
+
+    bool showsCentre(Rgb colour) {
+        return WaitUntil([&] { return Near(centre(), colour); }, 15s);
+    }
+
+    // Mutter hands focus back to the window it chose, so the key goes again
+    // until it takes.
+    bool pressUntil(Window target, KeySym key, const std::vector<KeySym>& modifiers,
+                    const std::function<bool()>& done) {
+        for (int attempt = 0; attempt < 5; ++attempt) {
+            x->pressKey(target, key, modifiers);
+            if (WaitUntil(done, 2s))
+                return true;
+        }
+        return false;
+    }
+
+    std::string said() {
+        return "; Kestrove " +
+               (kestrove->running() ? "runs" : "ended " + kestrove->terminate().describe()) +
+               " and said: " + kestrove->standardError();
+    }
+
+    std::string display;
+    std::unique_ptr<XClient> x;
+    std::vector<ServerMonitor> monitors;
+    std::unique_ptr<ChildProcess> kestrove;
+    std::optional<Window> mirror;
+};
+
+class PortalMirror : public MirrorOnMutter {};
+
+TEST_F(PortalMirror, ShowsEachMonitorLiveAndSwitchesWithoutAskingAgain) {
+    const Rgb first{200, 30, 40}, second{20, 160, 220}, patch{240, 240, 240};
+    paint(0, first);
+    paint(1, second);
+    start();
+    EXPECT_TRUE(showsCentre(first)) << "the mirror shows " << Describe(centre()) << said();
+    const int dialogs = DialogsShown();
+
+    EXPECT_TRUE(pressUntil(*mirror, XK_2, {XK_Control_L}, [&] { return Near(centre(), second); }))
+        << "after Ctrl+2 the mirror shows " << Describe(centre()) << "; title " << x->name(*mirror)
+        << said();
+
+    // A change on the second monitor appears in the mirror.
+    const ServerMonitor& m = monitors[1];
+    x->showColour({m.x + m.width / 4, m.y + m.height / 4, m.width / 2, m.height / 2}, patch);
+    EXPECT_TRUE(showsCentre(patch)) << "the mirror shows " << Describe(centre());
+    EXPECT_EQ(DialogsShown(), dialogs);
+    EXPECT_EQ(kestrove->standardError(), "");
+}
+
+// The desktop stops the share (its "stop sharing" button; a monitor unplugged
+// ends mutter's session the same way): one line says so, the mirror keeps its
+// last picture and the window keeps working.
+TEST_F(PortalMirror, AShareEndedByTheDesktopLeavesTheLastPicture) {
+    const Rgb colour{30, 200, 120};
+    paint(0, colour);
+    start();
+    ASSERT_TRUE(showsCentre(colour)) << said();
+
+    ASSERT_EQ(kill(std::atoi(std::getenv("KESTROVE_PORTAL_BACKEND_PID")), SIGUSR1), 0);
+    ASSERT_TRUE(WaitUntil([&] { return !kestrove->standardError().empty(); })) << said();
+    const std::string error = kestrove->standardError();
+    EXPECT_EQ(std::count(error.begin(), error.end(), '\n'), 1) << error;
+    EXPECT_NE(error.find("ended"), std::string::npos) << error;
+    EXPECT_TRUE(Near(centre(), colour)) << Describe(centre());
+    EXPECT_TRUE(pressUntil(*mirror, XK_2, {XK_Control_L},
+                           [&] { return x->name(*mirror).rfind("Kestrove - [2:2]", 0) == 0; }))
+        << x->name(*mirror) << said();
+    EXPECT_TRUE(kestrove->running());
+    EXPECT_EQ(kestrove->standardError(), error) << "said more than once";
+}
+
+class PortalMirrorRefused : public MirrorOnMutter {};
+
+// The user says no in the desktop's dialog: Kestrove says so once, the
+// mirror stays blank, and the window keeps working.
+TEST_F(PortalMirrorRefused, SaysSoOnceKeepsABlankMirrorAndWorks) {
+    paint(0, Rgb{200, 30, 40});
+    start();
+    std::optional<Window> box;
+    ASSERT_TRUE(WaitUntil([&] {
+        box = x->findWindow(
+            [&](Window w) { return w != *mirror && x->name(w) == "Kestrove" && x->viewable(w); });
+        return box.has_value();
+    })) << kestrove->standardError();
+    EXPECT_TRUE(x->findWindow([&](Window w) {
+        return x->name(w).find("このデスクトップでは画面を取り込めません") != std::string::npos;
+    }));
+    ASSERT_TRUE(WaitUntil([&] { return !kestrove->standardError().empty(); }));
+    const std::string error = kestrove->standardError();
+    EXPECT_EQ(std::count(error.begin(), error.end(), '\n'), 1) << error;
+    EXPECT_NE(error.find("refused"), std::string::npos) << error;
+
+    EXPECT_TRUE(pressUntil(*box, XK_Return, {}, [&] { return !x->viewable(*box); }));
+    EXPECT_EQ(Describe(centre()), Describe(kBlack));
+    EXPECT_TRUE(pressUntil(*mirror, XK_2, {XK_Control_L}, [&] {
+        return x->name(*mirror).rfind("Kestrove - [2:2]", 0) == 0;
+    })) << x->name(*mirror);
+    EXPECT_EQ(kestrove->standardError(), error) << "said more than once";
+}
+
+} // namespace
+} // namespace kestrove::e2e
