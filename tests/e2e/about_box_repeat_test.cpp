@@ -3,14 +3,14 @@
 // its memory.
 #include "tests/e2e/other_client.h"
 #include "tests/harness/kestrove_session.h"
+#include "tests/harness/process_status.h"
 #include "tests/harness/wait.h"
 
 #include <gtest/gtest.h>
 
 #include <X11/keysym.h>
 
-#include <filesystem>
-#include <fstream>
+#include <cstdio>
 #include <optional>
 #include <string>
 
@@ -19,6 +19,20 @@ namespace {
 
 const std::string kAboutCaption = "Kestrove について";
 
+// AddressSanitizer holds freed memory back in quarantine, so the resident size
+// grows by design there; in that build LeakSanitizer checks at the exit below.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kResidentSizeShowsLeaks = false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kResidentSizeShowsLeaks = false;
+#else
+constexpr bool kResidentSizeShowsLeaks = true;
+#endif
+#else
+constexpr bool kResidentSizeShowsLeaks = true;
+#endif
+
 struct Usage {
     long descriptors = 0;
     long residentKiB = 0;
@@ -26,19 +40,9 @@ struct Usage {
 };
 
 Usage Measure(KestroveSession& session, OtherClient& other) {
-    const std::string proc = "/proc/" + std::to_string(session.kestrove().pid());
-    Usage usage;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(proc + "/fd")) {
-        ++usage.descriptors;
-    }
-    std::ifstream status(proc + "/status");
-    for (std::string line; std::getline(status, line);) {
-        if (line.starts_with("VmRSS:")) {
-            usage.residentKiB = std::stol(line.substr(6));
-        }
-    }
-    usage.xResources = other.resourcesOfOwner(session.mirror());
-    return usage;
+    const pid_t pid = session.kestrove().pid();
+    return Usage{OpenDescriptors(pid).value_or(-1), ResidentKiB(pid).value_or(-1),
+                 other.resourcesOfOwner(session.mirror())};
 }
 
 // Opens the box with the context-menu key and its entry, closes it with
@@ -80,10 +84,15 @@ TEST(AboutBoxRepeat, FiveHundredTimesWithoutGrowth) {
     EXPECT_EQ(after.descriptors, before.descriptors);
     EXPECT_EQ(after.xResources, before.xResources);
     ASSERT_GE(before.xResources, 0) << "the server cannot count resources";
-    // A leak of a few hundred bytes per opening shows; the allocator's
-    // rounding does not.
-    EXPECT_LT(after.residentKiB - before.residentKiB, 512);
-    EXPECT_TRUE(session.kestrove().running());
+    if (kResidentSizeShowsLeaks) {
+        // A leak of a few hundred bytes per opening shows; the allocator's
+        // rounding does not.
+        EXPECT_LT(after.residentKiB - before.residentKiB, 512);
+    }
+    session.x().sendDeleteWindow(session.mirror());
+    const auto status = session.kestrove().waitExit(kWaitTimeout);
+    ASSERT_TRUE(status);
+    EXPECT_TRUE(status->exited && status->code == 0) << status->describe();
     EXPECT_EQ(session.kestrove().standardError(), "");
 }
 

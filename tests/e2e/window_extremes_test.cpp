@@ -70,9 +70,12 @@ TEST(WindowExtremes, KeepsUpWithABurstOfKeysAndEndsOnTheLastMonitorPicked) {
     const std::string title = "Kestrove - [" + std::to_string(lastMonitor + 1) + ":3] ";
     EXPECT_TRUE(WaitUntil([&] { return session.title() == title; })) << session.title();
     EXPECT_EQ(session.waitForPattern(lastMonitor), "");
-    const int width = session.geometry().width;
-    EXPECT_TRUE(session.sizeIs(
-        width, FittedHeight(session.monitors()[static_cast<std::size_t>(lastMonitor)], width)));
+    const MonitorGeometry& shown = session.monitors()[static_cast<std::size_t>(lastMonitor)];
+    EXPECT_TRUE(WaitUntil([&] {
+        const int width = session.geometry().width;
+        return session.sizeIs(width, FittedHeight(shown, width));
+    })) << session.geometry().width
+        << "x" << session.geometry().height;
     EXPECT_TRUE(session.kestrove().running());
     EXPECT_EQ(session.kestrove().standardError(), "");
 }
