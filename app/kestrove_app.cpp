@@ -6,11 +6,11 @@
 namespace kestrove {
 
 CKestroveApp::CKestroveApp() {
-    m_dwRestartManagerSupportFlags = 0x01;
+    m_dwRestartManagerSupportFlags = kRestartSupportRestart;
 }
 
 bool CKestroveApp::InitInstance() {
-    ThePlatform().initCommonControls(win::ICC_WIN95_CLASSES);
+    ThePlatform().shell.initCommonControls(win::ICC_WIN95_CLASSES);
     Application::InitInstance();
 
     CKestroveDlg dlg;

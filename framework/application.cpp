@@ -3,8 +3,8 @@
 #include "common/wide_format.h"
 #include "framework/dialog.h"
 #include "platform/platform.h"
-#include "res/resource_ids.h"
-#include "res/resources.h"
+#include "res/framework_ids.h"
+#include "res/resource_lookup.h"
 
 #include <cassert>
 
@@ -13,8 +13,6 @@ namespace kestrove {
 namespace {
 
 Application* s_pCurrentApp = nullptr;
-
-constexpr std::uint32_t kRestartSupport = 0x01;
 
 // The file name of a path without its directory and extension.
 std::u16string BaseName(std::u16string_view path) {
@@ -52,7 +50,7 @@ Application* Application::Current() {
 
 int Application::Run() {
     char16_t path[260] = {};
-    ThePlatform().getModuleFileName(path, 260);
+    ThePlatform().shell.getModuleFileName(path, 260);
     m_appName = BaseName(path);
     m_helpFilePath = ReplaceExtension(path, u".HLP");
     // The program runs its windows modally inside InitInstance, so there is
@@ -62,7 +60,9 @@ int Application::Run() {
 }
 
 bool Application::InitInstance() {
-    if ((m_dwRestartManagerSupportFlags & kRestartSupport) != 0) {
+    const bool restartSupported = (m_dwRestartManagerSupportFlags & kRestartSupportRestart) != 0;
+    ThePlatform().shell.setRestartSupported(restartSupported);
+    if (restartSupported) {
         RegisterRestart();
     }
     return true;
@@ -70,18 +70,18 @@ bool Application::InitInstance() {
 
 void Application::RegisterRestart() {
     Guid guid;
-    if (!ThePlatform().createGuid(guid)) {
+    if (!ThePlatform().shell.createGuid(guid)) {
         return;
     }
-    const std::u16string commandLine = BuildRestartCommandLine(ThePlatform().commandLineArguments(),
-                                                               FormatRestartIdentifier(guid));
-    ThePlatform().registerApplicationRestart(commandLine, 0);
+    const std::u16string commandLine = BuildRestartCommandLine(
+        ThePlatform().shell.commandLineArguments(), FormatRestartIdentifier(guid));
+    ThePlatform().shell.registerApplicationRestart(commandLine, 0);
 }
 
 bool Application::OnCmdMsg(std::uint32_t id) {
     if (id == ID_HELP) {
         // Without a window to ask, the main window's context stands.
-        OnHelp(0x20000u + IDD_MIRROR);
+        OnHelp(m_pMainWnd != nullptr ? HelpContextOf(*m_pMainWnd) : 0);
         return true;
     }
     return false;
@@ -89,7 +89,7 @@ bool Application::OnCmdMsg(std::uint32_t id) {
 
 void Application::OnHelp(std::uint32_t helpContext) {
     const WindowHandle main = m_pMainWnd != nullptr ? m_pMainWnd->GetSafeHwnd() : 0;
-    if (!ThePlatform().winHelp(main, m_helpFilePath, win::HELP_CONTEXT, helpContext)) {
+    if (!ThePlatform().shell.winHelp(main, m_helpFilePath, win::HELP_CONTEXT, helpContext)) {
         ShowMessage(res::FindString(IDS_FRAMEWORK_HELP_FAILED),
                     win::MB_OK | win::MB_ICONEXCLAMATION);
     }
@@ -97,7 +97,7 @@ void Application::OnHelp(std::uint32_t helpContext) {
 
 int Application::ShowMessage(std::u16string_view text, std::uint32_t type) {
     const WindowHandle owner = m_pMainWnd != nullptr ? m_pMainWnd->GetSafeHwnd() : 0;
-    return ThePlatform().messageBox(owner, text, m_appName, type);
+    return ThePlatform().dialogs.messageBox(owner, text, m_appName, type);
 }
 
 std::u16string FormatRestartIdentifier(const Guid& guid) {

@@ -37,6 +37,9 @@ public:
     const std::u16string& appName() const { return m_appName; }
     const std::u16string& helpFilePath() const { return m_helpFilePath; }
 
+    // The restart-support bit of m_dwRestartManagerSupportFlags.
+    static constexpr std::uint32_t kRestartSupportRestart = 0x01;
+
     Dialog* m_pMainWnd = nullptr;
     std::uint32_t m_dwRestartManagerSupportFlags = 0;
 

@@ -1,8 +1,8 @@
 #include "framework/dialog.h"
 
 #include "framework/application.h"
-#include "res/resource_ids.h"
-#include "res/resources.h"
+#include "res/framework_ids.h"
+#include "res/resource_lookup.h"
 
 #include <exception>
 #include <new>
@@ -12,9 +12,9 @@ namespace kestrove {
 void DDX_Text(DataExchange& dx, int controlId, std::u16string& value) {
     const WindowHandle hwnd = dx.dialog.GetSafeHwnd();
     if (dx.m_bSaveAndValidate) {
-        value = ThePlatform().getDlgItemText(hwnd, controlId);
+        value = ThePlatform().dialogs.getDlgItemText(hwnd, controlId);
     } else {
-        ThePlatform().setDlgItemText(hwnd, controlId, value);
+        ThePlatform().dialogs.setDlgItemText(hwnd, controlId, value);
     }
 }
 
@@ -36,10 +36,10 @@ std::intptr_t Dialog::DoModal() {
     const WindowHandle owner = OwnerWindow();
     m_nModalResult = -1;
     m_bCreationFailed = false;
-    const WindowHandle hwnd = platform().createDialog(m_nIDTemplate, owner, *this);
+    const WindowHandle hwnd = platform().dialogs.createDialog(m_nIDTemplate, owner, *this);
     if (hwnd != 0 && !m_bCreationFailed) {
-        platform().runModalLoop(m_hWnd, owner, *this);
-        platform().hideWindow(m_hWnd);
+        platform().dialogs.runModalLoop(m_hWnd, owner, *this);
+        platform().dialogs.hideWindow(m_hWnd);
     } else {
         m_nModalResult = -1;
         if (hwnd == 0) {
@@ -56,14 +56,14 @@ bool Dialog::DestroyWindow() {
     if (m_hWnd == 0) {
         return false;
     }
-    platform().destroyWindow(m_hWnd); // ends with onNcDestroy, which clears m_hWnd
+    platform().dialogs.destroyWindow(m_hWnd); // ends with deliverNcDestroy, which clears m_hWnd
     m_hWnd = 0;
     return true;
 }
 
 void Dialog::EndDialog(int result) {
     m_nModalResult = result;
-    platform().endDialog(m_hWnd);
+    platform().dialogs.endDialog(m_hWnd);
 }
 
 bool Dialog::OnInitDialog() {
@@ -72,7 +72,7 @@ bool Dialog::OnInitDialog() {
 }
 
 bool Dialog::PreTranslateMessage(Message& msg) {
-    return platform().isDialogMessage(m_hWnd, msg);
+    return platform().dialogs.isDialogMessage(m_hWnd, msg);
 }
 
 void Dialog::DoDataExchange(DataExchange&) {}
@@ -123,7 +123,7 @@ IconHandle Dialog::OnQueryDragIcon() {
 }
 
 void Dialog::Default() {
-    platform().defaultProcessing(m_hWnd);
+    platform().dialogs.defaultProcessing(m_hWnd);
 }
 
 // Exceptions never leave a message handler: they are reported the way the
@@ -153,23 +153,23 @@ template <typename Handler> void Dialog::Guarded(Dispatch kind, Handler&& handle
     }
 }
 
-void Dialog::onCreated(WindowHandle hwnd) {
+void Dialog::deliverCreated(WindowHandle hwnd) {
     m_hWnd = hwnd;
 }
 
-bool Dialog::onInitDialog() {
+bool Dialog::deliverInitDialog() {
     bool focusDefault = true;
     Guarded(Dispatch::Creation, [&] { focusDefault = OnInitDialog(); });
     return focusDefault;
 }
 
-bool Dialog::onPreTranslateMessage(Message& msg) {
+bool Dialog::deliverPreTranslateMessage(Message& msg) {
     bool consumed = false;
     Guarded(Dispatch::Other, [&] { consumed = PreTranslateMessage(msg); });
     return consumed;
 }
 
-void Dialog::onCommand(std::uint32_t id) {
+void Dialog::deliverCommand(std::uint32_t id) {
     Guarded(Dispatch::MenuCommand, [&] {
         if (!OnCommand(id) && Application::Current() != nullptr) {
             Application::Current()->OnCmdMsg(id);
@@ -177,35 +177,40 @@ void Dialog::onCommand(std::uint32_t id) {
     });
 }
 
-void Dialog::onSysCommand(std::uint32_t id, std::intptr_t lParam) {
+void Dialog::deliverSysCommand(std::uint32_t id, std::intptr_t lParam) {
     Guarded(Dispatch::Other, [&] { OnSysCommand(id, lParam); });
 }
 
-void Dialog::onTimer(TimerId id) {
+void Dialog::deliverTimer(TimerId id) {
     Guarded(Dispatch::Other, [&] { OnTimer(id); });
 }
 
-bool Dialog::onPaint() {
+bool Dialog::deliverPaint() {
     Guarded(Dispatch::Painting, [&] { OnPaint(); });
     return true;
 }
 
-IconHandle Dialog::onQueryDragIcon() {
+IconHandle Dialog::deliverQueryDragIcon() {
     IconHandle icon = 0;
     Guarded(Dispatch::Other, [&] { icon = OnQueryDragIcon(); });
     return icon;
 }
 
-void Dialog::onHelp() {
+void Dialog::deliverHelp() {
     // The dialog answers the help-context request with its template id.
     Guarded(Dispatch::Other, [&] {
         if (Application::Current() != nullptr) {
-            Application::Current()->OnHelp(0x20000u + static_cast<std::uint32_t>(m_nIDTemplate));
+            Application::Current()->OnHelp(HelpContextOf(*this));
         }
     });
 }
 
-void Dialog::onNcDestroy() {
+std::uint32_t HelpContextOf(const Dialog& dialog) {
+    constexpr std::uint32_t kDialogHelpBase = 0x20000;
+    return kDialogHelpBase + static_cast<std::uint32_t>(dialog.templateId());
+}
+
+void Dialog::deliverNcDestroy() {
     Application* app = Application::Current();
     if (app != nullptr && app->m_pMainWnd == this) {
         app->m_pMainWnd = nullptr;

@@ -64,21 +64,25 @@ private:
     template <typename Handler> void Guarded(Dispatch kind, Handler&& handler);
     WindowHandle OwnerWindow() const;
 
-    void onCreated(WindowHandle hwnd) override;
-    bool onInitDialog() override;
-    bool onPreTranslateMessage(Message& msg) override;
-    void onCommand(std::uint32_t id) override;
-    void onSysCommand(std::uint32_t id, std::intptr_t lParam) override;
-    void onTimer(TimerId id) override;
-    bool onPaint() override;
-    IconHandle onQueryDragIcon() override;
-    void onHelp() override;
-    void onNcDestroy() override;
+    void deliverCreated(WindowHandle hwnd) override;
+    bool deliverInitDialog() override;
+    bool deliverPreTranslateMessage(Message& msg) override;
+    void deliverCommand(std::uint32_t id) override;
+    void deliverSysCommand(std::uint32_t id, std::intptr_t lParam) override;
+    void deliverTimer(TimerId id) override;
+    bool deliverPaint() override;
+    IconHandle deliverQueryDragIcon() override;
+    void deliverHelp() override;
+    void deliverNcDestroy() override;
 
     int m_nIDTemplate;
     Dialog* m_pParentWnd;
     std::intptr_t m_nModalResult = -1;
     bool m_bCreationFailed = false;
 };
+
+// The help context of a dialog: its template id in the range the help
+// engine keeps for dialogs.
+std::uint32_t HelpContextOf(const Dialog& dialog);
 
 } // namespace kestrove

@@ -1,6 +1,6 @@
 #include "mirror/kestrove_dlg.h"
 
-#include "app/about_dlg.h"
+#include "about/about_dlg.h"
 #include "common/fixed_text.h"
 #include "mirror/mirror_math.h"
 #include "monitors/multi_display.h"
@@ -13,7 +13,7 @@ constexpr std::uint32_t kSysCommandMask = 0xFFF0;
 }
 
 CKestroveDlg::CKestroveDlg(Dialog* pParent) : Dialog(IDD_MIRROR, pParent) {
-    m_hIcon = platform().loadIcon(IDR_MAIN_ICON);
+    m_hIcon = platform().resources.loadIcon(IDR_MAIN_ICON);
 }
 
 CKestroveDlg::~CKestroveDlg() = default;
@@ -23,23 +23,23 @@ bool CKestroveDlg::OnInitDialog() {
 
     AppendAboutEntry(m_hWnd);
 
-    platform().setIcon(m_hWnd, win::ICON_BIG, m_hIcon);
-    platform().setIcon(m_hWnd, win::ICON_SMALL, m_hIcon);
+    platform().windowing.setIcon(m_hWnd, win::ICON_BIG, m_hIcon);
+    platform().windowing.setIcon(m_hWnd, win::ICON_SMALL, m_hIcon);
 
-    m_hAccel = platform().loadAccelerators(IDR_MIRROR_ACCEL);
+    m_hAccel = platform().resources.loadAccelerators(IDR_MIRROR_ACCEL);
 
-    platform().magInitialize();
+    platform().magnifier.magInitialize();
 
-    platform().enumDisplayMonitors(MonitorEnumProc,
-                                   reinterpret_cast<std::intptr_t>(CMultiDisplay::GetInstance()));
+    platform().displays.enumDisplayMonitors(
+        MonitorEnumProc, reinterpret_cast<std::intptr_t>(CMultiDisplay::GetInstance()));
 
-    const Rect client = platform().getClientRect(m_hWnd);
-    m_hwndMagnifier = platform().createMagnifierWindow(m_hWnd, client);
+    const Rect client = platform().windowing.getClientRect(m_hWnd);
+    m_hwndMagnifier = platform().magnifier.createMagnifierWindow(m_hWnd, client);
 
     m_nCurrent = 0;
     SelectMonitor(0);
 
-    m_nTimerId = platform().setTimer(m_hWnd, IDT_REFRESH, 50);
+    m_nTimerId = platform().dialogs.setTimer(m_hWnd, IDT_REFRESH, 50);
     return true;
 }
 
@@ -69,8 +69,8 @@ void CKestroveDlg::SelectMonitor(std::uint32_t i) {
     m_rcSource = info.rcMonitor;
     // Without a child there is nothing to configure.
     if (m_hwndMagnifier != 0) {
-        platform().magSetWindowSource(m_hwndMagnifier, m_rcSource);
-        platform().invalidateRect(m_hwndMagnifier, true);
+        platform().magnifier.magSetWindowSource(m_hwndMagnifier, m_rcSource);
+        platform().windowing.invalidateRect(m_hwndMagnifier, true);
     }
 
     FitToSource();
@@ -78,34 +78,35 @@ void CKestroveDlg::SelectMonitor(std::uint32_t i) {
     const std::int32_t count = CMultiDisplay::GetInstance()->m_nCount;
     const std::u16string description = FindAdapterDescription(
         count, FixedText(info.szDevice), [](std::uint32_t index, DisplayDevice& device) {
-            return ThePlatform().enumDisplayDevices(index, device);
+            return ThePlatform().displays.enumDisplayDevices(index, device);
         });
-    platform().setWindowText(m_hWnd,
-                             FormatTitle(static_cast<std::int32_t>(i) + 1, count, description));
+    platform().windowing.setWindowText(
+        m_hWnd, FormatTitle(static_cast<std::int32_t>(i) + 1, count, description));
 }
 
 void CKestroveDlg::FitToSource() {
-    if (!platform().isWindow(m_hwndMagnifier)) {
+    if (!platform().windowing.isWindow(m_hwndMagnifier)) {
         return;
     }
-    Rect rc = platform().getClientRect(m_hWnd);
+    Rect rc = platform().windowing.getClientRect(m_hWnd);
     rc.bottom = FittedClientBottom(m_rcSource, rc);
-    rc = platform().calcWindowRect(m_hWnd, rc);
+    rc = platform().windowing.calcWindowRect(m_hWnd, rc);
     const int width = rc.right - rc.left;
     const int height = rc.bottom - rc.top;
     // One pixel taller first, so the window sees a size change even when the
     // fitted size is the one it already has.
-    platform().setWindowSize(m_hWnd, width, height + 1);
-    platform().setWindowSize(m_hWnd, width, height);
+    platform().windowing.setWindowSize(m_hWnd, width, height + 1);
+    platform().windowing.setWindowSize(m_hWnd, width, height);
 
-    rc = platform().getClientRect(m_hWnd);
+    rc = platform().windowing.getClientRect(m_hWnd);
     m_fZoom = ZoomForWidth(m_rcSource, rc.right - rc.left);
-    platform().magSetWindowTransform(m_hwndMagnifier, ZoomTransform(m_fZoom));
-    platform().magSetWindowSource(m_hwndMagnifier, m_rcSource);
+    platform().magnifier.magSetWindowTransform(m_hwndMagnifier, ZoomTransform(m_fZoom));
+    platform().magnifier.magSetWindowSource(m_hwndMagnifier, m_rcSource);
 
-    rc = platform().getClientRect(m_hWnd);
-    platform().moveWindow(m_hwndMagnifier, 0, 0, rc.right - rc.left, rc.bottom - rc.top, true);
-    platform().invalidateRect(m_hwndMagnifier, true);
+    rc = platform().windowing.getClientRect(m_hWnd);
+    platform().windowing.moveWindow(m_hwndMagnifier, 0, 0, rc.right - rc.left, rc.bottom - rc.top,
+                                    true);
+    platform().windowing.invalidateRect(m_hwndMagnifier, true);
 }
 
 void CKestroveDlg::OnSysCommand(std::uint32_t nID, std::intptr_t lParam) {
@@ -123,30 +124,30 @@ void CKestroveDlg::OnSysCommand(std::uint32_t nID, std::intptr_t lParam) {
 
 void CKestroveDlg::OnTimer(TimerId nIDEvent) {
     if (nIDEvent == m_nTimerId && m_hwndMagnifier != 0) {
-        platform().invalidateRect(m_hwndMagnifier, true);
+        platform().windowing.invalidateRect(m_hwndMagnifier, true);
     }
     Dialog::OnTimer(nIDEvent);
 }
 
 bool CKestroveDlg::PreTranslateMessage(Message& msg) {
-    if (platform().translateAccelerator(m_hWnd, m_hAccel, msg)) {
+    if (platform().dialogs.translateAccelerator(m_hWnd, m_hAccel, msg)) {
         return true;
     }
     return Dialog::PreTranslateMessage(msg);
 }
 
 void CKestroveDlg::OnPaint() {
-    if (!platform().isIconic(m_hWnd)) {
+    if (!platform().windowing.isIconic(m_hWnd)) {
         Dialog::OnPaint();
         return;
     }
-    const DeviceContextHandle dc = platform().beginPaint(m_hWnd);
-    platform().sendIconEraseBackground(m_hWnd, dc);
-    const int cx = platform().getSystemMetrics(win::SM_CXICON);
-    const int cy = platform().getSystemMetrics(win::SM_CYICON);
-    const Point origin = IconOrigin(platform().getClientRect(m_hWnd), cx, cy);
-    platform().drawIcon(dc, origin.x, origin.y, m_hIcon);
-    platform().endPaint(m_hWnd, dc);
+    const DeviceContextHandle dc = platform().windowing.beginPaint(m_hWnd);
+    platform().windowing.sendIconEraseBackground(m_hWnd, dc);
+    const int cx = platform().windowing.getSystemMetrics(win::SM_CXICON);
+    const int cy = platform().windowing.getSystemMetrics(win::SM_CYICON);
+    const Point origin = IconOrigin(platform().windowing.getClientRect(m_hWnd), cx, cy);
+    platform().windowing.drawIcon(dc, origin.x, origin.y, m_hIcon);
+    platform().windowing.endPaint(m_hWnd, dc);
 }
 
 IconHandle CKestroveDlg::OnQueryDragIcon() {
@@ -154,7 +155,7 @@ IconHandle CKestroveDlg::OnQueryDragIcon() {
 }
 
 bool CKestroveDlg::DestroyWindow() {
-    platform().killTimer(m_hWnd, m_nTimerId);
+    platform().dialogs.killTimer(m_hWnd, m_nTimerId);
     CMultiDisplay::ReleaseInstance();
     return Dialog::DestroyWindow();
 }

@@ -38,7 +38,7 @@ int MonitorEnumProc(MonitorHandle hMonitor, DeviceContextHandle hdcMonitor, Rect
 
     MonitorInfoEx info{};
     info.cbSize = kMonitorInfoExSize;
-    ThePlatform().getMonitorInfo(hMonitor, info);
+    ThePlatform().displays.getMonitorInfo(hMonitor, info);
 
     const MonitorEntry entry{info, hMonitor, hdcMonitor};
     if (info.dwFlags == kMonitorInfoPrimary) {

@@ -1,9 +1,10 @@
-// The images of icon group 128, generated at build time from res/icon/, as
-// the X11 side hands them to the window manager (_NET_WM_ICON).
+// The images of the program's icon group, generated at build time from
+// res/icon/, as the X11 side hands them to the window manager (_NET_WM_ICON).
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <span>
 
 namespace kestrove::res {
 
@@ -16,5 +17,8 @@ struct IconImage {
 };
 
 extern const std::array<IconImage, kIconSizes.size()> kIconImages;
+
+// The images of icon group `id`; empty when there is no such group.
+std::span<const IconImage> FindIconGroup(int id);
 
 } // namespace kestrove::res

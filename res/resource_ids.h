@@ -2,6 +2,8 @@
 // Windows resource script is generated from res/resources.h, which uses these).
 #pragma once
 
+#include "res/framework_ids.h"
+
 #define IDD_ABOUT 100
 #define IDS_ABOUT_MENU 101
 #define IDD_MIRROR 102
@@ -17,10 +19,3 @@
 #define ID_ACCEL_RETURN 32772
 #define ID_ACCEL_ESCAPE 32773
 #define IDM_ABOUT 0x0010
-#define ID_HELP 0xE146
-
-// Texts of the application framework the program relies on.
-#define IDS_FRAMEWORK_NO_MEMORY 61475
-#define IDS_FRAMEWORK_HELP_FAILED 61703
-#define IDS_FRAMEWORK_INTERNAL_ERROR 61704
-#define IDS_FRAMEWORK_COMMAND_FAILED 61705

@@ -1,9 +1,13 @@
-// Conversions between the seam's platform-neutral handles and Win32 types.
+// Conversions between the seam's platform-neutral handles, rectangles and
+// text and their Win32 types.
 #pragma once
 
 #include "platform/types.h"
 
 #include <windows.h>
+
+#include <string>
+#include <string_view>
 
 namespace kestrove::win32 {
 
@@ -26,6 +30,22 @@ inline const wchar_t* Wide(const char16_t* text) {
 }
 inline wchar_t* Wide(char16_t* text) {
     return reinterpret_cast<wchar_t*>(text);
+}
+
+static_assert(sizeof(RECT) == sizeof(Rect));
+
+inline Rect ToRect(const RECT& rc) {
+    return {static_cast<std::int32_t>(rc.left), static_cast<std::int32_t>(rc.top),
+            static_cast<std::int32_t>(rc.right), static_cast<std::int32_t>(rc.bottom)};
+}
+
+inline RECT ToRECT(const Rect& rc) {
+    return {rc.left, rc.top, rc.right, rc.bottom};
+}
+
+// A terminated copy for the calls that take a C string.
+inline std::wstring WideString(std::u16string_view text) {
+    return {text.begin(), text.end()};
 }
 
 } // namespace kestrove::win32

@@ -1,7 +1,7 @@
 // The Windows entry: the runtime has constructed the application object;
 // set up the platform and run it.
 #include "framework/application.h"
-#include "platform/win32/win32_platform.h"
+#include "platform/win32/win32_backend.h"
 
 #include <windows.h>
 
@@ -14,9 +14,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
         return 1;
     }
     const wchar_t* arguments = commandLine != nullptr ? commandLine : L"";
-    kestrove::win32::Win32Platform platform(
-        instance, std::u16string(arguments, arguments + wcslen(arguments)));
-    kestrove::SetThePlatform(&platform);
+    kestrove::win32::Win32Backend backend(instance,
+                                          std::u16string(arguments, arguments + wcslen(arguments)));
+    kestrove::SetThePlatform(&backend.platform());
     const int status = app->Run();
     kestrove::SetThePlatform(nullptr);
     return status;

@@ -1,9 +1,10 @@
 // The Linux entry: open the X display, install the platform, run the
 // application object.
+#include "common/error_line.h"
 #include "framework/application.h"
 #include "platform/platform.h"
 #include "platform/x11/vanished_object_errors.h"
-#include "platform/x11/x11_platform.h"
+#include "platform/x11/x11_backend.h"
 
 #include <X11/Xlib.h>
 
@@ -27,14 +28,15 @@ int OnXError(Display* display, XErrorEvent* error) {
     }
     char text[256] = {};
     XGetErrorText(display, error->error_code, text, sizeof text);
-    std::fprintf(stderr, "Kestrove: X error: %s (request %d.%d, resource 0x%lx)\n", text,
-                 error->request_code, error->minor_code, error->resourceid);
+    char where[80] = {};
+    std::snprintf(where, sizeof where, " (request %d.%d, resource 0x%lx)", error->request_code,
+                  error->minor_code, error->resourceid);
+    kestrove::PrintErrorLine("X error: " + std::string(text) + where);
     return 0;
 }
 
 [[noreturn]] int OnXIoError(Display*) {
-    std::fflush(stdout);
-    std::fputs("Kestrove: lost the connection to the X display\n", stderr);
+    kestrove::PrintErrorLine("lost the connection to the X display");
     std::_Exit(1);
 }
 
@@ -50,9 +52,9 @@ int main(int argc, char** argv) {
     if (display == nullptr) {
         const char* name = XDisplayName(nullptr);
         if (name == nullptr || *name == '\0') {
-            std::fputs("Kestrove: cannot open X display (DISPLAY is not set)\n", stderr);
+            kestrove::PrintErrorLine("cannot open X display (DISPLAY is not set)");
         } else {
-            std::fprintf(stderr, "Kestrove: cannot open X display '%s'\n", name);
+            kestrove::PrintErrorLine("cannot open X display '" + std::string(name) + "'");
         }
         return 1;
     }
@@ -62,15 +64,14 @@ int main(int argc, char** argv) {
 
     kestrove::Application* app = kestrove::Application::Current();
     if (app == nullptr) {
-        std::fputs("Kestrove: no application object\n", stderr);
+        kestrove::PrintErrorLine("no application object");
         XCloseDisplay(display);
         return 1;
     }
     int status = 0;
     {
-        kestrove::x11::X11Platform platform(display,
-                                            std::vector<std::string>(argv + 1, argv + argc));
-        kestrove::SetThePlatform(&platform);
+        kestrove::x11::X11Backend backend(display, std::vector<std::string>(argv + 1, argv + argc));
+        kestrove::SetThePlatform(&backend.platform());
         status = app->Run();
         kestrove::SetThePlatform(nullptr);
     }

@@ -224,7 +224,7 @@ void DialogWindow::paintBackground() const {
 
 void DialogWindow::paintControl(const DialogControl& control) const {
     if (IsIconStatic(control)) {
-        DrawIcon(m_display, m_screen, control.window, 0, 0);
+        DrawIcon(m_display, m_screen, control.window, 0, 0, res::FindIconGroup(control.iconId));
         return;
     }
     const bool noPrefix =

@@ -2,11 +2,11 @@
 // the hints that give it its frame, and one child window per control.
 #pragma once
 
-#include "platform/platform.h"
+#include "platform/seam/dialogs.h"
 #include "platform/x11/x11_atoms.h"
 #include "platform/x11/x11_font.h"
 #include "platform/x11/x11_timers.h"
-#include "res/resources.h"
+#include "res/resource_types.h"
 
 #include <X11/Xlib.h>
 

@@ -13,8 +13,8 @@ namespace kestrove::x11 {
 
 namespace {
 
-const res::IconImage* ImageOfSize(int size) {
-    for (const res::IconImage& image : res::kIconImages) {
+const res::IconImage* ImageOfSize(std::span<const res::IconImage> group, int size) {
+    for (const res::IconImage& image : group) {
         if (image.size == size) {
             return &image;
         }
@@ -37,9 +37,14 @@ std::vector<std::uint32_t> Premultiplied(const res::IconImage& image) {
 
 } // namespace
 
-void SetWindowIcon(Display* display, const Atoms& atoms, Window window) {
+void SetWindowIcon(Display* display, const Atoms& atoms, Window window,
+                   std::span<const res::IconImage> group) {
+    if (group.empty()) {
+        XDeleteProperty(display, window, atoms.netWmIcon);
+        return;
+    }
     std::vector<long> data;
-    for (const res::IconImage& image : res::kIconImages) {
+    for (const res::IconImage& image : group) {
         data.push_back(image.size);
         data.push_back(image.size);
         const std::size_t count = static_cast<std::size_t>(image.size) * image.size;
@@ -48,8 +53,9 @@ void SetWindowIcon(Display* display, const Atoms& atoms, Window window) {
     SetCardinals(display, window, atoms.netWmIcon, XA_CARDINAL, data);
 }
 
-void DrawIcon(Display* display, int screen, Drawable drawable, int x, int y) {
-    const res::IconImage* image = ImageOfSize(kIconSize);
+void DrawIcon(Display* display, int screen, Drawable drawable, int x, int y,
+              std::span<const res::IconImage> group) {
+    const res::IconImage* image = ImageOfSize(group, kIconSize);
     XRenderPictFormat* argb = XRenderFindStandardFormat(display, PictStandardARGB32);
     XRenderPictFormat* target = XRenderFindVisualFormat(display, DefaultVisual(display, screen));
     if (image == nullptr || argb == nullptr || target == nullptr) {

@@ -2,7 +2,7 @@
 // Ctrl/Shift/Alt state, and the accelerator match of TranslateAcceleratorW.
 #pragma once
 
-#include "res/resources.h"
+#include "res/resource_types.h"
 
 #include <X11/Xlib.h>
 

@@ -17,9 +17,9 @@ constexpr std::uint32_t kBoxStyle = res::WS_POPUP | res::WS_VISIBLE | res::WS_CA
                                     res::WS_SYSMENU | res::DS_MODALFRAME | res::DS_SETFONT;
 } // namespace
 
-MessageBoxDialog::MessageBoxDialog(Platform& platform, std::u16string_view text,
+MessageBoxDialog::MessageBoxDialog(Dialogs& dialogs, std::u16string_view text,
                                    std::u16string_view caption, int textUnits)
-    : m_platform(platform), m_text(text), m_caption(caption) {
+    : m_dialogs(dialogs), m_text(text), m_caption(caption) {
     const int width = std::max(kMinimumWidth, textUnits + 2 * kMargin);
     const int buttonY = kMargin + kTextHeight + kMargin;
     const int height = buttonY + kButtonHeight + kMargin;
@@ -33,19 +33,19 @@ MessageBoxDialog::MessageBoxDialog(Platform& platform, std::u16string_view text,
                   m_caption, res::kDialogFont, kPointSize, 0, false, 1,     m_controls};
 }
 
-bool MessageBoxDialog::onPreTranslateMessage(Message& msg) {
-    return m_platform.isDialogMessage(m_hwnd, msg);
+bool MessageBoxDialog::deliverPreTranslateMessage(Message& msg) {
+    return m_dialogs.isDialogMessage(m_hwnd, msg);
 }
 
-void MessageBoxDialog::onCommand(std::uint32_t id) {
+void MessageBoxDialog::deliverCommand(std::uint32_t id) {
     // With OK as the only button, every way of closing the box answers OK.
     if (id == win::IDOK || id == win::IDCANCEL) {
-        m_platform.endDialog(m_hwnd);
+        m_dialogs.endDialog(m_hwnd);
     }
 }
 
-void MessageBoxDialog::onSysCommand(std::uint32_t, std::intptr_t) {
-    m_platform.defaultProcessing(m_hwnd);
+void MessageBoxDialog::deliverSysCommand(std::uint32_t, std::intptr_t) {
+    m_dialogs.defaultProcessing(m_hwnd);
 }
 
 } // namespace kestrove::x11

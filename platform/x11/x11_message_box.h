@@ -2,8 +2,8 @@
 // and an OK button, laid out in dialog units like the program's own dialogs.
 #pragma once
 
-#include "platform/platform.h"
-#include "res/resources.h"
+#include "platform/seam/dialogs.h"
+#include "res/resource_types.h"
 
 #include <array>
 #include <string>
@@ -15,26 +15,26 @@ public:
     static constexpr int kPointSize = 9;
 
     // `textUnits`: the text's width in dialog units of the dialog font.
-    MessageBoxDialog(Platform& platform, std::u16string_view text, std::u16string_view caption,
+    MessageBoxDialog(Dialogs& dialogs, std::u16string_view text, std::u16string_view caption,
                      int textUnits);
     MessageBoxDialog(const MessageBoxDialog&) = delete;
     MessageBoxDialog& operator=(const MessageBoxDialog&) = delete;
 
     const res::DialogTemplate& dialogTemplate() const { return m_template; }
 
-    void onCreated(WindowHandle hwnd) override { m_hwnd = hwnd; }
-    bool onInitDialog() override { return true; }
-    bool onPreTranslateMessage(Message& msg) override;
-    void onCommand(std::uint32_t id) override;
-    void onSysCommand(std::uint32_t id, std::intptr_t lParam) override;
-    void onTimer(TimerId) override {}
-    bool onPaint() override { return false; }
-    IconHandle onQueryDragIcon() override { return 0; }
-    void onHelp() override {}
-    void onNcDestroy() override { m_hwnd = 0; }
+    void deliverCreated(WindowHandle hwnd) override { m_hwnd = hwnd; }
+    bool deliverInitDialog() override { return true; }
+    bool deliverPreTranslateMessage(Message& msg) override;
+    void deliverCommand(std::uint32_t id) override;
+    void deliverSysCommand(std::uint32_t id, std::intptr_t lParam) override;
+    void deliverTimer(TimerId) override {}
+    bool deliverPaint() override { return false; }
+    IconHandle deliverQueryDragIcon() override { return 0; }
+    void deliverHelp() override {}
+    void deliverNcDestroy() override { m_hwnd = 0; }
 
 private:
-    Platform& m_platform;
+    Dialogs& m_dialogs;
     std::u16string m_text;
     std::u16string m_caption;
     std::array<res::DialogControl, 2> m_controls;

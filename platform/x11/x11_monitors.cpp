@@ -76,7 +76,7 @@ std::vector<X11Monitors::Monitor> X11Monitors::query() const {
     return monitors;
 }
 
-void X11Monitors::enumerate(MonitorEnumProcType proc, std::intptr_t data) {
+void X11Monitors::enumDisplayMonitors(MonitorEnumProcType proc, std::intptr_t data) {
     for (const Monitor& m : query()) {
         Rect rect = m.rect;
         if (proc(handleFor(m.name), 0, &rect, data) == 0) {
@@ -93,7 +93,7 @@ MonitorHandle X11Monitors::handleFor(Atom name) {
     return static_cast<MonitorHandle>(found - m_handles.begin()) + 1;
 }
 
-bool X11Monitors::info(MonitorHandle monitor, MonitorInfoEx& info) {
+bool X11Monitors::getMonitorInfo(MonitorHandle monitor, MonitorInfoEx& info) {
     if (monitor == 0 || monitor > m_handles.size()) {
         return false;
     }
@@ -148,7 +148,7 @@ std::string X11Monitors::providerName(XID output) const {
     return {};
 }
 
-bool X11Monitors::device(std::uint32_t index, DisplayDevice& device) {
+bool X11Monitors::enumDisplayDevices(std::uint32_t index, DisplayDevice& device) {
     const std::vector<Monitor> monitors = query();
     if (index >= monitors.size()) {
         return false;

@@ -2,7 +2,7 @@
 // and the display-device enumeration report them.
 #pragma once
 
-#include "platform/types.h"
+#include "platform/seam/displays.h"
 #include "platform/x11/randr_monitor_list.h"
 
 #include <X11/Xlib.h>
@@ -12,18 +12,18 @@
 
 namespace kestrove::x11 {
 
-class X11Monitors {
+class X11Monitors final : public Displays {
 public:
     explicit X11Monitors(Display* display);
 
     // EnumDisplayMonitors: one callback per RandR monitor in the server's
     // order (the whole screen without RandR 1.5), with the monitor's rectangle.
-    void enumerate(MonitorEnumProcType proc, std::intptr_t data);
+    void enumDisplayMonitors(MonitorEnumProcType proc, std::intptr_t data) override;
     // GetMonitorInfoW for a handle passed by enumerate(); false when the
     // monitor is gone.
-    bool info(MonitorHandle monitor, MonitorInfoEx& info);
+    bool getMonitorInfo(MonitorHandle monitor, MonitorInfoEx& info) override;
     // EnumDisplayDevicesW(NULL, index): device index = RandR monitor index.
-    bool device(std::uint32_t index, DisplayDevice& device);
+    bool enumDisplayDevices(std::uint32_t index, DisplayDevice& device) override;
 
 private:
     using Monitor = MonitorRecord;

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/x11/x11_magnifier.h"
+#include "platform/x11/magnifier/magnifier_window.h"
 #include "tests/harness/x11_picture_quality.h"
 
 #include <X11/Xutil.h>
@@ -93,7 +93,7 @@ protected:
         m_magnifier.reset();
         m_parent = showWindow(x, y, width, height);
         m_magnifier =
-            std::make_unique<X11Magnifier>(m_display, m_parent, Rect{0, 0, width, height});
+            std::make_unique<MagnifierWindow>(m_display, m_parent, Rect{0, 0, width, height});
         m_magnifier->setSource(source);
         m_magnifier->setTransform(Zoom(zoom));
         m_width = width;
@@ -157,7 +157,7 @@ protected:
     int m_repaints = 0;
     Window m_pattern = None;
     Window m_parent = None;
-    std::unique_ptr<X11Magnifier> m_magnifier;
+    std::unique_ptr<MagnifierWindow> m_magnifier;
     int m_width = 0;
     int m_height = 0;
 };

@@ -59,7 +59,7 @@ protected:
 
     std::vector<Reported> enumerate() {
         std::vector<Reported> reported;
-        m_monitors->enumerate(Collect, reinterpret_cast<std::intptr_t>(&reported));
+        m_monitors->enumDisplayMonitors(Collect, reinterpret_cast<std::intptr_t>(&reported));
         return reported;
     }
 
@@ -94,7 +94,7 @@ TEST_F(Monitors, ReportsTheServersMonitorsInItsOrderWithTheirNamesAndThePrimaryF
         EXPECT_EQ(reported[i].rect, expected[i].rect);
         MonitorInfoEx info{};
         info.cbSize = kMonitorInfoExSize;
-        ASSERT_TRUE(m_monitors->info(reported[i].handle, info));
+        ASSERT_TRUE(m_monitors->getMonitorInfo(reported[i].handle, info));
         EXPECT_EQ(info.rcMonitor, expected[i].rect);
         EXPECT_EQ(info.rcWork, expected[i].rect) << "no window manager: the work area is all of it";
         EXPECT_EQ(info.dwFlags, expected[i].flags);
@@ -104,12 +104,12 @@ TEST_F(Monitors, ReportsTheServersMonitorsInItsOrderWithTheirNamesAndThePrimaryF
         DisplayDevice device{};
         device.cb = kDisplayDeviceSize;
         std::fill(std::begin(device.DeviceString), std::end(device.DeviceString) - 1, u'x');
-        ASSERT_TRUE(m_monitors->device(static_cast<std::uint32_t>(i), device));
+        ASSERT_TRUE(m_monitors->enumDisplayDevices(static_cast<std::uint32_t>(i), device));
         EXPECT_EQ(Text(FixedText(device.DeviceName)), expected[i].name);
         EXPECT_EQ(Text(FixedText(device.DeviceString)), "") << "left over from an earlier query";
     }
     DisplayDevice device{};
-    EXPECT_FALSE(m_monitors->device(3, device));
+    EXPECT_FALSE(m_monitors->enumDisplayDevices(3, device));
 }
 
 TEST_F(Monitors, WorkAreaIsTheMonitorsShareOfTheWindowManagersOnTheCurrentDesktop) {
@@ -130,8 +130,8 @@ TEST_F(Monitors, WorkAreaIsTheMonitorsShareOfTheWindowManagersOnTheCurrentDeskto
         ASSERT_EQ(reported.size(), 3u);
         MonitorInfoEx dp1{};
         MonitorInfoEx dp3{};
-        ASSERT_TRUE(m_monitors->info(reported[1].handle, dp1));
-        ASSERT_TRUE(m_monitors->info(reported[2].handle, dp3));
+        ASSERT_TRUE(m_monitors->getMonitorInfo(reported[1].handle, dp1));
+        ASSERT_TRUE(m_monitors->getMonitorInfo(reported[2].handle, dp3));
         EXPECT_EQ(dp1.rcWork, c.dp1);
         EXPECT_EQ(dp3.rcWork, c.dp3);
     }
@@ -144,13 +144,13 @@ TEST_F(Monitors, InfoFailsAndLeavesTheRecordForUnknownOrVanishedMonitors) {
     info.cbSize = kMonitorInfoExSize;
     info.dwFlags = 7;
     for (const MonitorHandle unknown : {MonitorHandle{0}, MonitorHandle{4}, MonitorHandle{999}}) {
-        EXPECT_FALSE(m_monitors->info(unknown, info)) << unknown;
+        EXPECT_FALSE(m_monitors->getMonitorInfo(unknown, info)) << unknown;
     }
 
     XRRDeleteMonitor(m_display, DefaultRootWindow(m_display), XInternAtom(m_display, "DP-1", True));
     XSync(m_display, False);
     ASSERT_EQ(enumerate().size(), 2u);
-    EXPECT_FALSE(m_monitors->info(reported[1].handle, info));
+    EXPECT_FALSE(m_monitors->getMonitorInfo(reported[1].handle, info));
     EXPECT_EQ(info.dwFlags, 7u);
     EXPECT_EQ(info.rcMonitor, Rect{});
 }
@@ -171,10 +171,10 @@ TEST_F(Monitors, LongMonitorNamesAreCutTo31Characters) {
     const std::vector<Reported> reported = enumerate();
     ASSERT_EQ(reported.size(), 4u);
     MonitorInfoEx info{};
-    ASSERT_TRUE(m_monitors->info(reported[3].handle, info));
+    ASSERT_TRUE(m_monitors->getMonitorInfo(reported[3].handle, info));
     EXPECT_EQ(Text(FixedText(info.szDevice)), name.substr(0, 31));
     DisplayDevice device{};
-    ASSERT_TRUE(m_monitors->device(3, device));
+    ASSERT_TRUE(m_monitors->enumDisplayDevices(3, device));
     EXPECT_EQ(Text(FixedText(device.DeviceName)), name.substr(0, 31));
 }
 

@@ -1,6 +1,6 @@
-#include "app/about_dlg.h"
+#include "about/about_dlg.h"
 
-#include "app/version_cache.h"
+#include "about/version_cache.h"
 #include "common/utf.h"
 #include "mirror/kestrove_dlg.h"
 #include "res/resource_ids.h"
@@ -33,7 +33,7 @@ TEST_F(AboutBoxTest, ShowsTheLabelBeforeTheModalRunAndEndsWithOk) {
     std::string shownDuringRun;
     platform.duringModal = [&](DialogEvents& events) {
         shownDuringRun = ToUtf8(platform.dialogItems[IDC_VERSION_LABEL]);
-        events.onCommand(win::IDOK);
+        events.deliverCommand(win::IDOK);
     };
     EXPECT_EQ(about.DoModal(), win::IDOK);
     EXPECT_EQ(shownDuringRun, "Kestrove Ver.:2-0-0-100");
@@ -76,7 +76,7 @@ TEST_F(AboutBoxTest, EveryCommandOfTheAboutRangeOpensTheBox) {
     platform.duringModal = [&](DialogEvents& events) {
         for (std::uint32_t command = 0x0000; command < 0x0030; ++command) {
             platform.takeCalls();
-            events.onSysCommand(command, 0);
+            events.deliverSysCommand(command, 0);
             const std::vector<std::string> calls = platform.takeCalls();
             if (std::find(calls.begin(), calls.end(), "createDialog(100)") != calls.end()) {
                 opened.push_back(command);

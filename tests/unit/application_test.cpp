@@ -47,7 +47,7 @@ protected:
 };
 
 TEST_F(ApplicationTest, RunsTheMirrorWindowModallyAndEnds) {
-    EXPECT_EQ(Run([](DialogEvents& events) { events.onCommand(win::IDCANCEL); }), 0);
+    EXPECT_EQ(Run([](DialogEvents& events) { events.deliverCommand(win::IDCANCEL); }), 0);
     EXPECT_EQ(app.appName(), u"Kestrove");
     EXPECT_EQ(app.m_pMainWnd, nullptr);
     EXPECT_EQ(g_pMultiDisplay, nullptr);
@@ -69,12 +69,12 @@ TEST_F(ApplicationTest, MissingTemplateEndsAtOnceWithoutAMessage) {
 
 TEST_F(ApplicationTest, HelpWithoutAHelpEngineShowsTheMessageAndStays) {
     Run([&](DialogEvents& events) {
-        events.onHelp();
+        events.deliverHelp();
         EXPECT_THAT(platform.calls, Contains("winHelp(/usr/local/bin/Kestrove.HLP,1,0x20066)"));
         EXPECT_THAT(platform.messageBoxes, ElementsAre(u"ヘルプの起動に失敗しました。"));
         EXPECT_THAT(platform.calls, Contains("messageBox(Kestrove,48)"));
         EXPECT_THAT(platform.calls, ::testing::Not(Contains("endDialog")));
-        events.onCommand(win::IDCANCEL);
+        events.deliverCommand(win::IDCANCEL);
     });
 }
 
@@ -92,7 +92,7 @@ TEST(RestartTest, CommandLineKeepsArgumentsAndAddsTheRestartArgumentOnce) {
 class FailingDialog : public Dialog {
 public:
     FailingDialog() : Dialog(IDD_ABOUT) {}
-    std::function<void()> onTimer = [] {};
+    std::function<void()> deliverTimer = [] {};
     bool initFails = false;
 
 protected:
@@ -102,7 +102,7 @@ protected:
         }
         return Dialog::OnInitDialog();
     }
-    void OnTimer(TimerId) override { onTimer(); }
+    void OnTimer(TimerId) override { deliverTimer(); }
     bool OnCommand(std::uint32_t id) override {
         if (id == 4242) {
             throw std::runtime_error("command failed");
@@ -114,18 +114,18 @@ protected:
 TEST_F(ApplicationTest, ExceptionsInHandlersAreReportedAndTheRunGoesOn) {
     FailingDialog failing;
     bool userException = false;
-    failing.onTimer = [&] {
+    failing.deliverTimer = [&] {
         if (userException) {
             throw UserException();
         }
         throw std::bad_alloc();
     };
     platform.duringModal = [&](DialogEvents& events) {
-        events.onTimer(1);
-        events.onCommand(4242);
+        events.deliverTimer(1);
+        events.deliverCommand(4242);
         userException = true;
-        events.onTimer(1);
-        events.onCommand(win::IDCANCEL);
+        events.deliverTimer(1);
+        events.deliverCommand(win::IDCANCEL);
     };
     EXPECT_EQ(failing.DoModal(), win::IDCANCEL);
     EXPECT_THAT(platform.messageBoxes,

@@ -91,7 +91,7 @@ TEST_F(MirrorWindowTest, CtrlTwoSelectsTheSecondMonitorInOrder) {
     Run([&](DialogEvents& events) {
         platform.takeCalls();
         Message key = Key('2', true);
-        EXPECT_TRUE(events.onPreTranslateMessage(key));
+        EXPECT_TRUE(events.deliverPreTranslateMessage(key));
         EXPECT_THAT(platform.takeCalls(),
                     ElementsAre("magSetWindowSource(1920,0,3840,1200)", "invalidateRect",
                                 "isWindow", "setWindowSize(640,401)", "setWindowSize(640,400)",
@@ -108,10 +108,10 @@ TEST_F(MirrorWindowTest, KeysThatChangeNothing) {
         for (Message key :
              {Key('1', true), Key('3', true), Key('5', true), Key(0x0D, false), Key(0x1B, false)}) {
             // Consumed by the accelerator table, but nothing follows.
-            EXPECT_TRUE(events.onPreTranslateMessage(key)) << key.wParam;
+            EXPECT_TRUE(events.deliverPreTranslateMessage(key)) << key.wParam;
         }
         Message keypadTwo = Key(0x62, true); // VK_NUMPAD2
-        EXPECT_FALSE(events.onPreTranslateMessage(keypadTwo));
+        EXPECT_FALSE(events.deliverPreTranslateMessage(keypadTwo));
         EXPECT_THAT(platform.takeCalls(), ElementsAre());
         EXPECT_EQ(platform.title, u"Kestrove - [1:2] Card A");
     });
@@ -120,10 +120,10 @@ TEST_F(MirrorWindowTest, KeysThatChangeNothing) {
 TEST_F(MirrorWindowTest, SameMonitorAgainKeepsASizeChangedMeanwhile) {
     Run([&](DialogEvents& events) {
         Message key = Key('2', true);
-        events.onPreTranslateMessage(key);
+        events.deliverPreTranslateMessage(key);
         platform.client = {0, 0, 500, 100}; // resized by other means
         platform.takeCalls();
-        events.onPreTranslateMessage(key);
+        events.deliverPreTranslateMessage(key);
         EXPECT_THAT(platform.takeCalls(), ElementsAre());
         EXPECT_EQ(platform.client, (Rect{0, 0, 500, 100}));
     });
@@ -134,13 +134,13 @@ TEST_F(MirrorWindowTest, EndOfSizingRefitsAfterTheDefaultProcessing) {
         platform.client = {0, 0, 333, 500};
         platform.monitors[0].rect = {0, 0, 1920, 1200}; // the list keeps what it took
         platform.takeCalls();
-        events.onSysCommand(win::SC_SIZE | 0x0008, 0);
+        events.deliverSysCommand(win::SC_SIZE | 0x0008, 0);
         EXPECT_THAT(platform.takeCalls(),
                     ElementsAre("defaultProcessing", "isWindow", "setWindowSize(333,188)",
                                 "setWindowSize(333,187)", "magSetWindowTransform(0.173437506)",
                                 "magSetWindowSource(0,0,1920,1080)", "moveWindow(0,0,333,187)",
                                 "invalidateRect"));
-        events.onSysCommand(win::SC_CLOSE, 0);
+        events.deliverSysCommand(win::SC_CLOSE, 0);
         EXPECT_THAT(platform.takeCalls(), ElementsAre("defaultProcessing"));
     });
 }
@@ -158,8 +158,8 @@ TEST_F(MirrorWindowTest, FitUsesTheSizeTheSystemAllowed) {
 TEST_F(MirrorWindowTest, TimerRefreshesOnlyForItsOwnId) {
     Run([&](DialogEvents& events) {
         platform.takeCalls();
-        events.onTimer(IDT_REFRESH);
-        events.onTimer(77);
+        events.deliverTimer(IDT_REFRESH);
+        events.deliverTimer(77);
         EXPECT_THAT(platform.takeCalls(),
                     ElementsAre("invalidateRect", "defaultProcessing", "defaultProcessing"));
     });
@@ -167,7 +167,7 @@ TEST_F(MirrorWindowTest, TimerRefreshesOnlyForItsOwnId) {
 
 TEST_F(MirrorWindowTest, ClosingStopsTheTimerAndReleasesTheList) {
     const std::intptr_t result =
-        Run([&](DialogEvents& events) { events.onCommand(win::IDCANCEL); });
+        Run([&](DialogEvents& events) { events.deliverCommand(win::IDCANCEL); });
     EXPECT_EQ(result, win::IDCANCEL);
     EXPECT_FALSE(platform.timerRunning);
     EXPECT_EQ(g_pMultiDisplay, nullptr);
@@ -179,10 +179,10 @@ TEST_F(MirrorWindowTest, MinimisedWindowDrawsTheIconCentred) {
     Run([&](DialogEvents& events) {
         platform.client = {0, 0, 0, 0};
         platform.takeCalls();
-        events.onPaint();
+        events.deliverPaint();
         EXPECT_THAT(platform.takeCalls(), ElementsAre("beginPaint", "iconEraseBackground",
                                                       "drawIcon(-15,-15)", "endPaint"));
-        EXPECT_EQ(events.onQueryDragIcon(), static_cast<IconHandle>(IDR_MAIN_ICON));
+        EXPECT_EQ(events.deliverQueryDragIcon(), static_cast<IconHandle>(IDR_MAIN_ICON));
     });
 }
 
@@ -194,15 +194,15 @@ TEST_F(MirrorWindowTest, NoMonitorShowsAnEmptySourceWithoutFault) {
         EXPECT_THAT(platform.calls, ::testing::Contains("magSetWindowSource(0,0,0,0)"));
         EXPECT_THAT(platform.calls, ::testing::Contains("magSetWindowTransform(1)"));
         Message key = Key('1', true);
-        events.onPreTranslateMessage(key); // nothing to choose
-        events.onSysCommand(win::SC_SIZE, 0);
+        events.deliverPreTranslateMessage(key); // nothing to choose
+        events.deliverSysCommand(win::SC_SIZE, 0);
     });
 }
 
 TEST_F(MirrorWindowTest, WithoutAMagnifierNothingIsConfigured) {
     platform.magnifierCreated = false;
     Run([&](DialogEvents& events) {
-        events.onTimer(IDT_REFRESH);
+        events.deliverTimer(IDT_REFRESH);
         EXPECT_THAT(platform.calls, ::testing::Not(::testing::Contains(HasSubstr("magSet"))));
         EXPECT_THAT(platform.calls, ::testing::Not(::testing::Contains("invalidateRect")));
         EXPECT_EQ(platform.title, u"Kestrove - [1:2] Card A");

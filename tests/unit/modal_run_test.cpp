@@ -52,7 +52,7 @@ TEST(ModalRun, EndsWithTheDialogsDestroyWindowOnEveryPath) {
         SCOPED_TRACE(c.name);
         RecordingPlatform platform;
         platform.dialogCreated = c.created;
-        platform.duringModal = [](DialogEvents& events) { events.onCommand(win::IDCANCEL); };
+        platform.duringModal = [](DialogEvents& events) { events.deliverCommand(win::IDCANCEL); };
         CountingDialog dialog;
         dialog.init = c.init;
 

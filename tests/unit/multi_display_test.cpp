@@ -16,8 +16,8 @@ protected:
     // Fills a fresh list from the fake's monitors; returns what was printed.
     std::string Fill() {
         ::testing::internal::CaptureStdout();
-        platform.enumDisplayMonitors(MonitorEnumProc,
-                                     reinterpret_cast<std::intptr_t>(CMultiDisplay::GetInstance()));
+        ThePlatform().displays.enumDisplayMonitors(
+            MonitorEnumProc, reinterpret_cast<std::intptr_t>(CMultiDisplay::GetInstance()));
         return ::testing::internal::GetCapturedStdout();
     }
 

@@ -1,4 +1,4 @@
-#include "app/version_cache.h"
+#include "about/version_cache.h"
 
 #include "common/fixed_text.h"
 #include "common/utf.h"
@@ -13,15 +13,6 @@ namespace {
 
 using ::testing::ElementsAre;
 using namespace versioninfo;
-
-// The fake, with a version file whose read can fail after its size was given.
-class VersionPlatform : public RecordingPlatform {
-public:
-    bool readFails = false;
-    bool getFileVersionInfo(const char16_t* path, std::uint32_t size, void* block) override {
-        return !readFails && RecordingPlatform::getFileVersionInfo(path, size, block);
-    }
-};
 
 using Translations = std::vector<std::pair<std::uint16_t, std::uint16_t>>;
 
@@ -49,7 +40,7 @@ protected:
 
     std::string Label() { return ToUtf8(BuildVersionLabel()); }
 
-    VersionPlatform platform;
+    RecordingPlatform platform;
 };
 
 TEST_F(VersionCacheTest, ReadsTheReleaseResourceOnceThenKeepsIt) {
@@ -109,7 +100,7 @@ TEST_F(VersionCacheTest, FailedAttemptsLeaveTheCacheEmptyAndTryAgain) {
         s_bVersionRead = 0;
         std::copy_n(u"Ver.:stale", 11, s_szVersion);
         platform.versionFile = c.file;
-        platform.readFails = c.readFails;
+        platform.versionReadFails = c.readFails;
         EXPECT_EQ(Label(), "Kestrove ");
         EXPECT_EQ(s_bVersionRead, 0);
         EXPECT_EQ(FixedText(s_szVersion), u"");
@@ -120,7 +111,7 @@ TEST_F(VersionCacheTest, FailedAttemptsLeaveTheCacheEmptyAndTryAgain) {
                     ::testing::Contains("getFileVersionInfoSize(/opt/kestrove/Kestrove)"));
 
         platform.versionFile = LayOut(VersionInfoTree(res::kVersion));
-        platform.readFails = false;
+        platform.versionReadFails = false;
         EXPECT_EQ(Label(), "Kestrove Ver.:2-0-0-100");
     }
 }

@@ -1,4 +1,4 @@
-#include "app/version_label.h"
+#include "about/version_label.h"
 
 #include "common/utf.h"
 

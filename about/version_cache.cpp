@@ -1,0 +1,93 @@
+#include "about/version_cache.h"
+
+#include "about/version_label.h"
+#include "common/fixed_text.h"
+#include "common/wide_format.h"
+#include "platform/platform.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <string_view>
+
+namespace kestrove {
+
+std::int32_t s_bVersionRead = 0;
+char16_t s_szVersion[kVersionCacheLength] = {};
+char16_t s_szModulePath[kModulePathLength] = {};
+
+namespace {
+
+// A string value up to its terminator, never past the length the lookup gave.
+std::u16string_view StringValue(const void* value, std::uint32_t length) {
+    const auto* text = static_cast<const char16_t*>(value);
+    std::size_t count = 0;
+    while (count < length && text[count] != u'\0') {
+        ++count;
+    }
+    return {text, count};
+}
+
+} // namespace
+
+void FillVersionCache() {
+    Platform& platform = ThePlatform();
+    StoreFixedText(s_szVersion, u"");
+
+    platform.shell.getModuleFileName(s_szModulePath, kModulePathLength);
+
+    const std::uint32_t size = platform.shell.getFileVersionInfoSize(s_szModulePath);
+    if (size == 0) {
+        return;
+    }
+    // Zeroed room beyond the block: a string value is read in characters, but
+    // a value whose node is marked binary has its length in bytes, so twice
+    // the block always holds what a reader of characters may reach.
+    const std::unique_ptr<unsigned char[]> block(
+        new (std::nothrow) unsigned char[2 * std::size_t{size} + 2]());
+    if (!block) {
+        return;
+    }
+    if (!platform.shell.getFileVersionInfo(s_szModulePath, size, block.get())) {
+        return;
+    }
+
+    char16_t path[50] = {};
+    StoreFixedText(path, u"\\VarFileInfo\\Translation");
+    const void* translation = nullptr;
+    std::uint32_t translationLength = 0;
+    if (!platform.shell.verQueryValue(block.get(), path, &translation, &translationLength)) {
+        return;
+    }
+    // Less than one whole entry is no translation at all.
+    if (translation == nullptr || translationLength < sizeof(std::uint32_t)) {
+        return;
+    }
+    std::uint32_t entry = 0;
+    std::memcpy(&entry, translation, sizeof entry);
+
+    char16_t language[16] = {};
+    StoreFixedText(language, WideFormat(u"%04x%04x",
+                                        {std::int64_t{entry & 0xFFFF}, std::int64_t{entry >> 16}}));
+    StoreFixedText(path, WideFormat(u"\\StringFileInfo\\%s\\%s",
+                                    {FixedText(language), std::u16string_view(u"ProductVersion")}));
+
+    const void* value = nullptr;
+    std::uint32_t valueLength = 0;
+    // A table without "ProductVersion" still counts as read; its value is empty.
+    const bool found = platform.shell.verQueryValue(block.get(), path, &value, &valueLength);
+    const std::u16string_view product =
+        found && value != nullptr ? StringValue(value, valueLength) : std::u16string_view();
+    StoreFixedText(s_szVersion, WideFormat(u"Ver.:%s", {product}));
+    s_bVersionRead = 1;
+}
+
+std::u16string BuildVersionLabel() {
+    if (s_bVersionRead != 1) {
+        FillVersionCache();
+    }
+    return FormatVersionLabel(FixedText(s_szVersion));
+}
+
+} // namespace kestrove

@@ -1,0 +1,42 @@
+// The process and the shell: the module's path and version resource, help,
+// restart registration, common controls.
+#pragma once
+
+#include "platform/seam/shell.h"
+#include "platform/win32/handles.h"
+
+namespace kestrove::win32 {
+
+class Win32Shell final : public Shell {
+public:
+    explicit Win32Shell(std::u16string commandLineArguments)
+        : m_commandLineArguments(std::move(commandLineArguments)) {}
+
+    std::uint32_t getModuleFileName(char16_t* buffer, std::uint32_t size) override {
+        return GetModuleFileNameW(nullptr, Wide(buffer), size);
+    }
+    std::u16string commandLineArguments() override { return m_commandLineArguments; }
+    bool winHelp(WindowHandle hwnd, std::u16string_view helpFile, std::uint32_t command,
+                 std::uintptr_t data) override {
+        return WinHelpW(Hwnd(hwnd), WideString(helpFile).c_str(), command, data) != FALSE;
+    }
+    void initCommonControls(std::uint32_t classes) override;
+    bool registerApplicationRestart(std::u16string_view commandLine, std::uint32_t flags) override;
+    void setRestartSupported(bool supported) override { m_bRestartSupported = supported; }
+    bool createGuid(Guid& guid) override;
+    std::uint32_t getFileVersionInfoSize(const char16_t* path) override;
+    bool getFileVersionInfo(const char16_t* path, std::uint32_t size, void* block) override {
+        return GetFileVersionInfoW(Wide(path), 0, size, block) != FALSE;
+    }
+    bool verQueryValue(const void* block, const char16_t* subBlock, const void** value,
+                       std::uint32_t* length) override;
+
+    // What the dialogs answer to a request to close for a restart.
+    bool restartSupported() const { return m_bRestartSupported; }
+
+private:
+    std::u16string m_commandLineArguments;
+    bool m_bRestartSupported = false;
+};
+
+} // namespace kestrove::win32

@@ -1,0 +1,321 @@
+#include "platform/x11/magnifier/magnifier_window.h"
+
+#include "platform/x11/magnifier/cursor_overlay.h"
+#include "platform/x11/magnifier/root_frame_source.h"
+#include "platform/x11/magnifier/scale_plan.h"
+#include "platform/x11/magnifier/render_scaler.h"
+
+#include <X11/extensions/XInput2.h>
+#include <X11/extensions/Xdamage.h>
+#include <X11/extensions/Xfixes.h>
+
+#include <algorithm>
+#include <climits>
+#include <stdexcept>
+
+namespace kestrove::x11 {
+
+namespace {
+
+struct Extensions {
+    bool present = false;
+    int fixesEventBase = 0;
+    int damageEventBase = 0;
+    int inputOpcode = 0; // X Input 2, to hear of pointer motion; optional
+};
+
+// Render 0.6 brought transforms and filters; XFixes the cursor image; Damage the
+// reports the refresh relies on to skip unchanged frames.
+Extensions QueryExtensions(Display* display) {
+    Extensions found;
+    int eventBase = 0;
+    int errorBase = 0;
+    int major = 0;
+    int minor = 0;
+    if (!XRenderQueryExtension(display, &eventBase, &errorBase) ||
+        !XRenderQueryVersion(display, &major, &minor) || (major == 0 && minor < 6)) {
+        return found;
+    }
+    if (!XFixesQueryExtension(display, &found.fixesEventBase, &errorBase) ||
+        !XFixesQueryVersion(display, &major, &minor) || major < 2) {
+        return found;
+    }
+    if (!XDamageQueryExtension(display, &found.damageEventBase, &errorBase) ||
+        !XDamageQueryVersion(display, &major, &minor) || major < 1) {
+        return found;
+    }
+    int inputEvent = 0;
+    int inputMajor = 2;
+    int inputMinor = 0;
+    if (XQueryExtension(display, "XInputExtension", &found.inputOpcode, &inputEvent, &errorBase) ==
+            False ||
+        XIQueryVersion(display, &inputMajor, &inputMinor) != Success) {
+        found.inputOpcode = 0; // the cursor is then looked up at every refresh
+    }
+    found.present = true;
+    return found;
+}
+
+// Sizes and positions the server can take (16-bit coordinates).
+bool Showable(const Rect& source) {
+    const long long width = static_cast<long long>(source.right) - source.left;
+    const long long height = static_cast<long long>(source.bottom) - source.top;
+    return width > 0 && height > 0 && width <= SHRT_MAX && height <= SHRT_MAX &&
+           source.left >= SHRT_MIN && source.left <= SHRT_MAX && source.top >= SHRT_MIN &&
+           source.top <= SHRT_MAX;
+}
+
+int Extent(int size) {
+    return std::clamp(size, 1, static_cast<int>(SHRT_MAX));
+}
+
+bool SameTransform(const MagTransform& a, const MagTransform& b) {
+    return std::equal(&a.v[0][0], &a.v[0][0] + 9, &b.v[0][0]);
+}
+
+} // namespace
+
+bool MagnifierWindow::Initialize(Display* display) {
+    return QueryExtensions(display).present;
+}
+
+MagnifierWindow::MagnifierWindow(Display* display, Window parent, const Rect& area,
+                                 std::unique_ptr<FrameSource> source)
+    : m_display(display), m_width(Extent(area.right - area.left)),
+      m_height(Extent(area.bottom - area.top)) {
+    XWindowAttributes parentAttributes{};
+    XWindowAttributes rootAttributes{};
+    Window root = DefaultRootWindow(display);
+    if (XGetWindowAttributes(display, parent, &parentAttributes) == 0 ||
+        XGetWindowAttributes(display, root, &rootAttributes) == 0) {
+        throw std::runtime_error("the parent window is gone");
+    }
+    const Extensions extensions = QueryExtensions(display);
+    XRenderPictFormat* rootFormat = nullptr;
+    if (extensions.present) {
+        rootFormat = XRenderFindVisualFormat(display, rootAttributes.visual);
+        m_windowFormat = XRenderFindVisualFormat(display, parentAttributes.visual);
+    }
+    m_supported = rootFormat != nullptr && m_windowFormat != nullptr;
+    m_depth = parentAttributes.depth;
+
+    XSetWindowAttributes attributes{};
+    unsigned long mask = CWBorderPixel | CWBitGravity | CWEventMask;
+    if (m_supported) {
+        // No background: the server must not clear what the next copy covers anyway.
+        attributes.background_pixmap = None;
+        mask |= CWBackPixmap;
+    } else {
+        attributes.background_pixel = BlackPixel(display, DefaultScreen(display));
+        mask |= CWBackPixel;
+    }
+    attributes.border_pixel = 0;
+    attributes.bit_gravity = NorthWestGravity; // keep the picture while a resize is pending
+    attributes.event_mask = ExposureMask | StructureNotifyMask | VisibilityChangeMask;
+    m_window = XCreateWindow(display, parent, area.left, area.top, static_cast<unsigned>(m_width),
+                             static_cast<unsigned>(m_height), 0, m_depth, InputOutput,
+                             parentAttributes.visual, mask, &attributes);
+
+    if (m_supported) {
+        m_frames = source ? std::move(source)
+                          : std::make_unique<RootFrameSource>(
+                                display, extensions.damageEventBase, rootFormat);
+        m_scaler = std::make_unique<RenderScaler>(display, root, rootAttributes.depth, rootFormat);
+        m_cursor = std::make_unique<CursorOverlay>(display, extensions.fixesEventBase,
+                                                  extensions.inputOpcode);
+        XGCValues values{};
+        values.graphics_exposures = False;
+        m_gc = XCreateGC(display, m_window, GCGraphicsExposures, &values);
+        m_windowPicture = XRenderCreatePicture(display, m_window, m_windowFormat, 0, nullptr);
+        resizeBackBuffer();
+    }
+    XMapWindow(display, m_window);
+}
+
+MagnifierWindow::~MagnifierWindow() {
+    if (m_supported) {
+        m_cursor.reset();
+        m_frames.reset();
+        m_scaler.reset();
+        XRenderFreePicture(m_display, m_backPicture);
+        XFreePixmap(m_display, m_back);
+        XFreeGC(m_display, m_gc);
+        if (!m_windowGone) {
+            XRenderFreePicture(m_display, m_windowPicture);
+        }
+    }
+    if (!m_windowGone) {
+        XDestroyWindow(m_display, m_window);
+    }
+}
+
+void MagnifierWindow::resizeBackBuffer() {
+    if (m_back != None) {
+        XRenderFreePicture(m_display, m_backPicture);
+        XFreePixmap(m_display, m_back);
+    }
+    m_back = XCreatePixmap(m_display, m_window, static_cast<unsigned>(m_width),
+                           static_cast<unsigned>(m_height), static_cast<unsigned>(m_depth));
+    m_backPicture = XRenderCreatePicture(m_display, m_back, m_windowFormat, 0, nullptr);
+}
+
+void MagnifierWindow::setSource(const Rect& source) {
+    if (!(source == m_source)) {
+        m_source = source;
+        if (m_frames) {
+            m_frames->setMonitor(source);
+        }
+        m_repaintAll = true;
+    }
+}
+
+void MagnifierWindow::setTransform(const MagTransform& transform) {
+    if (!SameTransform(transform, m_transform)) {
+        m_transform = transform;
+        m_repaintAll = true;
+    }
+}
+
+void MagnifierWindow::move(int x, int y, int width, int height) {
+    if (m_windowGone) {
+        return;
+    }
+    const int newWidth = Extent(width);
+    const int newHeight = Extent(height);
+    XMoveResizeWindow(m_display, m_window, x, y, static_cast<unsigned>(newWidth),
+                      static_cast<unsigned>(newHeight));
+    if (newWidth != m_width || newHeight != m_height) {
+        m_width = newWidth;
+        m_height = newHeight;
+        if (m_supported) {
+            resizeBackBuffer();
+        }
+        m_repaintAll = true;
+    }
+}
+
+void MagnifierWindow::invalidate() {
+    if (!m_supported || m_windowGone || m_obscured) {
+        return;
+    }
+    const bool framesPending = m_frames->pending();
+    if (!m_repaintAll && !framesPending && !m_cursor->dueForLocate()) {
+        return; // nothing on the screen can have changed
+    }
+    const Rect self = locate();
+    // Our own picture is part of the screen when the mirror shows the monitor
+    // it is on; counting it as a change would repaint forever.
+    if (m_repaintAll || cursorChanged() || m_frames->takeChanges(self)) {
+        paint();
+    }
+}
+
+Rect MagnifierWindow::locate() {
+    Window root = None;
+    Window child = None;
+    int rootX = 0;
+    int rootY = 0;
+    int windowX = 0;
+    int windowY = 0;
+    unsigned int mask = 0;
+    const bool sameScreen = XQueryPointer(m_display, m_window, &root, &child, &rootX, &rootY,
+                                          &windowX, &windowY, &mask) != False;
+    m_cursor->pointerAt(rootX, rootY, sameScreen);
+    if (!sameScreen) {
+        return Rect{};
+    }
+    const int left = rootX - windowX;
+    const int top = rootY - windowY;
+    return Rect{left, top, left + m_width, top + m_height};
+}
+
+bool MagnifierWindow::cursorChanged() const {
+    return !m_frames->includesCursor() && m_cursor->changedIn(m_source);
+}
+
+void MagnifierWindow::paint() {
+    // Changes made while this frame is drawn show in the next one.
+    m_frames->discard();
+    const double zoom = m_transform.v[0][0];
+    const Rect area = m_frames->area();
+    if (m_repaintAll) {
+        // A frame may hold the monitor in more pixels than its rectangle (a
+        // scaled output): the plan scales from the frame's pixels.
+        const int areaWidth = area.right - area.left;
+        const int sourceWidth = m_source.right - m_source.left;
+        const double areaZoom = areaWidth > 0 ? zoom * sourceWidth / areaWidth : 0.0;
+        m_scaler->setPlan(Showable(m_source) && Showable(area)
+                              ? PlanScaling(areaWidth, area.bottom - area.top, areaZoom, m_width,
+                                            m_height)
+                              : std::vector<ScaleStep>{});
+        m_repaintAll = false;
+    }
+    // With the cursor over it, the picture is composed off screen first, so
+    // that it never shows without the cursor; otherwise it goes straight to
+    // the window, one copy less.
+    const bool cursor = !m_frames->includesCursor() && m_cursor->showsIn(m_source);
+    const Picture target = cursor ? m_backPicture : m_windowPicture;
+    if (m_scaler->empty()) {
+        const XRenderColor black{0, 0, 0, 0xFFFF};
+        XRenderFillRectangle(m_display, PictOpSrc, target, &black, 0, 0,
+                             static_cast<unsigned>(m_width), static_cast<unsigned>(m_height));
+    } else {
+        m_scaler->render(m_frames->picture(), area.left, area.top, target);
+    }
+    if (!m_frames->includesCursor()) {
+        m_cursor->draw(target, m_source, zoom);
+    }
+    if (cursor) {
+        XCopyArea(m_display, m_back, m_window, m_gc, 0, 0, static_cast<unsigned>(m_width),
+                  static_cast<unsigned>(m_height), 0, 0);
+    }
+    XFlush(m_display);
+}
+
+bool MagnifierWindow::handleEvent(const XEvent& event) {
+    if (!m_supported) {
+        if (event.xany.window == m_window && event.type == DestroyNotify) {
+            m_windowGone = true;
+        }
+        return event.xany.window == m_window;
+    }
+    m_cursor->handleEvent(event);
+    if (m_frames->handleEvent(event)) {
+        return true;
+    }
+    if (event.xany.window != m_window) {
+        return false;
+    }
+    switch (event.type) {
+    case Expose:
+        m_repaintAll = true;
+        if (event.xexpose.count == 0 && !m_windowGone) {
+            locate();
+            paint();
+        }
+        break;
+    case DestroyNotify:
+        m_windowGone = true;
+        break;
+    case VisibilityNotify:
+        // Nothing drawn would show while other windows cover this one all over.
+        m_obscured = event.xvisibility.state == VisibilityFullyObscured;
+        m_repaintAll = m_repaintAll || !m_obscured;
+        break;
+    default:
+        break;
+    }
+    return true;
+}
+
+int MagnifierWindow::waitDescriptor() const {
+    return m_frames ? m_frames->waitDescriptor() : -1;
+}
+
+void MagnifierWindow::dispatchSource() {
+    if (m_frames) {
+        m_frames->dispatch();
+    }
+}
+
+} // namespace kestrove::x11

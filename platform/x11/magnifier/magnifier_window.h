@@ -1,0 +1,79 @@
+// The magnifier control on X11: a child window whose picture is the source
+// rectangle of the screen, taken from a frame source and scaled by the X
+// server (Render).
+#pragma once
+
+#include "platform/types.h"
+#include "platform/x11/magnifier/frame_source.h"
+
+#include <X11/Xlib.h>
+#include <X11/extensions/Xrender.h>
+
+#include <memory>
+
+namespace kestrove::x11 {
+
+class CursorOverlay;
+class RenderScaler;
+
+class MagnifierWindow {
+public:
+    // MagInitialize: false when the server lacks what the mirror needs.
+    static bool Initialize(Display* display);
+
+    // Creates the child window over `area` of `parent`, mapped; throws
+    // std::runtime_error when `parent` is gone. Without a `source` the
+    // picture comes from the root window.
+    MagnifierWindow(Display* display, Window parent, const Rect& area,
+                    std::unique_ptr<FrameSource> source = nullptr);
+    ~MagnifierWindow();
+    MagnifierWindow(const MagnifierWindow&) = delete;
+    MagnifierWindow& operator=(const MagnifierWindow&) = delete;
+
+    Window window() const { return m_window; }
+    void setSource(const Rect& source);
+    void setTransform(const MagTransform& transform);
+    void move(int x, int y, int width, int height);
+    // InvalidateRect: the picture is brought up to date with the source.
+    void invalidate();
+    // Events for the child window, or the extension events it asked for;
+    // true when the event was the magnifier's.
+    bool handleEvent(const XEvent& event);
+    // The frame source's own descriptor for the event loop's wait (-1: none),
+    // and its handling when readable.
+    int waitDescriptor() const;
+    void dispatchSource();
+
+private:
+    void resizeBackBuffer();
+    // Whether the cursor the magnifier draws itself moved or changed.
+    bool cursorChanged() const;
+    void paint();
+    // Reads where the pointer is and tells the cursor; returns where this
+    // window is on the root, from the same reply.
+    Rect locate();
+
+    Display* m_display;
+    Window m_window;
+    Rect m_source{};
+    MagTransform m_transform{};
+    int m_width = 1;
+    int m_height = 1;
+    bool m_windowGone = false;
+    bool m_obscured = false; // other windows cover all of it
+    // Without the extensions the picture stays blank (the window's black background).
+    bool m_supported = false;
+    int m_depth = 0;                             // of the window, as its parent's
+    XRenderPictFormat* m_windowFormat = nullptr; // of the window's visual
+    int m_fixesEventBase = 0;
+    bool m_repaintAll = true; // size, source or transform changed, or exposed
+    Picture m_windowPicture = None;
+    Pixmap m_back = None; // where the picture is composed when the cursor is over it
+    Picture m_backPicture = None;
+    GC m_gc = None;
+    std::unique_ptr<RenderScaler> m_scaler;
+    std::unique_ptr<FrameSource> m_frames;
+    std::unique_ptr<CursorOverlay> m_cursor;
+};
+
+} // namespace kestrove::x11

@@ -1,0 +1,104 @@
+#include "platform/x11/magnifier/x11_magnifier_control.h"
+
+#include "common/error_line.h"
+
+#include <stdexcept>
+#include <string>
+
+namespace kestrove::x11 {
+
+X11MagnifierControl::~X11MagnifierControl() {
+    for (const auto& [window, magnifier] : m_magnifiers) {
+        m_windows.removeChild(window);
+    }
+}
+
+bool X11MagnifierControl::magInitialize() {
+    return MagnifierWindow::Initialize(m_display);
+}
+
+WindowHandle X11MagnifierControl::createMagnifierWindow(WindowHandle parent, const Rect& area) {
+    if (m_windows.dialog(parent) == nullptr) {
+        return 0;
+    }
+    std::unique_ptr<MagnifierWindow> created;
+    try {
+        created = std::make_unique<MagnifierWindow>(m_display, parent, area);
+    } catch (const std::exception& error) {
+        // CreateWindowExW fails and the mirror stays blank; say why once.
+        PrintErrorLine(std::string("cannot create the mirror: ") + error.what());
+        return 0;
+    }
+    const Window window = created->window();
+    m_magnifiers[window] = std::move(created);
+    m_windows.addChild(window, parent);
+    return window;
+}
+
+bool X11MagnifierControl::magSetWindowSource(WindowHandle hwnd, const Rect& source) {
+    return withMagnifier(hwnd, [&](MagnifierWindow& magnifier) {
+        magnifier.setSource(source);
+        // The window manager keeps the parent's aspect while the user drags it.
+        const int width = source.right - source.left;
+        const int height = source.bottom - source.top;
+        if (DialogWindow* parent = m_windows.dialog(m_windows.parentOf(hwnd));
+            parent != nullptr && width > 0 && height > 0) {
+            parent->setAspect(width, height);
+        }
+    });
+}
+
+bool X11MagnifierControl::magSetWindowTransform(WindowHandle hwnd, const MagTransform& transform) {
+    return withMagnifier(hwnd,
+                         [&](MagnifierWindow& magnifier) { magnifier.setTransform(transform); });
+}
+
+bool X11MagnifierControl::move(WindowHandle hwnd, int x, int y, int width, int height) {
+    return withMagnifier(hwnd,
+                         [&](MagnifierWindow& magnifier) { magnifier.move(x, y, width, height); });
+}
+
+bool X11MagnifierControl::invalidate(WindowHandle hwnd) {
+    return withMagnifier(hwnd, [](MagnifierWindow& magnifier) { magnifier.invalidate(); });
+}
+
+bool X11MagnifierControl::destroy(WindowHandle hwnd) {
+    if (m_magnifiers.erase(hwnd) == 0) {
+        return false;
+    }
+    m_windows.removeChild(hwnd);
+    return true;
+}
+
+void X11MagnifierControl::destroyChildrenOf(WindowHandle parent) {
+    for (const Window child : m_windows.childrenOf(parent)) {
+        destroy(child);
+    }
+}
+
+bool X11MagnifierControl::handleEvent(XEvent& event) {
+    for (const auto& [window, magnifier] : m_magnifiers) {
+        if (magnifier->handleEvent(event)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::vector<int> X11MagnifierControl::waitDescriptors() const {
+    std::vector<int> descriptors;
+    for (const auto& [window, magnifier] : m_magnifiers) {
+        if (const int fd = magnifier->waitDescriptor(); fd >= 0) {
+            descriptors.push_back(fd);
+        }
+    }
+    return descriptors;
+}
+
+void X11MagnifierControl::dispatchDescriptors() {
+    for (const auto& [window, magnifier] : m_magnifiers) {
+        magnifier->dispatchSource();
+    }
+}
+
+} // namespace kestrove::x11

@@ -1,0 +1,17 @@
+#include "platform/x11/x11_backend.h"
+
+namespace kestrove::x11 {
+
+X11Backend::X11Backend(Display* display, std::vector<std::string> arguments)
+    : m_x(display), m_loop(display), m_displays(display), m_magnifiers(display, m_windows),
+      m_dialogs(m_x, m_windows, m_loop, m_magnifiers),
+      m_windowing(m_x, m_windows, m_loop, m_dialogs, m_magnifiers),
+      m_shell(std::move(arguments)), m_platform{m_displays, m_magnifiers, m_windowing,
+                                                m_dialogs,  m_resources,  m_shell} {
+    // The magnifiers see events first: the screen's damage and the cursor
+    // concern every mirror, whatever window the event names.
+    m_loop.addTarget(m_magnifiers);
+    m_loop.addTarget(m_dialogs);
+}
+
+} // namespace kestrove::x11

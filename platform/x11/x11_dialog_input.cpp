@@ -1,0 +1,125 @@
+// The dialog manager's keyboard, mouse and system menu.
+#include "platform/x11/x11_dialog_manager.h"
+
+#include "platform/x11/x11_keys.h"
+#include "res/resource_lookup.h"
+
+namespace kestrove::x11 {
+
+bool X11DialogManager::isDialogMessage(WindowHandle hwnd, Message& msg) {
+    DialogWindow* d = m_windows.dialog(hwnd);
+    if (d == nullptr || (msg.message != win::WM_KEYDOWN && msg.message != win::WM_SYSKEYDOWN)) {
+        return false;
+    }
+    if (msg.message == win::WM_KEYDOWN && msg.wParam == vk::kReturn) {
+        d->events().deliverCommand(static_cast<std::uint32_t>(d->defaultCommand()));
+    } else if (msg.message == win::WM_KEYDOWN && msg.wParam == vk::kEscape) {
+        d->events().deliverCommand(win::IDCANCEL);
+    } else {
+        // The dialog manager dispatches every other key of its dialog itself.
+        defaultKey(hwnd, msg);
+    }
+    return true;
+}
+
+bool X11DialogManager::translateAccelerator(WindowHandle hwnd, AccelHandle accel, Message& msg) {
+    DialogWindow* d = m_windows.dialog(hwnd);
+    if (msg.native == nullptr || d == nullptr ||
+        (msg.message != win::WM_KEYDOWN && msg.message != win::WM_SYSKEYDOWN)) {
+        return false;
+    }
+    // The handle of an accelerator table is its resource id.
+    const auto table = res::FindAccelerators(static_cast<int>(accel));
+    const auto& key = *static_cast<const XKeyEvent*>(msg.native);
+    const auto command =
+        MatchAccelerator(table, static_cast<std::uint16_t>(msg.wParam), ModifiersOf(key));
+    if (!command) {
+        return false;
+    }
+    d->events().deliverCommand(*command);
+    return true;
+}
+
+void X11DialogManager::handleKey(DialogWindow& d, XKeyEvent& key) {
+    const std::uint16_t code = VirtualKeyOf(key);
+    if (code == 0) {
+        return; // modifiers and keys the program has no code for
+    }
+    const WindowHandle hwnd = d.window();
+    Message msg{hwnd, ModifiersOf(key).alt ? win::WM_SYSKEYDOWN : win::WM_KEYDOWN, code, 0, &key};
+    DispatchScope scope(*this, hwnd, Dispatch::Key);
+    if (!d.events().deliverPreTranslateMessage(msg)) {
+        defaultKey(hwnd, msg);
+    }
+}
+
+void X11DialogManager::defaultKey(WindowHandle hwnd, const Message& msg) {
+    DialogWindow* d = m_windows.dialog(hwnd);
+    if (d == nullptr || msg.native == nullptr) {
+        return;
+    }
+    const KeyModifiers modifiers = ModifiersOf(*static_cast<const XKeyEvent*>(msg.native));
+    const KeyModifiers none{};
+    const KeyModifiers altOnly{false, false, true};
+    const KeyModifiers shiftOnly{false, true, false};
+    if (msg.wParam == vk::kF1 && modifiers == none) {
+        d->events().deliverHelp();
+    } else if (msg.wParam == vk::kF4 && modifiers == altOnly) {
+        sysCommand(hwnd, win::SC_CLOSE);
+    } else if ((msg.wParam == vk::kApps && modifiers == none) ||
+               (msg.wParam == vk::kF10 && modifiers == shiftOnly) ||
+               (msg.wParam == vk::kSpace && modifiers == altOnly)) {
+        openSystemMenuAtWindow(hwnd);
+    }
+}
+
+void X11DialogManager::handleButton(DialogWindow& d, const XButtonEvent& button) {
+    DialogControl* control = d.controlOfWindow(button.window);
+    if (button.type == ButtonPress) {
+        if (button.button == Button1 && control != nullptr) {
+            m_pressedButton = control->window;
+        } else if (button.button == Button3 && control == nullptr) {
+            openSystemMenu(d.window(), button.x_root + 1, button.y_root + 1);
+        }
+        return;
+    }
+    if (button.button != Button1 || control == nullptr || control->window != m_pressedButton) {
+        return;
+    }
+    m_pressedButton = 0;
+    if (button.x >= 0 && button.y >= 0 && button.x < control->width && button.y < control->height) {
+        d.events().deliverCommand(static_cast<std::uint32_t>(control->id));
+    }
+}
+
+void X11DialogManager::openSystemMenu(WindowHandle hwnd, int rootX, int rootY) {
+    DialogWindow* d = m_windows.dialog(hwnd);
+    if (d == nullptr || d->systemMenu().empty() || m_menu) {
+        return;
+    }
+    m_menu = std::make_unique<PopupMenu>(m_x.display, m_x.screen, m_x.atoms, d->font(),
+                                         d->systemMenu(), hwnd, rootX, rootY);
+}
+
+void X11DialogManager::openSystemMenuAtWindow(WindowHandle hwnd) {
+    int x = 0;
+    int y = 0;
+    Window child = 0;
+    XTranslateCoordinates(m_x.display, hwnd, m_x.root, 0, 0, &x, &y, &child);
+    openSystemMenu(hwnd, x, y);
+}
+
+void X11DialogManager::menuEvent(const XEvent& event) {
+    const PopupMenu::Result result = m_menu->handleEvent(event);
+    if (result.outcome == PopupMenu::Outcome::Open) {
+        return;
+    }
+    const WindowHandle owner = m_menu->owner();
+    m_menu.reset();
+    focus(owner);
+    if (result.outcome == PopupMenu::Outcome::Chosen) {
+        sysCommand(owner, result.command);
+    }
+}
+
+} // namespace kestrove::x11

@@ -1,0 +1,367 @@
+#include "platform/x11/x11_dialog_manager.h"
+
+#include "common/error_line.h"
+#include "common/utf.h"
+#include "platform/x11/magnifier/x11_magnifier_control.h"
+#include "platform/x11/x11_message_box.h"
+#include "res/resource_lookup.h"
+
+#include <stdexcept>
+
+namespace kestrove::x11 {
+
+namespace {
+
+// A user's resize has ended once its size changes stop for this long.
+constexpr auto kResizeQuietInterval = std::chrono::milliseconds{300};
+
+} // namespace
+
+X11DialogManager::X11DialogManager(X11Connection& x, WindowTable& windows, EventLoop& loop,
+                                   X11MagnifierControl& magnifiers)
+    : m_x(x), m_windows(windows), m_loop(loop), m_magnifiers(magnifiers) {}
+
+X11DialogManager::~X11DialogManager() {
+    // The dialogs use the fonts kept here: they go first.
+    m_menu.reset();
+    std::vector<Window> open;
+    for (const auto& [window, d] : m_windows.dialogs()) {
+        open.push_back(window);
+    }
+    for (const Window window : open) {
+        m_magnifiers.destroyChildrenOf(window);
+        m_windows.removeDialog(window);
+    }
+    XFlush(m_x.display);
+}
+
+// ------------------------------------------------------------------ dialogs
+
+const DialogFont& X11DialogManager::fontFor(std::u16string_view face, int pointSize) {
+    auto& font = m_fonts[std::make_pair(std::u16string(face), pointSize)];
+    if (!font) {
+        font = std::make_unique<DialogFont>(m_x.display, m_x.screen, face, pointSize);
+    }
+    return *font;
+}
+
+WindowHandle X11DialogManager::createDialog(int templateId, WindowHandle owner,
+                                            DialogEvents& events) {
+    const res::DialogTemplate* dialogTemplate = res::FindDialog(templateId);
+    return dialogTemplate == nullptr ? 0 : createDialogWindow(*dialogTemplate, owner, events);
+}
+
+WindowHandle X11DialogManager::createDialogWindow(const res::DialogTemplate& dialogTemplate,
+                                                  WindowHandle owner, DialogEvents& events) {
+    const DialogFont* font = nullptr;
+    try {
+        font = &fontFor(dialogTemplate.fontFace, dialogTemplate.pointSize);
+    } catch (const std::runtime_error& error) {
+        PrintErrorLine(std::string("cannot create a window: ") + error.what());
+        return 0;
+    }
+    int x = font->unitsToPixelsX(dialogTemplate.x);
+    int y = font->unitsToPixelsY(dialogTemplate.y);
+    if (const DialogWindow* ownerDialog = m_windows.dialog(owner)) {
+        // An owned dialog opens centred over its owner.
+        Window child = 0;
+        XTranslateCoordinates(m_x.display, owner, m_x.root, 0, 0, &x, &y, &child);
+        x += (ownerDialog->width() - font->unitsToPixelsX(dialogTemplate.cx)) / 2;
+        y += (ownerDialog->height() - font->unitsToPixelsY(dialogTemplate.cy)) / 2;
+    } else {
+        owner = 0;
+    }
+    const Window window =
+        m_windows
+            .addDialog(std::make_unique<DialogWindow>(m_x.display, m_x.screen, m_x.atoms, *font,
+                                                      dialogTemplate, owner, x, y, events))
+            .window();
+
+    events.deliverCreated(window);
+    events.deliverInitDialog();
+    // Everything the dialog set up while initialising is in place before
+    // the window is first shown.
+    if (DialogWindow* d = m_windows.dialog(window); d != nullptr && d->visibleStyle()) {
+        show(*d);
+    }
+    XFlush(m_x.display);
+    return m_windows.dialog(window) != nullptr ? window : 0;
+}
+
+void X11DialogManager::runModalLoop(WindowHandle hwnd, WindowHandle owner, DialogEvents&) {
+    if (DialogWindow* ownerDialog = m_windows.dialog(owner)) {
+        ++ownerDialog->disabledCount;
+    }
+    // A modal dialog is shown even when its template does not say visible.
+    if (DialogWindow* d = m_windows.dialog(hwnd); d != nullptr && !d->shown) {
+        show(*d);
+    }
+    while (true) {
+        const DialogWindow* d = m_windows.dialog(hwnd);
+        if (d == nullptr || d->ended) {
+            break;
+        }
+        m_loop.pumpOnce();
+    }
+    if (DialogWindow* ownerDialog = m_windows.dialog(owner)) {
+        --ownerDialog->disabledCount;
+        focus(owner);
+    }
+}
+
+void X11DialogManager::endDialog(WindowHandle hwnd) {
+    if (DialogWindow* d = m_windows.dialog(hwnd)) {
+        d->ended = true;
+    }
+}
+
+void X11DialogManager::show(DialogWindow& d) {
+    XMapRaised(m_x.display, d.window());
+    d.shown = true;
+}
+
+void X11DialogManager::hideWindow(WindowHandle hwnd) {
+    if (DialogWindow* d = m_windows.dialog(hwnd)) {
+        d->shown = false;
+        XWithdrawWindow(m_x.display, hwnd, m_x.screen);
+        XFlush(m_x.display);
+    }
+}
+
+void X11DialogManager::destroyWindow(WindowHandle hwnd) {
+    if (m_magnifiers.destroy(hwnd)) {
+        return;
+    }
+    if (m_windows.dialog(hwnd) == nullptr) {
+        return;
+    }
+    if (m_menu && m_menu->owner() == hwnd) {
+        m_menu.reset();
+    }
+    m_magnifiers.destroyChildrenOf(hwnd);
+    m_timers.killAll(hwnd);
+    std::unique_ptr<DialogWindow> destroyed = m_windows.removeDialog(hwnd);
+    DialogEvents& events = destroyed->events();
+    destroyed.reset();
+    XFlush(m_x.display);
+    events.deliverNcDestroy();
+}
+
+void X11DialogManager::defaultProcessing(WindowHandle hwnd) {
+    if (m_dispatching.empty() || m_dispatching.back().hwnd != hwnd) {
+        return;
+    }
+    const Dispatching current = m_dispatching.back();
+    DialogWindow* d = m_windows.dialog(hwnd);
+    if (d == nullptr) {
+        return;
+    }
+    switch (current.kind) {
+    case Dispatch::Paint:
+        d->paintBackground();
+        break;
+    case Dispatch::SysCommand:
+        // Close becomes the dialog's Cancel; the end of a sizing needs
+        // nothing more here, the window already has its new size.
+        if ((current.id & 0xFFF0) == win::SC_CLOSE) {
+            d->events().deliverCommand(win::IDCANCEL);
+        }
+        break;
+    case Dispatch::Timer:
+    case Dispatch::Key:
+        break;
+    }
+}
+
+void X11DialogManager::setDlgItemText(WindowHandle hwnd, int id, std::u16string_view text) {
+    if (DialogWindow* d = m_windows.dialog(hwnd)) {
+        if (DialogControl* control = d->control(id)) {
+            d->setControlText(*control, text);
+        }
+    }
+}
+
+std::u16string X11DialogManager::getDlgItemText(WindowHandle hwnd, int id) {
+    if (DialogWindow* d = m_windows.dialog(hwnd)) {
+        if (const DialogControl* control = d->control(id)) {
+            return control->text;
+        }
+    }
+    return {};
+}
+
+MenuHandle X11DialogManager::getSystemMenu(WindowHandle hwnd) {
+    const DialogWindow* d = m_windows.dialog(hwnd);
+    return d != nullptr && d->hasSystemMenu() ? MenuHandle{hwnd} : 0;
+}
+
+void X11DialogManager::appendMenu(MenuHandle menu, std::uint32_t flags, std::uintptr_t id,
+                                  std::u16string_view text) {
+    DialogWindow* d = m_windows.dialog(menu);
+    if (d == nullptr || !d->hasSystemMenu()) {
+        return;
+    }
+    const bool separator = (flags & win::MF_SEPARATOR) != 0;
+    d->systemMenu().push_back(
+        {separator, static_cast<std::uint32_t>(id), separator ? u"" : std::u16string(text)});
+}
+
+TimerId X11DialogManager::setTimer(WindowHandle hwnd, TimerId id, std::uint32_t milliseconds) {
+    if (m_windows.dialog(hwnd) == nullptr || id == 0) {
+        return 0;
+    }
+    m_timers.set(hwnd, id, std::chrono::milliseconds{milliseconds}, Clock::now());
+    return id;
+}
+
+void X11DialogManager::killTimer(WindowHandle hwnd, TimerId id) {
+    m_timers.kill(hwnd, id);
+}
+
+int X11DialogManager::messageBox(WindowHandle owner, std::u16string_view text,
+                                 std::u16string_view caption, std::uint32_t) {
+    const DialogFont* font = nullptr;
+    try {
+        font = &fontFor(res::kDialogFont, MessageBoxDialog::kPointSize);
+    } catch (const std::runtime_error&) {
+    }
+    const int textUnits = font == nullptr ? 0 : font->pixelsToUnitsX(font->textWidth(text));
+    MessageBoxDialog box(*this, text, caption, textUnits);
+    const WindowHandle hwnd =
+        font == nullptr ? 0 : createDialogWindow(box.dialogTemplate(), owner, box);
+    if (hwnd == 0) {
+        // MessageBoxW fails; the message itself must not be lost.
+        PrintErrorLine(ToUtf8(text));
+        return 0;
+    }
+    runModalLoop(hwnd, m_windows.dialog(owner) != nullptr ? owner : 0, box);
+    hideWindow(hwnd);
+    destroyWindow(hwnd);
+    return win::IDOK;
+}
+
+// ------------------------------------------------------------------ events
+
+std::optional<Clock::time_point> X11DialogManager::nextDeadline() const {
+    std::optional<Clock::time_point> next = m_timers.nextDeadline();
+    for (const auto& [window, d] : m_windows.dialogs()) {
+        if (d->resizeSettlesAt && (!next || *d->resizeSettlesAt < *next)) {
+            next = d->resizeSettlesAt;
+        }
+    }
+    return next;
+}
+
+void X11DialogManager::fireDue(Clock::time_point now) {
+    for (const TimerQueue::Due& due : m_timers.takeDue(now)) {
+        if (DialogWindow* d = m_windows.dialog(due.hwnd)) {
+            DispatchScope scope(*this, due.hwnd, Dispatch::Timer);
+            d->events().deliverTimer(due.id);
+        }
+    }
+    std::vector<Window> settled;
+    for (const auto& [window, d] : m_windows.dialogs()) {
+        if (d->resizeSettlesAt && *d->resizeSettlesAt <= now) {
+            d->resizeSettlesAt.reset();
+            settled.push_back(window);
+        }
+    }
+    for (const Window window : settled) {
+        sysCommand(window, win::SC_SIZE);
+    }
+}
+
+void X11DialogManager::sizeReported(DialogWindow& d, const XConfigureEvent& event, bool requested) {
+    if (d.updateSize(event.width, event.height) && !requested) {
+        d.resizeSettlesAt = Clock::now() + kResizeQuietInterval;
+    }
+}
+
+bool X11DialogManager::handleEvent(XEvent& event) {
+    if (event.type == MappingNotify) {
+        XRefreshKeyboardMapping(&event.xmapping); // keysyms are looked up client-side
+        return true;
+    }
+    if (m_menu) {
+        const bool input =
+            event.type == KeyPress || event.type == ButtonPress || event.type == ButtonRelease;
+        if (input || m_menu->isMenuWindow(event.xany.window)) {
+            menuEvent(event);
+            return true;
+        }
+    }
+    DialogWindow* d = m_windows.dialogOfEventWindow(event.xany.window);
+    if (d == nullptr) {
+        return false;
+    }
+    const Window hwnd = d->window();
+    const bool enabled = d->disabledCount == 0;
+    switch (event.type) {
+    case Expose:
+        if (event.xexpose.count != 0) {
+            break;
+        }
+        if (event.xexpose.window == hwnd) {
+            paint(hwnd);
+        } else if (const DialogControl* control = d->controlOfWindow(event.xexpose.window)) {
+            d->paintControl(*control);
+        }
+        break;
+    case ConfigureNotify:
+        if (event.xconfigure.window == hwnd) {
+            sizeReported(*d, event.xconfigure, false);
+        }
+        break;
+    case MapNotify:
+        if (event.xmap.window == hwnd && enabled) {
+            focus(hwnd);
+        }
+        break;
+    case ClientMessage:
+        if (enabled && event.xclient.message_type == m_x.atoms.wmProtocols &&
+            static_cast<Atom>(event.xclient.data.l[0]) == m_x.atoms.wmDeleteWindow) {
+            sysCommand(hwnd, win::SC_CLOSE);
+        }
+        break;
+    case KeyPress:
+        if (enabled) {
+            handleKey(*d, event.xkey);
+        }
+        break;
+    case ButtonPress:
+    case ButtonRelease:
+        if (enabled) {
+            handleButton(*d, event.xbutton);
+        }
+        break;
+    default:
+        break;
+    }
+    return true;
+}
+
+void X11DialogManager::paint(WindowHandle hwnd) {
+    DialogWindow* d = m_windows.dialog(hwnd);
+    DispatchScope scope(*this, hwnd, Dispatch::Paint);
+    if (!d->events().deliverPaint()) {
+        d->paintBackground();
+    }
+}
+
+void X11DialogManager::sysCommand(WindowHandle hwnd, std::uint32_t command) {
+    if (DialogWindow* d = m_windows.dialog(hwnd)) {
+        DispatchScope scope(*this, hwnd, Dispatch::SysCommand, command);
+        d->events().deliverSysCommand(command, 0);
+    }
+}
+
+void X11DialogManager::focus(WindowHandle hwnd) {
+    XWindowAttributes attributes{};
+    if (m_windows.dialog(hwnd) != nullptr &&
+        XGetWindowAttributes(m_x.display, hwnd, &attributes) != 0 &&
+        attributes.map_state == IsViewable) {
+        XSetInputFocus(m_x.display, hwnd, RevertToParent, CurrentTime);
+    }
+}
+
+} // namespace kestrove::x11

@@ -1,0 +1,111 @@
+// The dialog manager on X11, as Windows' dialog manager and window procedure
+// would do it: dialogs made from templates, the modal loop, default
+// processing, the dialog keyboard and accelerators, the system menu, timers
+// and message boxes. It delivers every event of its dialogs through their
+// DialogEvents.
+#pragma once
+
+#include "platform/seam/dialogs.h"
+#include "platform/x11/x11_connection.h"
+#include "platform/x11/x11_event_loop.h"
+#include "platform/x11/x11_font.h"
+#include "platform/x11/x11_popup_menu.h"
+#include "platform/x11/x11_timers.h"
+#include "platform/x11/x11_window_table.h"
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kestrove::x11 {
+
+class X11MagnifierControl;
+
+class X11DialogManager final : public Dialogs, public EventTarget {
+public:
+    X11DialogManager(X11Connection& x, WindowTable& windows, EventLoop& loop,
+                     X11MagnifierControl& magnifiers);
+    ~X11DialogManager();
+    X11DialogManager(const X11DialogManager&) = delete;
+    X11DialogManager& operator=(const X11DialogManager&) = delete;
+
+    WindowHandle createDialog(int templateId, WindowHandle owner, DialogEvents& events) override;
+    void runModalLoop(WindowHandle hwnd, WindowHandle owner, DialogEvents& events) override;
+    void endDialog(WindowHandle hwnd) override;
+    void hideWindow(WindowHandle hwnd) override;
+    void destroyWindow(WindowHandle hwnd) override;
+    void defaultProcessing(WindowHandle hwnd) override;
+    bool isDialogMessage(WindowHandle hwnd, Message& msg) override;
+    void setDlgItemText(WindowHandle dialog, int id, std::u16string_view text) override;
+    std::u16string getDlgItemText(WindowHandle dialog, int id) override;
+    bool translateAccelerator(WindowHandle hwnd, AccelHandle accel, Message& msg) override;
+    MenuHandle getSystemMenu(WindowHandle hwnd) override;
+    void appendMenu(MenuHandle menu, std::uint32_t flags, std::uintptr_t id,
+                    std::u16string_view text) override;
+    TimerId setTimer(WindowHandle hwnd, TimerId id, std::uint32_t milliseconds) override;
+    void killTimer(WindowHandle hwnd, TimerId id) override;
+    int messageBox(WindowHandle owner, std::u16string_view text, std::u16string_view caption,
+                   std::uint32_t type) override;
+
+    bool handleEvent(XEvent& event) override;
+    std::optional<Clock::time_point> nextDeadline() const override;
+    void fireDue(Clock::time_point now) override;
+
+    // A new size of a dialog from the server; one the program did not ask
+    // for is a user's resize, which ends after a quiet interval.
+    void sizeReported(DialogWindow& dialog, const XConfigureEvent& event, bool requested);
+
+private:
+    // The message being dispatched to a window, for defaultProcessing.
+    enum class Dispatch { Paint, SysCommand, Timer, Key };
+    struct Dispatching {
+        WindowHandle hwnd;
+        Dispatch kind;
+        std::uint32_t id;
+    };
+    class DispatchScope {
+    public:
+        DispatchScope(X11DialogManager& manager, WindowHandle hwnd, Dispatch kind,
+                      std::uint32_t id = 0)
+            : m_manager(manager) {
+            m_manager.m_dispatching.push_back({hwnd, kind, id});
+        }
+        ~DispatchScope() { m_manager.m_dispatching.pop_back(); }
+        DispatchScope(const DispatchScope&) = delete;
+        DispatchScope& operator=(const DispatchScope&) = delete;
+
+    private:
+        X11DialogManager& m_manager;
+    };
+
+    // Throws std::runtime_error when no font can be opened.
+    const DialogFont& fontFor(std::u16string_view face, int pointSize);
+    WindowHandle createDialogWindow(const res::DialogTemplate& dialogTemplate, WindowHandle owner,
+                                    DialogEvents& events);
+    void show(DialogWindow& dialog);
+    void focus(WindowHandle hwnd);
+    void paint(WindowHandle hwnd);
+    void sysCommand(WindowHandle hwnd, std::uint32_t command);
+
+    // The keyboard, the mouse and the system menu (x11_dialog_input.cpp).
+    void handleKey(DialogWindow& dialog, XKeyEvent& key);
+    // What DefWindowProc does with a key no handler took.
+    void defaultKey(WindowHandle hwnd, const Message& msg);
+    void handleButton(DialogWindow& dialog, const XButtonEvent& button);
+    void openSystemMenu(WindowHandle hwnd, int rootX, int rootY);
+    void openSystemMenuAtWindow(WindowHandle hwnd);
+    void menuEvent(const XEvent& event);
+
+    X11Connection& m_x;
+    WindowTable& m_windows;
+    EventLoop& m_loop;
+    X11MagnifierControl& m_magnifiers;
+    std::map<std::pair<std::u16string, int>, std::unique_ptr<DialogFont>> m_fonts;
+    TimerQueue m_timers;
+    std::unique_ptr<PopupMenu> m_menu;
+    std::vector<Dispatching> m_dispatching;
+    Window m_pressedButton = 0;
+};
+
+} // namespace kestrove::x11

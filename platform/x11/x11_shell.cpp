@@ -1,0 +1,46 @@
+#include "platform/x11/x11_shell.h"
+
+#include "common/version_block.h"
+#include "platform/x11/elf_version_section.h"
+#include "platform/x11/x11_process.h"
+
+namespace kestrove::x11 {
+
+std::uint32_t X11Shell::getModuleFileName(char16_t* buffer, std::uint32_t size) {
+    return ModuleFileName(buffer, size);
+}
+
+std::u16string X11Shell::commandLineArguments() {
+    return JoinArguments(m_arguments);
+}
+
+bool X11Shell::winHelp(WindowHandle, std::u16string_view, std::uint32_t, std::uintptr_t) {
+    return false;
+}
+
+void X11Shell::initCommonControls(std::uint32_t) {}
+
+bool X11Shell::registerApplicationRestart(std::u16string_view, std::uint32_t) {
+    return false;
+}
+
+void X11Shell::setRestartSupported(bool) {}
+
+bool X11Shell::createGuid(Guid& guid) {
+    return RandomGuid(guid);
+}
+
+std::uint32_t X11Shell::getFileVersionInfoSize(const char16_t* path) {
+    return ReadVersionSectionSize(path);
+}
+
+bool X11Shell::getFileVersionInfo(const char16_t* path, std::uint32_t size, void* block) {
+    return ReadVersionSection(path, size, block);
+}
+
+bool X11Shell::verQueryValue(const void* block, const char16_t* subBlock, const void** value,
+                             std::uint32_t* length) {
+    return QueryVersionValue(block, subBlock, value, length);
+}
+
+} // namespace kestrove::x11
