@@ -131,7 +131,10 @@ int Run(seconds length) {
             early = HoldingNow(pid);
         }
         if (!session.kestrove().running()) {
-            std::fprintf(stderr, "kestrove_soak: Kestrove ended: %s\n",
+            const auto status = session.kestrove().waitExit(milliseconds(100));
+            std::fprintf(stderr, "kestrove_soak: Kestrove ended after %.1f s (%s): %s\n",
+                         duration<double>(now - start).count(),
+                         status ? status->describe().c_str() : "?",
                          session.kestrove().standardError().c_str());
             return 1;
         }
