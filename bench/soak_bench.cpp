@@ -1,7 +1,8 @@
 // kestrove_soak: Kestrove mirroring a changing source for a long run while
 // the monitor it shows is switched every second.
 //
-// Usage: kestrove_soak [--seconds N]   (default 600: ten minutes)
+// Usage: kestrove_soak [--seconds N] [--executable PATH]
+//   N: default 600, ten minutes; PATH: another build or copy of the program
 //
 // Both monitors of a private Xvfb show a picture redrawn at 60 Hz; Ctrl+1 and
 // Ctrl+2 alternate once a second. Prints Kestrove's resident memory and open
@@ -100,8 +101,8 @@ private:
     Clock::time_point m_largestGapAt{};
 };
 
-int Run(seconds length) {
-    e2e::KestroveSession session(e2e::TwoMonitors());
+int Run(seconds length, const std::string& executable) {
+    e2e::KestroveSession session(e2e::TwoMonitors(), 2560, 1600, executable);
     std::vector<std::unique_ptr<SourceAnimation>> sources;
     for (const e2e::MonitorGeometry& m : session.monitors()) {
         sources.push_back(
@@ -167,11 +168,14 @@ int Run(seconds length) {
 
 int main(int argc, char** argv) {
     long seconds = 600;
+    std::string executable;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--seconds") == 0 && i + 1 < argc) {
             seconds = std::atol(argv[++i]);
+        } else if (std::strcmp(argv[i], "--executable") == 0 && i + 1 < argc) {
+            executable = argv[++i];
         } else {
-            std::fprintf(stderr, "usage: kestrove_soak [--seconds N]\n");
+            std::fprintf(stderr, "usage: kestrove_soak [--seconds N] [--executable PATH]\n");
             return 2;
         }
     }
@@ -180,7 +184,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     try {
-        return kestrove::bench::Run(std::chrono::seconds(seconds));
+        return kestrove::bench::Run(std::chrono::seconds(seconds), executable);
     } catch (const std::exception& error) {
         std::fprintf(stderr, "kestrove_soak: %s\n", error.what());
         return 1;

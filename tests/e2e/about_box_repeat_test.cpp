@@ -45,6 +45,15 @@ Usage Measure(KestroveSession& session, OtherClient& other) {
                  other.resourcesOfOwner(session.mirror())};
 }
 
+std::string Describe(KestroveSession& session) {
+    if (session.kestrove().running()) {
+        return "Kestrove runs";
+    }
+    const auto status = session.kestrove().waitExit(kWaitTimeout);
+    return "Kestrove ended (" + (status ? status->describe() : std::string("?")) +
+           "): " + session.kestrove().standardError();
+}
+
 // Opens the box with the context-menu key and its entry, closes it with
 // Escape; false when either step is not seen.
 bool OpenAndClose(KestroveSession& session) {
@@ -69,11 +78,11 @@ TEST(AboutBoxRepeat, FiveHundredTimesWithoutGrowth) {
 
     // The first openings fill the caches (fonts, the version text) for good.
     for (int i = 0; i < 20; ++i) {
-        ASSERT_TRUE(OpenAndClose(session)) << "opening " << i;
+        ASSERT_TRUE(OpenAndClose(session)) << "opening " << i << "; " << Describe(session);
     }
     const Usage before = Measure(session, other);
     for (int i = 20; i < 500; ++i) {
-        ASSERT_TRUE(OpenAndClose(session)) << "opening " << i;
+        ASSERT_TRUE(OpenAndClose(session)) << "opening " << i << "; " << Describe(session);
     }
     const Usage after = Measure(session, other);
     std::printf("after 20 openings: %ld descriptors, %ld KiB resident, %ld X resources\n"
