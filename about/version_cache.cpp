@@ -41,8 +41,11 @@ void FillVersionCache() {
     if (size == 0) {
         return;
     }
+    // Zeroed room beyond the block: a string value is read in characters, but
+    // a value whose node is marked binary has its length in bytes, so twice
+    // the block always holds what a reader of characters may reach.
     const std::unique_ptr<unsigned char[]> block(
-        new (std::nothrow) unsigned char[std::size_t{size} + 1]);
+        new (std::nothrow) unsigned char[2 * std::size_t{size} + 2]());
     if (!block) {
         return;
     }

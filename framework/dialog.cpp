@@ -37,15 +37,17 @@ std::intptr_t Dialog::DoModal() {
     m_nModalResult = -1;
     m_bCreationFailed = false;
     const WindowHandle hwnd = platform().dialogs.createDialog(m_nIDTemplate, owner, *this);
-    if (hwnd == 0 || m_bCreationFailed) {
-        if (hwnd != 0) {
-            platform().dialogs.destroyWindow(hwnd);
+    if (hwnd != 0 && !m_bCreationFailed) {
+        platform().dialogs.runModalLoop(m_hWnd, owner, *this);
+        platform().dialogs.hideWindow(m_hWnd);
+    } else {
+        m_nModalResult = -1;
+        if (hwnd == 0) {
+            m_hWnd = 0; // no window was left to destroy
         }
-        m_hWnd = 0;
-        return -1;
     }
-    platform().dialogs.runModalLoop(m_hWnd, owner, *this);
-    platform().dialogs.hideWindow(m_hWnd);
+    // Every modal run ends here, also a failed one: what the dialog set up
+    // before failing is released by its own DestroyWindow.
     DestroyWindow();
     return m_nModalResult;
 }

@@ -3,6 +3,7 @@
 #include "common/error_line.h"
 #include "framework/application.h"
 #include "platform/platform.h"
+#include "platform/x11/vanished_object_errors.h"
 #include "platform/x11/x11_backend.h"
 
 #include <X11/Xlib.h>
@@ -15,19 +16,22 @@
 
 namespace {
 
+kestrove::x11::ExtensionCodes g_extensionCodes;
+
 // Windows and monitors can vanish under us (a monitor unplugged, a window
-// destroyed by another client); such a request fails and the program goes
-// on. Other errors are worth a line, but no more than that.
+// destroyed by another client): the requests that this makes fail are
+// expected, and the program goes on. Any other error is a fault: say which,
+// and go on as well.
 int OnXError(Display* display, XErrorEvent* error) {
-    if (error->error_code == BadWindow || error->error_code == BadDrawable ||
-        error->error_code == BadMatch) {
+    if (kestrove::x11::IsVanishedObjectError(*error, g_extensionCodes)) {
         return 0;
     }
     char text[256] = {};
     XGetErrorText(display, error->error_code, text, sizeof text);
-    kestrove::PrintErrorLine("X error: " + std::string(text) + " (request " +
-                             std::to_string(error->request_code) + "." +
-                             std::to_string(error->minor_code) + ")");
+    char where[80] = {};
+    std::snprintf(where, sizeof where, " (request %d.%d, resource 0x%lx)", error->request_code,
+                  error->minor_code, error->resourceid);
+    kestrove::PrintErrorLine("X error: " + std::string(text) + where);
     return 0;
 }
 
@@ -54,6 +58,7 @@ int main(int argc, char** argv) {
         }
         return 1;
     }
+    g_extensionCodes = kestrove::x11::QueryExtensionCodes(display);
     XSetErrorHandler(OnXError);
     XSetIOErrorHandler(OnXIoError);
 

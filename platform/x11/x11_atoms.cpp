@@ -1,6 +1,7 @@
 #include "platform/x11/x11_atoms.h"
 
 #include "common/utf.h"
+#include "platform/x11/window_property.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
@@ -11,7 +12,7 @@
 namespace kestrove::x11 {
 
 namespace {
-constexpr long kIconicState = 3;
+constexpr std::uint32_t kIconicState = 3;
 }
 
 Atoms::Atoms(Display* display) {
@@ -81,21 +82,9 @@ void SetCardinals(Display* display, Window window, Atom property, Atom type,
 }
 
 bool IsIconicState(Display* display, const Atoms& atoms, Window window) {
-    Atom type = None;
-    int format = 0;
-    unsigned long count = 0;
-    unsigned long after = 0;
-    unsigned char* data = nullptr;
-    const int status = XGetWindowProperty(display, window, atoms.wmState, 0, 2, False,
-                                          atoms.wmState, &type, &format, &count, &after, &data);
-    bool iconic = false;
-    if (status == Success && data != nullptr) {
-        iconic = format == 32 && count >= 1 && reinterpret_cast<long*>(data)[0] == kIconicState;
-    }
-    if (data != nullptr) {
-        XFree(data);
-    }
-    return iconic;
+    // The window manager writes WM_STATE: state and icon window.
+    const auto state = ReadCardinals(display, window, atoms.wmState, atoms.wmState, 2);
+    return state && !state->empty() && (*state)[0] == kIconicState;
 }
 
 } // namespace kestrove::x11

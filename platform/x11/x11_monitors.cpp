@@ -3,8 +3,9 @@
 #include "common/fixed_text.h"
 #include "common/utf.h"
 #include "platform/x11/primary_monitor.h"
+#include "platform/x11/randr_monitor_list.h"
+#include "platform/x11/work_area.h"
 
-#include <X11/Xatom.h>
 #include <X11/extensions/Xrandr.h>
 
 #include <algorithm>
@@ -49,45 +50,6 @@ bool IsEmpty(const Rect& r) {
     return r.right <= r.left || r.bottom <= r.top;
 }
 
-// The window manager's work area for the current desktop, if it publishes one.
-bool ReadWorkArea(Display* display, Window root, Rect& area) {
-    auto readCardinals = [&](const char* name, long count, std::vector<long>& values) {
-        Atom type = None;
-        int format = 0;
-        unsigned long items = 0;
-        unsigned long after = 0;
-        unsigned char* data = nullptr;
-        const Atom property = XInternAtom(display, name, True);
-        if (property == None ||
-            XGetWindowProperty(display, root, property, 0, count, False, XA_CARDINAL, &type,
-                               &format, &items, &after, &data) != Success) {
-            return false;
-        }
-        XPtr<unsigned char> owned(data);
-        if (type != XA_CARDINAL || format != 32 || data == nullptr) {
-            return false;
-        }
-        const auto* longs = reinterpret_cast<const long*>(data);
-        values.assign(longs, longs + items);
-        return true;
-    };
-
-    std::vector<long> desktop;
-    long current = 0;
-    if (readCardinals("_NET_CURRENT_DESKTOP", 1, desktop) && !desktop.empty()) {
-        current = desktop[0];
-    }
-    std::vector<long> areas;
-    if (!readCardinals("_NET_WORKAREA", 4 * (current + 1), areas) ||
-        areas.size() < static_cast<std::size_t>(4 * (current + 1))) {
-        return false;
-    }
-    const long* a = &areas[static_cast<std::size_t>(4 * current)];
-    area = Rect{static_cast<std::int32_t>(a[0]), static_cast<std::int32_t>(a[1]),
-                static_cast<std::int32_t>(a[0] + a[2]), static_cast<std::int32_t>(a[1] + a[3])};
-    return true;
-}
-
 } // namespace
 
 X11Monitors::X11Monitors(Display* display)
@@ -99,13 +61,9 @@ std::vector<X11Monitors::Monitor> X11Monitors::query() const {
     if (m_hasMonitors) {
         int count = 0;
         XRRMonitorInfo* raw = XRRGetMonitors(m_display, root, True, &count);
-        for (int i = 0; i < count; ++i) {
-            const XRRMonitorInfo& m = raw[i];
-            monitors.push_back(Monitor{m.name, AtomText(m_display, m.name),
-                                       Rect{m.x, m.y, m.x + m.width, m.y + m.height},
-                                       m.primary != 0, m.noutput > 0 ? m.outputs[0] : XID{None}});
-        }
         if (raw != nullptr) {
+            monitors = ToMonitorRecords({raw, static_cast<std::size_t>(std::max(count, 0))},
+                                        [&](Atom name) { return AtomText(m_display, name); });
             XRRFreeMonitors(raw);
         }
         if (!monitors.empty()) {
@@ -156,10 +114,9 @@ bool X11Monitors::getMonitorInfo(MonitorHandle monitor, MonitorInfoEx& info) {
         return false; // the monitor is gone since the enumeration
     }
     info.rcMonitor = found->rect;
-    Rect work{};
     info.rcWork = found->rect;
-    if (ReadWorkArea(m_display, DefaultRootWindow(m_display), work)) {
-        const Rect inside = Intersect(found->rect, work);
+    if (const auto work = ReadWorkArea(m_display, DefaultRootWindow(m_display))) {
+        const Rect inside = Intersect(found->rect, *work);
         if (!IsEmpty(inside)) {
             info.rcWork = inside;
         }

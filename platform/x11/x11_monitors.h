@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/seam/displays.h"
+#include "platform/x11/randr_monitor_list.h"
 
 #include <X11/Xlib.h>
 
@@ -25,13 +26,7 @@ public:
     bool enumDisplayDevices(std::uint32_t index, DisplayDevice& device) override;
 
 private:
-    struct Monitor {
-        Atom name; // None for the whole screen without RandR monitors
-        std::string nameText;
-        Rect rect;
-        bool primary;
-        XID firstOutput; // RandR output, None when unknown
-    };
+    using Monitor = MonitorRecord;
     // The server's monitors now, in its order.
     std::vector<Monitor> query() const;
     // The RandR provider that drives `output`; empty when there is none.

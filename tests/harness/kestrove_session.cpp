@@ -94,7 +94,8 @@ std::string PatternMismatch(const Image& image, int index) {
 }
 
 KestroveSession::KestroveSession(std::vector<MonitorGeometry> monitors, int screenWidth,
-                                 int screenHeight, const std::string& executable)
+                                 int screenHeight, const std::string& executable,
+                                 const std::function<void(const std::string&)>& beforeStart)
     : m_monitors(std::move(monitors)) {
     m_server = std::make_unique<XvfbServer>(screenWidth, screenHeight);
     m_client = std::make_unique<XClient>(m_server->display());
@@ -109,6 +110,9 @@ KestroveSession::KestroveSession(std::vector<MonitorGeometry> monitors, int scre
     m_fixture = std::make_unique<ChildProcess>(fixtureArgs, std::vector<EnvironmentChange>{});
     if (m_fixture->readLine(kWaitTimeout) != "ready") {
         throw std::runtime_error("the monitor fixture is not ready; " + Describe(m_fixture));
+    }
+    if (beforeStart) {
+        beforeStart(m_server->display());
     }
 
     m_kestrove = std::make_unique<ChildProcess>(

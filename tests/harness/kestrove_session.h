@@ -9,6 +9,7 @@
 #include "tests/harness/x_client.h"
 #include "tests/harness/xvfb_server.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -26,10 +27,14 @@ public:
     // Throws std::runtime_error (with what the programs said) when any part
     // does not come up within the bounded waits. `executable`: another build
     // or a changed copy of the program; empty for the one under test.
+    // `beforeStart` runs with the server's display name once the monitors
+    // are there and before Kestrove starts, to set the desktop up.
     explicit KestroveSession(std::vector<MonitorGeometry> monitors, int screenWidth = 2560,
-                             int screenHeight = 1600, const std::string& executable = {});
+                             int screenHeight = 1600, const std::string& executable = {},
+                             const std::function<void(const std::string&)>& beforeStart = {});
 
     XClient& x() { return *m_client; }
+    const std::string& display() const { return m_server->display(); }
     ChildProcess& kestrove() { return *m_kestrove; }
     const std::vector<MonitorGeometry>& monitors() const { return m_monitors; }
     Window mirror() const { return m_mirror; }

@@ -15,6 +15,7 @@ public:
     XvfbServer(int width, int height);
 
     const std::string& display() const { return m_display; } // e.g. ":3"
+    ChildProcess& process() { return *m_process; }           // to end it under its clients
 
 private:
     std::unique_ptr<ChildProcess> m_process;

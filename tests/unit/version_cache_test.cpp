@@ -135,5 +135,17 @@ TEST_F(VersionCacheTest, ValuesLongerThanTheCacheAreCutToFit) {
     }
 }
 
+// A ProductVersion whose node says binary has its length in bytes; read as
+// characters it must still end inside what was read, at the block's end.
+TEST_F(VersionCacheTest, BinaryProductVersionIsReadWithinTheBlock) {
+    Node product{u"ProductVersion", false, {'7', 0, '.', 0, '1', 0, '!', 0}, 8, {}};
+    // The string table last, so the value ends where the block ends.
+    platform.versionFile = LayOut(
+        VersionInfoRoot(FixedFileInfo(res::kVersion),
+                        {Group(u"VarFileInfo", {TranslationNode({{0x0411, 0x04B0}})}),
+                         Group(u"StringFileInfo", {Table(0x0411, 0x04B0, {std::move(product)})})}));
+    EXPECT_EQ(Label(), "Kestrove Ver.:7-1!");
+}
+
 } // namespace
 } // namespace kestrove::testing
