@@ -3,11 +3,11 @@
 #pragma once
 
 #include "res/framework_ids.h"
+#include "res/platform_ids.h"
 
 #define IDD_ABOUT 100
 #define IDS_ABOUT_MENU 101
 #define IDD_MIRROR 102
-#define IDS_NO_SCREEN_CAPTURE 103
 #define IDR_MAIN_ICON 128
 #define IDR_MIRROR_ACCEL 130
 #define IDC_VERSION_LABEL 1000

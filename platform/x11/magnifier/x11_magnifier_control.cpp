@@ -2,7 +2,7 @@
 
 #include "common/error_line.h"
 #include "platform/x11/magnifier/picture_route.h"
-#include "res/resource_ids.h"
+#include "res/platform_ids.h"
 #include "res/resource_lookup.h"
 
 #include <stdexcept>
