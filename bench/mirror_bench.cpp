@@ -13,6 +13,7 @@
 // more with one other core kept busy.
 #include "bench/bench_report.h"
 #include "bench/busy_core.h"
+#include "bench/measure_option.h"
 #include "bench/mirror_watch.h"
 #include "bench/process_usage.h"
 #include "bench/source_animation.h"
@@ -343,20 +344,11 @@ private:
 
 int main(int argc, char** argv) {
     using namespace kestrove::bench;
-    int seconds = 5;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--seconds") == 0 && i + 1 < argc) {
-            seconds = std::atoi(argv[++i]);
-        } else {
-            std::fprintf(stderr, "usage: kestrove_bench [--seconds N]\n");
-            return 2;
-        }
-    }
-    if (seconds <= 0) {
-        std::fprintf(stderr, "kestrove_bench: --seconds wants a positive number\n");
+    const auto option = MeasureOption(argc, argv, "kestrove_bench");
+    if (!option) {
         return 2;
     }
-    const milliseconds measure(seconds * 1000);
+    const milliseconds measure = *option;
     const std::vector<Size> sizes{{1920, 1080, 640, false}, {3840, 2160, 1280, true}};
     std::vector<SizeFigures> all;
     try {

@@ -32,9 +32,9 @@ std::optional<int> ReadMarker(Display* display, Drawable drawable, int x, int y,
         return std::nullopt;
     }
     constexpr int rows = (kMarkerBits + kMarkerColumns - 1) / kMarkerColumns;
-    XImage* image = XGetImage(display, drawable, x, y,
-                              static_cast<unsigned>(blockWidth * kMarkerColumns),
-                              static_cast<unsigned>(blockHeight * rows), AllPlanes, ZPixmap);
+    XImage* image =
+        XGetImage(display, drawable, x, y, static_cast<unsigned>(blockWidth * kMarkerColumns),
+                  static_cast<unsigned>(blockHeight * rows), AllPlanes, ZPixmap);
     if (image == nullptr) {
         return std::nullopt;
     }

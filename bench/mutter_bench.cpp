@@ -11,6 +11,7 @@
 // benchmarks), the mirror sits on the second. Costs count the mirror's own
 // processes plus mutter, XWayland, PipeWire and WirePlumber (which capture,
 // carry, scale and show for it), less what those spend on the source alone.
+#include "bench/measure_option.h"
 #include "bench/mirror_watch.h"
 #include "bench/process_usage.h"
 #include "bench/source_animation.h"
@@ -266,10 +267,9 @@ void PrintRow(const char* name, const Figures& f) {
 
 int main(int argc, char** argv) {
     using namespace kestrove::bench;
-    int measureSeconds = 5;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--seconds") == 0 && i + 1 < argc)
-            measureSeconds = std::atoi(argv[++i]);
+    const auto measure = MeasureOption(argc, argv, "kestrove_mutter_bench");
+    if (!measure) {
+        return 2;
     }
     const char* display = std::getenv("DISPLAY");
     if (!display || !std::getenv("KESTROVE_PORTAL_BACKEND_PID")) {
@@ -277,11 +277,11 @@ int main(int argc, char** argv) {
         return 1;
     }
     try {
-        Bench bench(display, milliseconds(measureSeconds * 1000));
+        Bench bench(display, *measure);
         const auto [kestrove, peer] = bench.run();
         std::printf("\n%dx%d -> %dx%d on headless mutter through the portal, %d s per figure\n",
                     bench.source().width, bench.source().height, kMirrorWidth, bench.mirrorHeight(),
-                    measureSeconds);
+                    static_cast<int>(measure->count() / 1000));
         std::printf("  %-30s %9s %8s %9s %9s %10s %10s\n", "", "CPU ms/fr", "frames/s", "lat p50",
                     "lat p95", "still %cpu", "peak KiB");
         PrintRow("Kestrove", kestrove);

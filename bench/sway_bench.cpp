@@ -12,6 +12,7 @@
 // and XWayland spend on the source alone; the mirror's own processes are
 // also shown apart, as the compositor's share is noisy where the source alone
 // keeps it busy (4K on the pixman renderer).
+#include "bench/measure_option.h"
 #include "bench/mirror_watch.h"
 #include "bench/process_usage.h"
 #include "bench/source_animation.h"
@@ -247,11 +248,9 @@ void PrintRow(const char* name, const Figures& f) {
 
 int main(int argc, char** argv) {
     using namespace kestrove::bench;
-    int measureSeconds = 5;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--seconds") == 0 && i + 1 < argc) {
-            measureSeconds = std::atoi(argv[++i]);
-        }
+    const auto measure = MeasureOption(argc, argv, "kestrove_sway_bench");
+    if (!measure) {
+        return 2;
     }
     if (const std::string why = kestrove::e2e::HeadlessSway::Unavailable(); !why.empty()) {
         std::fprintf(stderr, "kestrove_sway_bench: %s\n", why.c_str());
@@ -260,11 +259,11 @@ int main(int argc, char** argv) {
     const std::vector<Size> sizes{{1920, 1080, 640}, {3840, 2160, 1280}};
     try {
         for (const Size& size : sizes) {
-            SizeRun run(size, milliseconds(measureSeconds * 1000));
+            SizeRun run(size, *measure);
             const auto [kestrove, peer] = run.run();
             std::printf("\n%dx%d -> %dx%d on headless sway (pixman), %d s per figure\n",
                         size.sourceWidth, size.sourceHeight, size.mirrorWidth, size.mirrorHeight(),
-                        measureSeconds);
+                        static_cast<int>(measure->count() / 1000));
             std::printf("  source alone: compositor + XWayland %.1f ms/s still, %.1f ms/s "
                         "moving\n",
                         run.stillBase(), run.movingBase());

@@ -277,25 +277,39 @@ void XClient::destroyWindow(Window window) {
 
 std::optional<Image> XClient::grab(Window window) {
     const auto area = geometry(window);
-    if (!area || area->width <= 0 || area->height <= 0) {
+    if (!area) {
+        return std::nullopt;
+    }
+    // The root's pixels under the window: what the screen shows there,
+    // children included.
+    return grabArea(DefaultRootWindow(m_display), area->x, area->y, area->width, area->height);
+}
+
+std::optional<Image> XClient::grabContents(Window window) {
+    const auto area = geometry(window);
+    if (!area) {
+        return std::nullopt;
+    }
+    return grabArea(window, 0, 0, area->width, area->height);
+}
+
+std::optional<Image> XClient::grabArea(Window drawable, int x, int y, int width, int height) {
+    if (width <= 0 || height <= 0) {
         return std::nullopt;
     }
     XImage* image = nullptr;
-    // The root's pixels under the window: what the screen shows there,
-    // children included.
     if (!call([&] {
-            image = XGetImage(m_display, DefaultRootWindow(m_display), area->x, area->y,
-                              static_cast<unsigned>(area->width),
-                              static_cast<unsigned>(area->height), AllPlanes, ZPixmap);
+            image = XGetImage(m_display, drawable, x, y, static_cast<unsigned>(width),
+                              static_cast<unsigned>(height), AllPlanes, ZPixmap);
         }) ||
         image == nullptr) {
         return std::nullopt;
     }
-    Image result{area->width, area->height, {}};
-    result.pixels.reserve(static_cast<std::size_t>(area->width * area->height));
-    for (int y = 0; y < area->height; ++y) {
-        for (int x = 0; x < area->width; ++x) {
-            const unsigned long pixel = XGetPixel(image, x, y);
+    Image result{width, height, {}};
+    result.pixels.reserve(static_cast<std::size_t>(width * height));
+    for (int row = 0; row < height; ++row) {
+        for (int column = 0; column < width; ++column) {
+            const unsigned long pixel = XGetPixel(image, column, row);
             result.pixels.push_back(Rgb{Channel(pixel, image->red_mask),
                                         Channel(pixel, image->green_mask),
                                         Channel(pixel, image->blue_mask)});

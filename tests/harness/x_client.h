@@ -84,10 +84,14 @@ public:
     void destroyWindow(Window window);
     // The window's pixels as the screen shows them.
     std::optional<Image> grab(Window window);
+    // The window's own contents, where the root shows nothing of it (XWayland).
+    std::optional<Image> grabContents(Window window);
 
     std::vector<ServerMonitor> monitors();
 
 private:
+    std::optional<Image> grabArea(Window drawable, int x, int y, int width, int height);
+
     bool call(const std::function<void()>& request);
 
     _XDisplay* m_display;

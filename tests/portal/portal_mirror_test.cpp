@@ -6,7 +6,6 @@
 #include "tests/harness/kestrove_session.h"
 #include "tests/harness/wait.h"
 #include "tests/harness/x_client.h"
-#include "tests/portal/window_pixels.h"
 
 #include <gtest/gtest.h>
 
@@ -78,7 +77,7 @@ protected:
     }
 
     Rgb centre() {
-        std::optional<Image> image = WindowPixels(display, *mirror);
+        std::optional<Image> image = x->grabContents(*mirror);
         return image && image->width > 0 ? image->at(image->width / 2, image->height / 2)
                                          : Rgb{1, 2, 3};
     }
