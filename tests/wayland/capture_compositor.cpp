@@ -38,6 +38,7 @@ struct CaptureCompositor::State {
     wl_global* output = nullptr;
     std::string socket;
     int wake[2] = {-1, -1};
+    wl_event_source* wakeSource = nullptr; // removed before the display goes
     std::thread thread;
 
     mutable std::mutex mutex;
@@ -325,8 +326,8 @@ CaptureCompositor::CaptureCompositor(CaptureProtocols protocols, std::uint32_t c
         wl_global_create(state.display, &ext_image_copy_capture_manager_v1_interface, 1, &state,
                          BindImageCopy);
     }
-    wl_event_loop_add_fd(wl_display_get_event_loop(state.display), state.wake[0], WL_EVENT_READABLE,
-                         OnWake, &state);
+    state.wakeSource = wl_event_loop_add_fd(wl_display_get_event_loop(state.display),
+                                            state.wake[0], WL_EVENT_READABLE, OnWake, &state);
     state.thread = std::thread([&state] { wl_display_run(state.display); });
 }
 
@@ -339,6 +340,7 @@ CaptureCompositor::~CaptureCompositor() {
         state.thread.detach();
     }
     wl_display_destroy_clients(state.display);
+    wl_event_source_remove(state.wakeSource);
     wl_display_destroy(state.display);
     close(state.wake[0]);
     close(state.wake[1]);
