@@ -79,6 +79,10 @@ public:
             if (m_last && now - *m_last > milliseconds(4)) {
                 ++m_refreshes;
                 const auto gap = now - *m_last;
+                if (gap > milliseconds(200)) {
+                    ++m_longGaps;
+                    m_longGapsAfterSwitch += now - m_lastSwitch < milliseconds(500) ? 1 : 0;
+                }
                 if (gap > m_largestGap) {
                     m_largestGap = gap;
                     m_largestGapAt = now;
@@ -87,7 +91,11 @@ public:
             m_last = now;
         }
     }
+    // Gaps are laid to a switch when they end within half a second of it.
+    void switched() { m_lastSwitch = Clock::now(); }
     long refreshes() const { return m_refreshes; }
+    long longGaps() const { return m_longGaps; }
+    long longGapsAfterSwitch() const { return m_longGapsAfterSwitch; }
     double largestGapMs() const { return duration<double, std::milli>(m_largestGap).count(); }
     Clock::time_point largestGapAt() const { return m_largestGapAt; }
 
@@ -97,6 +105,9 @@ private:
     Damage m_damage = 0;
     std::optional<Clock::time_point> m_last;
     long m_refreshes = 0;
+    long m_longGaps = 0; // over 200 ms
+    long m_longGapsAfterSwitch = 0;
+    Clock::time_point m_lastSwitch{};
     Clock::duration m_largestGap{};
     Clock::time_point m_largestGapAt{};
 };
@@ -125,6 +136,7 @@ int Run(seconds length, const std::string& executable) {
         if (now >= nextSwitch) {
             monitor = 1 - monitor;
             session.pressKey(monitor == 0 ? XK_1 : XK_2, {XK_Control_L});
+            watch.switched();
             ++switches;
             nextSwitch += seconds(1);
         }
@@ -155,8 +167,10 @@ int Run(seconds length, const std::string& executable) {
                 last.residentKiB - early->residentKiB);
     std::printf("open descriptors: %ld after %.0f s, %ld at the end\n", early->descriptors,
                 firstMarkSeconds, last.descriptors);
-    std::printf("largest gap between two refreshes: %.1f ms (at %.1f s)\n", watch.largestGapMs(),
-                duration<double>(watch.largestGapAt() - start).count());
+    std::printf("largest gap between two refreshes: %.1f ms (at %.1f s); gaps over 200 ms: %ld, "
+                "%ld of them right after a switch\n",
+                watch.largestGapMs(), duration<double>(watch.largestGapAt() - start).count(),
+                watch.longGaps(), watch.longGapsAfterSwitch());
     std::printf("stderr of Kestrove: %s\n", session.kestrove().standardError().empty()
                                                 ? "empty"
                                                 : session.kestrove().standardError().c_str());
