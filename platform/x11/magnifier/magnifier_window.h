@@ -74,7 +74,6 @@ private:
     bool m_supported = false;
     int m_depth = 0;                             // of the window, as its parent's
     XRenderPictFormat* m_windowFormat = nullptr; // of the window's visual
-    int m_fixesEventBase = 0;
     bool m_repaintAll = true; // size, source or transform changed, or exposed
     Rect m_planArea{};        // the frame source's area the scale plan was made for
     Picture m_windowPicture = None;
