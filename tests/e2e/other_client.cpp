@@ -1,5 +1,7 @@
 #include "tests/e2e/other_client.h"
 
+#include "tests/harness/randr_monitor.h"
+
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XRes.h>
@@ -60,18 +62,7 @@ void OtherClient::setProperty(Window window, const std::string& property, const 
 }
 
 void OtherClient::setMonitor(const std::string& name, const MonitorGeometry& geometry) {
-    XRRMonitorInfo* monitor = XRRAllocateMonitor(m_display, 0);
-    monitor->name = XInternAtom(m_display, name.c_str(), False);
-    monitor->primary = geometry.primary ? True : False;
-    monitor->automatic = False;
-    monitor->x = geometry.x;
-    monitor->y = geometry.y;
-    monitor->width = geometry.width;
-    monitor->height = geometry.height;
-    monitor->mwidth = geometry.width / 4;
-    monitor->mheight = geometry.height / 4;
-    XRRSetMonitor(m_display, root(), monitor);
-    XRRFreeMonitors(monitor);
+    SetRandrMonitor(m_display, name, geometry, None);
     sync();
 }
 

@@ -18,6 +18,7 @@
 // are painted, then holds its connection until it is killed: the monitors
 // vanish with it. Errors go to stderr with exit status 2 (usage) or 1.
 #include "tests/harness/monitor_layout.h"
+#include "tests/harness/randr_monitor.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -118,25 +119,9 @@ bool DefineMonitors(Display* display, const std::vector<MonitorGeometry>& geomet
             break;
         }
     }
-    const double dpi = 96.0;
     for (std::size_t i = 0; i < geometries.size(); ++i) {
-        const MonitorGeometry& geometry = geometries[i];
-        XRRMonitorInfo* monitor = XRRAllocateMonitor(display, i == owner ? 1 : 0);
-        const std::string name = "DP-" + std::to_string(i + 1);
-        monitor->name = XInternAtom(display, name.c_str(), False);
-        monitor->primary = geometry.primary ? True : False;
-        monitor->automatic = False;
-        monitor->x = geometry.x;
-        monitor->y = geometry.y;
-        monitor->width = geometry.width;
-        monitor->height = geometry.height;
-        monitor->mwidth = static_cast<int>(geometry.width * 25.4 / dpi);
-        monitor->mheight = static_cast<int>(geometry.height * 25.4 / dpi);
-        if (i == owner) {
-            monitor->outputs[0] = output;
-        }
-        XRRSetMonitor(display, root, monitor);
-        XFree(monitor);
+        SetRandrMonitor(display, "DP-" + std::to_string(i + 1), geometries[i],
+                        i == owner ? output : None);
     }
     XSync(display, False);
 
