@@ -19,11 +19,10 @@ if [[ ! -x $build/Kestrove || ! -x $build/tests/harness/kestrove_monitor_fixture
 fi
 
 work=$(mktemp -d)
-pids=()
+# shellcheck source=scripts/children.sh
+. "$root/scripts/children.sh"
 cleanup() {
-    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
-        kill "${pids[i]}" 2>/dev/null || true
-    done
+    stop_children
     rm -rf "$work"
 }
 trap cleanup EXIT

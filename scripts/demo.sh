@@ -12,12 +12,10 @@ out=${KESTROVE_DEMO_DIR:-$build/demo}
 BUILD_DIR=$build "$root/scripts/build.sh" >/dev/null
 
 work=$(mktemp -d)
-pids=()
+# shellcheck source=scripts/children.sh
+. "$root/scripts/children.sh"
 cleanup() {
-    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
-        kill "${pids[i]}" 2>/dev/null || true
-        wait "${pids[i]}" 2>/dev/null || true
-    done
+    stop_children
     rm -rf "$work"
 }
 trap cleanup EXIT

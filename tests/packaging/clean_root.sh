@@ -58,12 +58,10 @@ cache=$(realpath "$cache")
 root_tarball=$cache/$suite-minbase-$(echo "$mirror" | md5sum | cut -c1-8).tar.gz
 work=$(mktemp -d "$cache/run.XXXXXX")
 root=$work/root
-pids=()
+# shellcheck source=scripts/children.sh
+. "$(dirname "${BASH_SOURCE[0]}")/../../scripts/children.sh"
 cleanup() {
-    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
-        kill "${pids[i]}" 2>/dev/null || true
-        wait "${pids[i]}" 2>/dev/null || true
-    done
+    stop_children
     # The mounts lived in a private mount namespace and ended with it.
     rm -rf "$work"
 }
