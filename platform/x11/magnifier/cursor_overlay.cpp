@@ -20,6 +20,12 @@ namespace {
 // this many refreshes.
 constexpr int kLooksBetweenChecks = 20;
 
+// The image's size at `zoom`. Requests carry 16-bit sizes; a cursor that
+// large covers the picture anyway.
+int ScaledExtent(int size, double zoom) {
+    return static_cast<int>(std::min(std::ceil(size * zoom), 32767.0));
+}
+
 } // namespace
 
 CursorOverlay::CursorOverlay(Display* display, int fixesEventBase, int inputOpcode)
@@ -67,9 +73,8 @@ bool CursorOverlay::scaleImage(double zoom) {
         return true;
     }
     releaseScaled();
-    const Rect area = targetArea(Shown{}, Rect{}, zoom);
-    const int width = area.right - area.left;
-    const int height = area.bottom - area.top;
+    const int width = ScaledExtent(m_width, zoom);
+    const int height = ScaledExtent(m_height, zoom);
     std::vector<ScaleStep> plan = PlanScaling(m_width, m_height, zoom, width, height);
     if (plan.empty()) {
         return false;
@@ -204,10 +209,7 @@ void CursorOverlay::draw(Picture target, const Rect& source, double zoom) {
 Rect CursorOverlay::targetArea(const Shown& state, const Rect& source, double zoom) const {
     const int x = static_cast<int>(std::lround((state.x - m_hotX - source.left) * zoom));
     const int y = static_cast<int>(std::lround((state.y - m_hotY - source.top) * zoom));
-    // Requests carry 16-bit sizes; a cursor that large covers the picture anyway.
-    const int width = static_cast<int>(std::min(std::ceil(m_width * zoom), 32767.0));
-    const int height = static_cast<int>(std::min(std::ceil(m_height * zoom), 32767.0));
-    return Rect{x, y, x + width, y + height};
+    return Rect{x, y, x + ScaledExtent(m_width, zoom), y + ScaledExtent(m_height, zoom)};
 }
 
 Rect CursorOverlay::drawnArea(const Rect& source, double zoom) const {

@@ -303,10 +303,9 @@ void MagnifierWindow::paint(const FrameChanges& changes) {
         m_cursor->draw(target, m_source, zoom);
     }
     if (offScreen) {
-        // The window shows the new picture where it changed, where the cursor
-        // was and where it is now.
+        // The window shows the new picture where it changed and where the
+        // cursor was (both drawn above), and where the cursor is now.
         drawn.add(m_cursor->drawnArea(m_source, zoom));
-        drawn.add(oldCursor);
         for (const Rect& r : drawn.everything() ? std::vector<Rect>{whole} : drawn.rects()) {
             const Rect shown = Intersection(r, whole);
             if (!IsEmpty(shown)) {
