@@ -8,7 +8,7 @@ namespace {
 
 // What one more request costs, in pixels: merging is worth it while the
 // bounding box adds fewer pixels than this.
-constexpr long long kRequestCost = 4096;
+constexpr long long kRequestCost = 1024;
 
 } // namespace
 

@@ -171,9 +171,7 @@ FrameChanges CompositorFrameSource::takeChanges(const Rect& ignored) {
             changes.rects.push_back(change.inPicture);
         }
     }
-    if (!changes.any()) {
-        discard();
-    }
+    discard();
     return changes;
 }
 

@@ -34,7 +34,8 @@ public:
     virtual bool pending() = 0;
     // What changed in the monitor, leaving out changes that lie wholly in
     // `ignored` (root coordinates: the mirror's own window); picture() then
-    // holds them. With nothing left, the source starts over.
+    // holds them. The source starts over: what changes from now on is
+    // reported next time.
     virtual FrameChanges takeChanges(const Rect& ignored) = 0;
     // Forgets what changed so far: the caller is about to read everything.
     virtual void discard() = 0;

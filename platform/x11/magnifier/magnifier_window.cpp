@@ -248,8 +248,6 @@ bool MagnifierWindow::cursorChanged() const {
 }
 
 void MagnifierWindow::paint(const FrameChanges& changes) {
-    // Changes made while this frame is drawn show in the next one.
-    m_frames->discard();
     const double zoom = m_transform.v[0][0];
     const Rect area = m_frames->area();
     // A compositor's frames may change size on their own (a mode change, or
@@ -280,13 +278,19 @@ void MagnifierWindow::paint(const FrameChanges& changes) {
     // Where the cursor was drawn: the picture under it is drawn again.
     const Rect oldCursor = drawsCursor ? m_cursor->drawnArea(m_source, zoom) : Rect{};
     ChangeList drawn;
+    const bool readsEverything = m_scaler->empty() || replan || changes.all ||
+                                 offScreen != m_composedOffScreen || WorthWholeFrame(changes, area);
+    if (readsEverything) {
+        // Everything is read below: what changed so far is in it, and what
+        // changes from now on shows in the next frame.
+        m_frames->discard();
+    }
     if (m_scaler->empty()) {
         const XRenderColor black{0, 0, 0, 0xFFFF};
         XRenderFillRectangle(m_display, PictOpSrc, target, &black, 0, 0,
                              static_cast<unsigned>(m_width), static_cast<unsigned>(m_height));
         drawn.add(whole);
-    } else if (replan || changes.all || offScreen != m_composedOffScreen ||
-               WorthWholeFrame(changes, area)) {
+    } else if (readsEverything) {
         m_scaler->render(m_frames->picture(), area.left, area.top, target);
         drawn.add(whole);
     } else {

@@ -74,8 +74,8 @@ private:
     bool m_supported = false;
     int m_depth = 0;                             // of the window, as its parent's
     XRenderPictFormat* m_windowFormat = nullptr; // of the window's visual
-    bool m_repaintAll = true; // size, source or transform changed, or exposed
-    Rect m_planArea{};        // the frame source's area the scale plan was made for
+    bool m_repaintAll = true;                    // size, source or transform changed, or exposed
+    Rect m_planArea{}; // the frame source's area the scale plan was made for
     Picture m_windowPicture = None;
     Pixmap m_back = None; // where the picture is composed when the cursor is over it
     Picture m_backPicture = None;

@@ -1,10 +1,10 @@
 // The frame source of an X server whose root window holds the desktop: the
-// root window's picture, with what changed reported by XDamage, which sees
-// drawing in any window. Each newly damaged rectangle arrives as an event,
-// so looking costs no round trip.
+// root window's picture, with what changed kept by XDamage, which sees
+// drawing in any window. The server says once that something changed, not
+// at every drawing request (those would wake this process hundreds of times
+// a second); what changed is fetched when the mirror looks.
 #pragma once
 
-#include "platform/x11/magnifier/change_list.h"
 #include "platform/x11/magnifier/frame_source.h"
 
 #include <X11/extensions/Xdamage.h>
@@ -20,7 +20,7 @@ public:
     RootFrameSource& operator=(const RootFrameSource&) = delete;
 
     void setMonitor(const Rect& monitor) override { m_monitor = monitor; }
-    // Notes this source's damage reports that touch the monitor.
+    // Notes this source's report that something changed.
     bool handleEvent(const XEvent& event) override;
     bool pending() override { return m_reported; }
     FrameChanges takeChanges(const Rect& ignored) override;
@@ -34,10 +34,10 @@ private:
     Display* m_display;
     int m_damageEventBase;
     Damage m_damage;
+    XserverRegion m_taken; // what the damage held when last looked at
     Picture m_picture;
     Rect m_monitor{};
-    bool m_reported = false; // reports came in since the damage was last reset
-    ChangeList m_changed;
+    bool m_reported = false; // something changed since the damage was last reset
 };
 
 } // namespace kestrove::x11
