@@ -47,27 +47,29 @@ double P95(const Latency& latency) {
 }
 
 void SceneRow(const char* label, const char* mirror, const SceneFigures& f) {
-    std::printf(
-        "  %-25s%-9s%s%s%s%s%s%s%s%s%s\n", label, mirror, Cell(f.cost.serverMsPerSecond, 1).c_str(),
-        Cell(f.cost.clientMsPerSecond, 1).c_str(), Cell(f.latency.framesPerSecond, 1).c_str(),
-        Cell(f.msPerFrame(), 3).c_str(), Cell(f.cost.percentOfCore(), 2).c_str(),
-        Cell(P50(f.latency), 1).c_str(), Cell(P95(f.latency), 1).c_str(),
-        Cell(P50(f.loadedLatency), 1).c_str(), Cell(P95(f.loadedLatency), 1).c_str());
+    std::printf("  %-25s%-9s%s%s%s%s%s%s%s%s%s%s\n", label, mirror,
+                Cell(f.cost.serverMsPerSecond, 1).c_str(),
+                Cell(f.cost.clientMsPerSecond, 1).c_str(), Cell(f.cost.wakeupsPerSecond, 0).c_str(),
+                Cell(f.latency.framesPerSecond, 1).c_str(), Cell(f.msPerFrame(), 3).c_str(),
+                Cell(f.cost.percentOfCore(), 2).c_str(), Cell(P50(f.latency), 1).c_str(),
+                Cell(P95(f.latency), 1).c_str(), Cell(P50(f.loadedLatency), 1).c_str(),
+                Cell(P95(f.loadedLatency), 1).c_str());
 }
 
 void StillRow(const char* label, const char* mirror, const Cost& c) {
-    std::printf("  %-25s%-9s%s%s%s%s%s\n", label, mirror, Cell(c.serverMsPerSecond, 2).c_str(),
-                Cell(c.clientMsPerSecond, 2).c_str(), Cell(c.redrawsPerSecond, 1).c_str(),
-                Cell(kNone, 0).c_str(), Cell(c.percentOfCore(), 3).c_str());
+    std::printf("  %-25s%-9s%s%s%s%s%s%s\n", label, mirror, Cell(c.serverMsPerSecond, 2).c_str(),
+                Cell(c.clientMsPerSecond, 2).c_str(), Cell(c.wakeupsPerSecond, 0).c_str(),
+                Cell(c.redrawsPerSecond, 1).c_str(), Cell(kNone, 0).c_str(),
+                Cell(c.percentOfCore(), 3).c_str());
 }
 
 void PrintSize(const SizeFigures& f) {
     std::printf("\n%dx%d shown at %dx%d (machine load average %.2f before)\n", f.size.sourceWidth,
                 f.size.sourceHeight, f.size.mirrorWidth, f.size.mirrorHeight(), f.loadAverage);
-    std::printf("  %-34s%9s%9s%9s%9s%9s%18s%18s\n", "", "server", "client", "frames", "CPU per",
-                "% of", "latency (ms)", "one core busy");
-    std::printf("  %-25s%-9s%9s%9s%9s%9s%9s%9s%9s%9s%9s\n", "scene", "mirror", "ms/s", "ms/s",
-                "shown/s", "frame ms", "a core", "p50", "p95", "p50", "p95");
+    std::printf("  %-34s%9s%9s%9s%9s%9s%9s%18s%18s\n", "", "server", "client", "client", "frames",
+                "CPU per", "% of", "latency (ms)", "one core busy");
+    std::printf("  %-25s%-9s%9s%9s%9s%9s%9s%9s%9s%9s%9s%9s\n", "scene", "mirror", "ms/s", "ms/s",
+                "wakes/s", "shown/s", "frame ms", "a core", "p50", "p95", "p50", "p95");
     for (const Scene scene : kScenes) {
         SceneRow(SceneName(scene), "Kestrove", f.kestrove[scene]);
         SceneRow("", "ffplay", f.peer[scene]);

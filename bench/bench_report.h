@@ -27,6 +27,7 @@ struct Size {
 struct Cost {
     double serverMsPerSecond = 0; // above the cost of the source alone
     double clientMsPerSecond = 0;
+    double wakeupsPerSecond = 0; // the mirror's: each costs a context switch
     double redrawsPerSecond = 0; // drawing on the mirror's window, counted with Damage
     // Not a number when no frame was shown.
     double msPerFrame(double frames) const {

@@ -313,6 +313,7 @@ private:
         const auto serverBefore = CpuTime(m_serverPid).value_or(std::chrono::nanoseconds{});
         const auto clientBefore = client != 0 ? CpuTime(client).value_or(std::chrono::nanoseconds{})
                                               : std::chrono::nanoseconds{};
+        const long wakeupsBefore = client != 0 ? Wakeups(client).value_or(0) : 0;
         const auto start = Clock::now();
         int frames = 0;
         if (mirror != nullptr) {
@@ -324,10 +325,12 @@ private:
         const auto serverAfter = CpuTime(m_serverPid).value_or(std::chrono::nanoseconds{});
         const auto clientAfter = client != 0 ? CpuTime(client).value_or(std::chrono::nanoseconds{})
                                              : std::chrono::nanoseconds{};
+        const long wakeupsAfter = client != 0 ? Wakeups(client).value_or(0) : 0;
         Cost cost;
         cost.serverMsPerSecond =
             Ms(serverAfter - serverBefore) / seconds - baseline.serverMsPerSecond;
         cost.clientMsPerSecond = Ms(clientAfter - clientBefore) / seconds;
+        cost.wakeupsPerSecond = static_cast<double>(wakeupsAfter - wakeupsBefore) / seconds;
         cost.redrawsPerSecond = frames / seconds;
         return cost;
     }

@@ -19,6 +19,22 @@ std::optional<std::chrono::nanoseconds> CpuTime(pid_t pid) {
     return std::chrono::seconds(time.tv_sec) + std::chrono::nanoseconds(time.tv_nsec);
 }
 
+std::optional<long> Wakeups(pid_t pid) {
+    const std::filesystem::path tasks = "/proc/" + std::to_string(pid) + "/task";
+    std::error_code error;
+    std::optional<long> total;
+    for (const auto& task : std::filesystem::directory_iterator(tasks, error)) {
+        std::ifstream status(task.path() / "status");
+        std::string line;
+        while (std::getline(status, line)) {
+            if (line.rfind("voluntary_ctxt_switches:", 0) == 0) {
+                total = total.value_or(0) + std::stol(line.substr(24));
+            }
+        }
+    }
+    return total;
+}
+
 std::optional<long> PeakResidentKiB(pid_t pid) {
     std::ifstream status("/proc/" + std::to_string(pid) + "/status");
     std::string line;

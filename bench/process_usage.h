@@ -15,6 +15,11 @@ namespace kestrove::bench {
 // included (nanosecond resolution); nullopt when the process is gone.
 std::optional<std::chrono::nanoseconds> CpuTime(pid_t pid);
 
+// How often the process's threads have gone to sleep and been woken so far
+// (voluntary context switches, those of ended threads left out); nullopt
+// when the process is gone.
+std::optional<long> Wakeups(pid_t pid);
+
 // Peak resident set size (VmHWM) in KiB; nullopt when unreadable.
 std::optional<long> PeakResidentKiB(pid_t pid);
 
