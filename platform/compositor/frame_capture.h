@@ -27,12 +27,12 @@ constexpr std::uint32_t kFormatArgb8888 = 0x34325241; // "AR24"
 
 // A picture of the selected output in shared memory.
 struct Frame {
-    int fd = -1;             // shareable memory (a memfd) holding the pixels; owned by the capture
-    std::size_t fdSize = 0;  // bytes of fd that may be mapped
-    std::size_t offset = 0;  // of the first row in fd
-    int width = 0;           // in pixels of the buffer (a scaled output has more than its rect)
+    int fd = -1;            // shareable memory (a memfd) holding the pixels; owned by the capture
+    std::size_t fdSize = 0; // bytes of fd that may be mapped
+    std::size_t offset = 0; // of the first row in fd
+    int width = 0;          // in pixels of the buffer (a scaled output has more than its rect)
     int height = 0;
-    int stride = 0;          // bytes per row
+    int stride = 0;           // bytes per row
     std::uint32_t format = 0; // kFormat*
     bool yInverted = false;   // rows stored bottom first
     // Changes whenever fd or the layout above changes, so that the receiver

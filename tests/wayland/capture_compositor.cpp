@@ -326,8 +326,8 @@ CaptureCompositor::CaptureCompositor(CaptureProtocols protocols, std::uint32_t c
         wl_global_create(state.display, &ext_image_copy_capture_manager_v1_interface, 1, &state,
                          BindImageCopy);
     }
-    state.wakeSource = wl_event_loop_add_fd(wl_display_get_event_loop(state.display),
-                                            state.wake[0], WL_EVENT_READABLE, OnWake, &state);
+    state.wakeSource = wl_event_loop_add_fd(wl_display_get_event_loop(state.display), state.wake[0],
+                                            WL_EVENT_READABLE, OnWake, &state);
     state.thread = std::thread([&state] { wl_display_run(state.display); });
 }
 
