@@ -19,35 +19,40 @@ std::optional<std::chrono::nanoseconds> CpuTime(pid_t pid) {
     return std::chrono::seconds(time.tv_sec) + std::chrono::nanoseconds(time.tv_nsec);
 }
 
+namespace {
+
+// The number after `name` (say "VmHWM:") in a /proc status file.
+std::optional<long> StatusField(const std::filesystem::path& status, const std::string& name) {
+    std::ifstream file(status);
+    std::string line;
+    while (std::getline(file, line)) {
+        if (line.rfind(name, 0) == 0) {
+            std::istringstream fields(line.substr(name.size()));
+            long value = 0;
+            if (fields >> value) {
+                return value;
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
 std::optional<long> Wakeups(pid_t pid) {
     const std::filesystem::path tasks = "/proc/" + std::to_string(pid) + "/task";
     std::error_code error;
     std::optional<long> total;
     for (const auto& task : std::filesystem::directory_iterator(tasks, error)) {
-        std::ifstream status(task.path() / "status");
-        std::string line;
-        while (std::getline(status, line)) {
-            if (line.rfind("voluntary_ctxt_switches:", 0) == 0) {
-                total = total.value_or(0) + std::stol(line.substr(24));
-            }
+        if (const auto switches = StatusField(task.path() / "status", "voluntary_ctxt_switches:")) {
+            total = total.value_or(0) + *switches;
         }
     }
     return total;
 }
 
 std::optional<long> PeakResidentKiB(pid_t pid) {
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmHWM:", 0) == 0) {
-            std::istringstream fields(line.substr(6));
-            long kib = 0;
-            if (fields >> kib) {
-                return kib;
-            }
-        }
-    }
-    return std::nullopt;
+    return StatusField("/proc/" + std::to_string(pid) + "/status", "VmHWM:");
 }
 
 std::vector<pid_t> ProcessesNamed(const std::string& name) {
