@@ -46,11 +46,12 @@ inline bool Contains(const Rect& outer, const Rect& inner) {
            inner.bottom <= outer.bottom;
 }
 
-// In pixels, without overflow for any two corners.
+// In pixels. The sides are taken in 64 bits: the difference of two 32-bit
+// edges may not fit in 32.
 inline long long Area(const Rect& r) {
     return IsEmpty(r) ? 0
-                      : static_cast<long long>(r.right - r.left) *
-                            static_cast<long long>(r.bottom - r.top);
+                      : (static_cast<long long>(r.right) - r.left) *
+                            (static_cast<long long>(r.bottom) - r.top);
 }
 
 // MONITORINFOEXW: 104 bytes, primary flag 1, device name of 32 UTF-16 units.
