@@ -2,6 +2,7 @@
 
 #include "common/error_line.h"
 #include "common/utf.h"
+#include "platform/x11/box_placement.h"
 #include "platform/x11/magnifier/x11_magnifier_control.h"
 #include "platform/x11/x11_message_box.h"
 #include "res/resource_lookup.h"
@@ -18,8 +19,8 @@ constexpr auto kResizeQuietInterval = std::chrono::milliseconds{300};
 } // namespace
 
 X11DialogManager::X11DialogManager(X11Connection& x, WindowTable& windows, EventLoop& loop,
-                                   X11MagnifierControl& magnifiers)
-    : m_x(x), m_windows(windows), m_loop(loop), m_magnifiers(magnifiers) {}
+                                   X11MagnifierControl& magnifiers, Displays& displays)
+    : m_x(x), m_windows(windows), m_loop(loop), m_magnifiers(magnifiers), m_displays(displays) {}
 
 X11DialogManager::~X11DialogManager() {
     // The dialogs use the fonts kept here: they go first.
@@ -48,11 +49,47 @@ const DialogFont& X11DialogManager::fontFor(std::u16string_view face, int pointS
 WindowHandle X11DialogManager::createDialog(int templateId, WindowHandle owner,
                                             DialogEvents& events) {
     const res::DialogTemplate* dialogTemplate = res::FindDialog(templateId);
-    return dialogTemplate == nullptr ? 0 : createDialogWindow(*dialogTemplate, owner, events);
+    return dialogTemplate == nullptr
+               ? 0
+               : createDialogWindow(*dialogTemplate, owner, events, Placement::OverOwner);
+}
+
+std::optional<Rect> X11DialogManager::rootRectOf(WindowHandle hwnd) {
+    const DialogWindow* d = m_windows.dialog(hwnd);
+    if (d == nullptr) {
+        return std::nullopt;
+    }
+    int x = 0;
+    int y = 0;
+    Window child = 0;
+    XTranslateCoordinates(m_x.display, hwnd, m_x.root, 0, 0, &x, &y, &child);
+    return Rect{x, y, x + d->width(), y + d->height()};
+}
+
+Rect X11DialogManager::workAreaOf(WindowHandle owner) {
+    std::vector<MonitorHandle> handles;
+    m_displays.enumDisplayMonitors(
+        [](MonitorHandle monitor, DeviceContextHandle, Rect*, std::intptr_t data) {
+            reinterpret_cast<std::vector<MonitorHandle>*>(data)->push_back(monitor);
+            return 1;
+        },
+        reinterpret_cast<std::intptr_t>(&handles));
+    std::vector<MonitorInfoEx> monitors;
+    for (const MonitorHandle handle : handles) {
+        MonitorInfoEx info{};
+        info.cbSize = kMonitorInfoExSize;
+        if (m_displays.getMonitorInfo(handle, info)) {
+            monitors.push_back(info);
+        }
+    }
+    Screen* screen = ScreenOfDisplay(m_x.display, m_x.screen);
+    return OwnersWorkArea(monitors, rootRectOf(owner),
+                          Rect{0, 0, WidthOfScreen(screen), HeightOfScreen(screen)});
 }
 
 WindowHandle X11DialogManager::createDialogWindow(const res::DialogTemplate& dialogTemplate,
-                                                  WindowHandle owner, DialogEvents& events) {
+                                                  WindowHandle owner, DialogEvents& events,
+                                                  Placement placement) {
     const DialogFont* font = nullptr;
     try {
         font = &fontFor(dialogTemplate.fontFace, dialogTemplate.pointSize);
@@ -60,17 +97,23 @@ WindowHandle X11DialogManager::createDialogWindow(const res::DialogTemplate& dia
         PrintErrorLine(std::string("cannot create a window: ") + error.what());
         return 0;
     }
-    int x = font->unitsToPixelsX(dialogTemplate.x);
-    int y = font->unitsToPixelsY(dialogTemplate.y);
-    if (const DialogWindow* ownerDialog = m_windows.dialog(owner)) {
-        // An owned dialog opens centred over its owner.
-        Window child = 0;
-        XTranslateCoordinates(m_x.display, owner, m_x.root, 0, 0, &x, &y, &child);
-        x += (ownerDialog->width() - font->unitsToPixelsX(dialogTemplate.cx)) / 2;
-        y += (ownerDialog->height() - font->unitsToPixelsY(dialogTemplate.cy)) / 2;
-    } else {
+    const int width = font->unitsToPixelsX(dialogTemplate.cx);
+    const int height = font->unitsToPixelsY(dialogTemplate.cy);
+    Rect box{font->unitsToPixelsX(dialogTemplate.x), font->unitsToPixelsY(dialogTemplate.y), 0, 0};
+    const std::optional<Rect> ownerRect = rootRectOf(owner);
+    if (!ownerRect) {
         owner = 0;
     }
+    if (placement == Placement::OwnersMonitor || ownerRect) {
+        // Owned boxes and message boxes stay wholly on their owner's monitor,
+        // clear of the desktop's panels, so their buttons can be reached.
+        const Rect workArea = workAreaOf(owner);
+        box = placement == Placement::OwnersMonitor ? CentredIn(width, height, workArea)
+                                                    : CentredIn(width, height, *ownerRect);
+        box = KeptInside(box, workArea);
+    }
+    const int x = box.left;
+    const int y = box.top;
     const Window window =
         m_windows
             .addDialog(std::make_unique<DialogWindow>(m_x.display, m_x.screen, m_x.atoms, *font,
@@ -220,21 +263,20 @@ void X11DialogManager::killTimer(WindowHandle hwnd, TimerId id) {
 
 int X11DialogManager::messageBox(WindowHandle owner, std::u16string_view text,
                                  std::u16string_view caption, std::uint32_t) {
-    const DialogFont* font = nullptr;
+    WindowHandle hwnd = 0;
+    std::optional<MessageBoxDialog> box;
     try {
-        font = &fontFor(res::kDialogFont, MessageBoxDialog::kPointSize);
+        const DialogFont& font = fontFor(res::kDialogFont, MessageBoxDialog::kPointSize);
+        box.emplace(*this, text, caption, font, workAreaOf(owner));
+        hwnd = createDialogWindow(box->dialogTemplate(), owner, *box, Placement::OwnersMonitor);
     } catch (const std::runtime_error&) {
     }
-    const int textUnits = font == nullptr ? 0 : font->pixelsToUnitsX(font->textWidth(text));
-    MessageBoxDialog box(*this, text, caption, textUnits);
-    const WindowHandle hwnd =
-        font == nullptr ? 0 : createDialogWindow(box.dialogTemplate(), owner, box);
     if (hwnd == 0) {
         // MessageBoxW fails; the message itself must not be lost.
         PrintErrorLine(ToUtf8(text));
         return 0;
     }
-    runModalLoop(hwnd, m_windows.dialog(owner) != nullptr ? owner : 0, box);
+    runModalLoop(hwnd, m_windows.dialog(owner) != nullptr ? owner : 0, *box);
     hideWindow(hwnd);
     destroyWindow(hwnd);
     return win::IDOK;

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "platform/seam/dialogs.h"
+#include "platform/seam/displays.h"
 #include "platform/x11/x11_connection.h"
 #include "platform/x11/x11_event_loop.h"
 #include "platform/x11/x11_font.h"
@@ -25,7 +26,7 @@ class X11MagnifierControl;
 class X11DialogManager final : public Dialogs, public EventTarget {
 public:
     X11DialogManager(X11Connection& x, WindowTable& windows, EventLoop& loop,
-                     X11MagnifierControl& magnifiers);
+                     X11MagnifierControl& magnifiers, Displays& displays);
     ~X11DialogManager();
     X11DialogManager(const X11DialogManager&) = delete;
     X11DialogManager& operator=(const X11DialogManager&) = delete;
@@ -81,8 +82,15 @@ private:
 
     // Throws std::runtime_error when no font can be opened.
     const DialogFont& fontFor(std::u16string_view face, int pointSize);
+    // Where a box opens: over its owner, or (message boxes) in the middle of
+    // its owner's monitor; either way inside that monitor's work area.
+    enum class Placement { OverOwner, OwnersMonitor };
     WindowHandle createDialogWindow(const res::DialogTemplate& dialogTemplate, WindowHandle owner,
-                                    DialogEvents& events);
+                                    DialogEvents& events, Placement placement);
+    // The work area of the monitor `owner` is on (the primary's for none).
+    Rect workAreaOf(WindowHandle owner);
+    // The dialog's rectangle on the root window; nullopt for no dialog.
+    std::optional<Rect> rootRectOf(WindowHandle hwnd);
     void show(DialogWindow& dialog);
     void focus(WindowHandle hwnd);
     void paint(WindowHandle hwnd);
@@ -101,6 +109,7 @@ private:
     WindowTable& m_windows;
     EventLoop& m_loop;
     X11MagnifierControl& m_magnifiers;
+    Displays& m_displays;
     std::map<std::pair<std::u16string, int>, std::unique_ptr<DialogFont>> m_fonts;
     TimerQueue m_timers;
     std::unique_ptr<PopupMenu> m_menu;

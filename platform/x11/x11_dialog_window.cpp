@@ -1,5 +1,6 @@
 #include "platform/x11/x11_dialog_window.h"
 
+#include "platform/x11/line_breaker.h"
 #include "platform/x11/x11_dpi.h"
 #include "platform/x11/x11_icon.h"
 #include "platform/x11/x11_paint.h"
@@ -233,16 +234,27 @@ void DialogWindow::paintControl(const DialogControl& control) const {
         control.classOrdinal == res::kClassStatic && (control.style & res::SS_NOPREFIX) != 0;
     const AccessKeyText label =
         noPrefix ? AccessKeyText{control.text, std::nullopt} : StripAccessKey(control.text);
-    int x = 0;
-    int baseline = m_font.ascent();
     if (IsButton(control)) {
         const bool isDefault = (control.style & 0x0F) == res::BS_DEFPUSHBUTTON;
         DrawFrame(m_display, m_screen, control.window, 0, 0, control.width, control.height,
                   isDefault ? colors::kDefaultButtonBorder : colors::kButtonBorder);
-        x = (control.width - m_font.textWidth(label.text)) / 2;
-        baseline = (control.height - m_font.height()) / 2 + m_font.ascent();
+        const int x = (control.width - m_font.textWidth(label.text)) / 2;
+        const int baseline = (control.height - m_font.height()) / 2 + m_font.ascent();
+        m_font.drawLabel(control.window, x, baseline, label, colors::kText);
+        return;
     }
-    m_font.drawLabel(control.window, x, baseline, label, colors::kText);
+    // A static's text wraps at its width, as a Windows static control's does.
+    const std::vector<std::u16string> lines =
+        BreakLines(label.text, control.width,
+                   [this](std::u16string_view piece) { return m_font.textWidth(piece); });
+    if (lines.size() == 1) {
+        m_font.drawLabel(control.window, 0, m_font.ascent(), label, colors::kText);
+        return;
+    }
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        m_font.draw(control.window, 0, m_font.ascent() + static_cast<int>(i) * m_font.height(),
+                    lines[i], colors::kText);
+    }
 }
 
 } // namespace kestrove::x11
