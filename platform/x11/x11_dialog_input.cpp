@@ -11,7 +11,17 @@ bool X11DialogManager::isDialogMessage(WindowHandle hwnd, Message& msg) {
     if (d == nullptr || (msg.message != win::WM_KEYDOWN && msg.message != win::WM_SYSKEYDOWN)) {
         return false;
     }
-    if (msg.message == win::WM_KEYDOWN && msg.wParam == vk::kReturn) {
+    const KeyModifiers modifiers = msg.native != nullptr
+                                       ? ModifiersOf(*static_cast<const XKeyEvent*>(msg.native))
+                                       : KeyModifiers{};
+    const bool plain = msg.message == win::WM_KEYDOWN && !modifiers.ctrl && !modifiers.alt;
+    const DialogControl* focused = d->focusedControl();
+    if (plain && msg.wParam == vk::kTab) {
+        d->moveFocus(modifiers.shift);
+    } else if (plain && msg.wParam == vk::kSpace && focused != nullptr &&
+               focused->classOrdinal == res::kClassButton) {
+        d->events().deliverCommand(static_cast<std::uint32_t>(focused->id));
+    } else if (msg.message == win::WM_KEYDOWN && msg.wParam == vk::kReturn) {
         d->events().deliverCommand(static_cast<std::uint32_t>(d->defaultCommand()));
     } else if (msg.message == win::WM_KEYDOWN && msg.wParam == vk::kEscape) {
         d->events().deliverCommand(win::IDCANCEL);

@@ -121,7 +121,12 @@ WindowHandle X11DialogManager::createDialogWindow(const res::DialogTemplate& dia
             .window();
 
     events.deliverCreated(window);
-    events.deliverInitDialog();
+    // TRUE from the initialisation: the first tab stop takes the focus.
+    if (events.deliverInitDialog()) {
+        if (DialogWindow* d = m_windows.dialog(window)) {
+            d->focusFirstTabStop();
+        }
+    }
     // Everything the dialog set up while initialising is in place before
     // the window is first shown.
     if (DialogWindow* d = m_windows.dialog(window); d != nullptr && d->visibleStyle()) {

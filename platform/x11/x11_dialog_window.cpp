@@ -40,6 +40,15 @@ bool IsButton(const DialogControl& control) {
     return control.classOrdinal == res::kClassButton;
 }
 
+bool IsDefaultButton(const DialogControl& control) {
+    return IsButton(control) && (control.style & 0x0F) == res::BS_DEFPUSHBUTTON;
+}
+
+bool IsTabStop(const DialogControl& control) {
+    constexpr std::uint32_t kNeeded = res::WS_TABSTOP | res::WS_VISIBLE;
+    return (control.style & kNeeded) == kNeeded;
+}
+
 } // namespace
 
 DialogWindow::DialogWindow(Display* display, int screen, const Atoms& atoms, const DialogFont& font,
@@ -212,12 +221,52 @@ void DialogWindow::setControlText(DialogControl& control, std::u16string_view te
 }
 
 int DialogWindow::defaultCommand() const {
+    if (const DialogControl* focused = focusedControl(); focused != nullptr && IsButton(*focused)) {
+        return focused->id;
+    }
     for (const DialogControl& c : m_controls) {
-        if (IsButton(c) && (c.style & 0x0F) == res::BS_DEFPUSHBUTTON) {
+        if (IsDefaultButton(c)) {
             return c.id;
         }
     }
     return win::IDOK;
+}
+
+const DialogControl* DialogWindow::focusedControl() const {
+    return m_focus ? &m_controls[*m_focus] : nullptr;
+}
+
+void DialogWindow::focusFirstTabStop() {
+    const auto first = std::find_if(m_controls.begin(), m_controls.end(), IsTabStop);
+    if (first != m_controls.end()) {
+        setFocus(static_cast<std::size_t>(first - m_controls.begin()));
+    }
+}
+
+void DialogWindow::moveFocus(bool backward) {
+    const std::size_t count = m_controls.size();
+    const std::size_t from = m_focus.value_or(backward ? 0 : count - 1);
+    for (std::size_t step = 1; step <= count; ++step) {
+        const std::size_t i = backward ? (from + count - step) % count : (from + step) % count;
+        if (IsTabStop(m_controls[i])) {
+            setFocus(i);
+            return;
+        }
+    }
+}
+
+void DialogWindow::setFocus(std::optional<std::size_t> index) {
+    const std::optional<std::size_t> before = m_focus;
+    if (before == index) {
+        return;
+    }
+    m_focus = index;
+    // Both controls repaint: the focus rectangle moves.
+    for (const std::optional<std::size_t> changed : {before, index}) {
+        if (changed) {
+            XClearArea(m_display, m_controls[*changed].window, 0, 0, 0, 0, True);
+        }
+    }
 }
 
 void DialogWindow::paintBackground() const {
@@ -235,9 +284,21 @@ void DialogWindow::paintControl(const DialogControl& control) const {
     const AccessKeyText label =
         noPrefix ? AccessKeyText{control.text, std::nullopt} : StripAccessKey(control.text);
     if (IsButton(control)) {
-        const bool isDefault = (control.style & 0x0F) == res::BS_DEFPUSHBUTTON;
-        DrawFrame(m_display, m_screen, control.window, 0, 0, control.width, control.height,
-                  isDefault ? colors::kDefaultButtonBorder : colors::kButtonBorder);
+        if (IsDefaultButton(control)) {
+            // The default button's frame is two pixels deep.
+            DrawFrame(m_display, m_screen, control.window, 0, 0, control.width, control.height,
+                      colors::kDefaultButtonBorder);
+            DrawFrame(m_display, m_screen, control.window, 1, 1, control.width - 2,
+                      control.height - 2, colors::kDefaultButtonBorder);
+        } else {
+            DrawFrame(m_display, m_screen, control.window, 0, 0, control.width, control.height,
+                      colors::kButtonBorder);
+        }
+        if (&control == focusedControl()) {
+            constexpr int kInset = 3;
+            DrawFocusRect(m_display, m_screen, control.window, kInset, kInset,
+                          control.width - 2 * kInset, control.height - 2 * kInset);
+        }
         const int x = (control.width - m_font.textWidth(label.text)) / 2;
         const int baseline = (control.height - m_font.height()) / 2 + m_font.ascent();
         m_font.drawLabel(control.window, x, baseline, label, colors::kText);

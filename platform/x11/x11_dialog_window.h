@@ -63,8 +63,16 @@ public:
     DialogControl* control(int id);
     DialogControl* controlOfWindow(Window window);
     void setControlText(DialogControl& control, std::u16string_view text);
-    // The command of Return: the default push button's id, else IDOK.
+    // The command of Return: the focused push button's id, else the default
+    // push button's, else IDOK.
     int defaultCommand() const;
+
+    // The keyboard focus among the controls, as the dialog manager moves it.
+    const DialogControl* focusedControl() const;
+    // The first tab stop, as a dialog starts when its initialisation says so.
+    void focusFirstTabStop();
+    // Tab and Shift+Tab: the next (previous) tab stop, round the end.
+    void moveFocus(bool backward);
 
     // The dialog's ordinary painting: the background around the controls.
     void paintBackground() const;
@@ -83,6 +91,7 @@ private:
     void setSizeHints() const;
     void setFrameHints(const res::DialogTemplate& dialogTemplate) const;
     void createControl(const res::DialogControl& control);
+    void setFocus(std::optional<std::size_t> index);
 
     Display* m_display;
     int m_screen;
@@ -97,6 +106,7 @@ private:
     int m_aspectX = 0;
     int m_aspectY = 0;
     std::vector<DialogControl> m_controls;
+    std::optional<std::size_t> m_focus; // index into m_controls
     std::vector<MenuItem> m_systemMenu;
 };
 
