@@ -108,7 +108,8 @@ void X11DialogManager::openSystemMenu(WindowHandle hwnd, int rootX, int rootY) {
         return;
     }
     m_menu = std::make_unique<PopupMenu>(m_x.display, m_x.screen, m_x.atoms, d->font(),
-                                         d->systemMenu(), hwnd, rootX, rootY);
+                                         m_accessible, d->systemMenu(), hwnd, rootX, rootY,
+                                         [this](std::uint32_t command) { closeMenu(command); });
 }
 
 void X11DialogManager::openSystemMenuAtWindow(WindowHandle hwnd) {
@@ -124,11 +125,22 @@ void X11DialogManager::menuEvent(const XEvent& event) {
     if (result.outcome == PopupMenu::Outcome::Open) {
         return;
     }
+    closeMenu(result.outcome == PopupMenu::Outcome::Chosen ? std::optional{result.command}
+                                                           : std::nullopt);
+}
+
+void X11DialogManager::closeMenu(std::optional<std::uint32_t> chosen) {
+    if (!m_menu) {
+        return;
+    }
     const WindowHandle owner = m_menu->owner();
     m_menu.reset();
     focus(owner);
-    if (result.outcome == PopupMenu::Outcome::Chosen) {
-        sysCommand(owner, result.command);
+    if (DialogWindow* d = m_windows.dialog(owner)) {
+        d->reportFocus();
+    }
+    if (chosen) {
+        sysCommand(owner, *chosen);
     }
 }
 

@@ -19,8 +19,10 @@ constexpr auto kResizeQuietInterval = std::chrono::milliseconds{300};
 } // namespace
 
 X11DialogManager::X11DialogManager(X11Connection& x, WindowTable& windows, EventLoop& loop,
-                                   X11MagnifierControl& magnifiers, Displays& displays)
-    : m_x(x), m_windows(windows), m_loop(loop), m_magnifiers(magnifiers), m_displays(displays) {}
+                                   X11MagnifierControl& magnifiers, Displays& displays,
+                                   AccessibleTree& accessible)
+    : m_x(x), m_windows(windows), m_loop(loop), m_magnifiers(magnifiers), m_displays(displays),
+      m_accessible(accessible) {}
 
 X11DialogManager::~X11DialogManager() {
     // The dialogs use the fonts kept here: they go first.
@@ -51,7 +53,9 @@ WindowHandle X11DialogManager::createDialog(int templateId, WindowHandle owner,
     const res::DialogTemplate* dialogTemplate = res::FindDialog(templateId);
     return dialogTemplate == nullptr
                ? 0
-               : createDialogWindow(*dialogTemplate, owner, events, Placement::OverOwner);
+               : createDialogWindow(*dialogTemplate, owner, events, Placement::OverOwner,
+                                    m_windows.dialog(owner) != nullptr ? AccessibleRole::Dialog
+                                                                       : AccessibleRole::Frame);
 }
 
 std::optional<Rect> X11DialogManager::rootRectOf(WindowHandle hwnd) {
@@ -89,7 +93,7 @@ Rect X11DialogManager::workAreaOf(WindowHandle owner) {
 
 WindowHandle X11DialogManager::createDialogWindow(const res::DialogTemplate& dialogTemplate,
                                                   WindowHandle owner, DialogEvents& events,
-                                                  Placement placement) {
+                                                  Placement placement, AccessibleRole role) {
     const DialogFont* font = nullptr;
     try {
         font = &fontFor(dialogTemplate.fontFace, dialogTemplate.pointSize);
@@ -114,11 +118,11 @@ WindowHandle X11DialogManager::createDialogWindow(const res::DialogTemplate& dia
     }
     const int x = box.left;
     const int y = box.top;
-    const Window window =
-        m_windows
-            .addDialog(std::make_unique<DialogWindow>(m_x.display, m_x.screen, m_x.atoms, *font,
-                                                      dialogTemplate, owner, x, y, events))
-            .window();
+    const Window window = m_windows
+                              .addDialog(std::make_unique<DialogWindow>(
+                                  m_x.display, m_x.screen, m_x.atoms, *font, m_accessible, role,
+                                  dialogTemplate, owner, x, y, events))
+                              .window();
 
     events.deliverCreated(window);
     // TRUE from the initialisation: the first tab stop takes the focus.
@@ -141,7 +145,7 @@ void X11DialogManager::runModalLoop(WindowHandle hwnd, WindowHandle owner, Dialo
         ++ownerDialog->disabledCount;
     }
     // A modal dialog is shown even when its template does not say visible.
-    if (DialogWindow* d = m_windows.dialog(hwnd); d != nullptr && !d->shown) {
+    if (DialogWindow* d = m_windows.dialog(hwnd); d != nullptr && !d->shown()) {
         show(*d);
     }
     while (true) {
@@ -165,12 +169,12 @@ void X11DialogManager::endDialog(WindowHandle hwnd) {
 
 void X11DialogManager::show(DialogWindow& d) {
     XMapRaised(m_x.display, d.window());
-    d.shown = true;
+    d.setShown(true);
 }
 
 void X11DialogManager::hideWindow(WindowHandle hwnd) {
     if (DialogWindow* d = m_windows.dialog(hwnd)) {
-        d->shown = false;
+        d->setShown(false);
         XWithdrawWindow(m_x.display, hwnd, m_x.screen);
         XFlush(m_x.display);
     }
@@ -273,7 +277,8 @@ int X11DialogManager::messageBox(WindowHandle owner, std::u16string_view text,
     try {
         const DialogFont& font = fontFor(res::kDialogFont, MessageBoxDialog::kPointSize);
         box.emplace(*this, text, caption, font, workAreaOf(owner));
-        hwnd = createDialogWindow(box->dialogTemplate(), owner, *box, Placement::OwnersMonitor);
+        hwnd = createDialogWindow(box->dialogTemplate(), owner, *box, Placement::OwnersMonitor,
+                                  AccessibleRole::Alert);
     } catch (const std::runtime_error&) {
     }
     if (hwnd == 0) {
@@ -357,6 +362,14 @@ bool X11DialogManager::handleEvent(XEvent& event) {
     case ConfigureNotify:
         if (event.xconfigure.window == hwnd) {
             sizeReported(*d, event.xconfigure, false);
+        }
+        break;
+    case FocusIn:
+    case FocusOut:
+        // The menu's grabs move the keyboard, not the window's focus.
+        if (event.xfocus.window == hwnd && event.xfocus.mode == NotifyNormal &&
+            event.xfocus.detail != NotifyInferior) {
+            d->setActive(event.type == FocusIn);
         }
         break;
     case MapNotify:

@@ -7,6 +7,7 @@
 
 #include "platform/seam/dialogs.h"
 #include "platform/seam/displays.h"
+#include "platform/x11/accessibility/accessible_tree.h"
 #include "platform/x11/x11_connection.h"
 #include "platform/x11/x11_event_loop.h"
 #include "platform/x11/x11_font.h"
@@ -26,7 +27,8 @@ class X11MagnifierControl;
 class X11DialogManager final : public Dialogs, public EventTarget {
 public:
     X11DialogManager(X11Connection& x, WindowTable& windows, EventLoop& loop,
-                     X11MagnifierControl& magnifiers, Displays& displays);
+                     X11MagnifierControl& magnifiers, Displays& displays,
+                     AccessibleTree& accessible);
     ~X11DialogManager();
     X11DialogManager(const X11DialogManager&) = delete;
     X11DialogManager& operator=(const X11DialogManager&) = delete;
@@ -86,7 +88,7 @@ private:
     // its owner's monitor; either way inside that monitor's work area.
     enum class Placement { OverOwner, OwnersMonitor };
     WindowHandle createDialogWindow(const res::DialogTemplate& dialogTemplate, WindowHandle owner,
-                                    DialogEvents& events, Placement placement);
+                                    DialogEvents& events, Placement placement, AccessibleRole role);
     // The work area of the monitor `owner` is on (the primary's for none).
     Rect workAreaOf(WindowHandle owner);
     // The dialog's rectangle on the root window; nullopt for no dialog.
@@ -104,12 +106,15 @@ private:
     void openSystemMenu(WindowHandle hwnd, int rootX, int rootY);
     void openSystemMenuAtWindow(WindowHandle hwnd);
     void menuEvent(const XEvent& event);
+    // The menu closes; a chosen entry's command goes to its owner.
+    void closeMenu(std::optional<std::uint32_t> chosen);
 
     X11Connection& m_x;
     WindowTable& m_windows;
     EventLoop& m_loop;
     X11MagnifierControl& m_magnifiers;
     Displays& m_displays;
+    AccessibleTree& m_accessible;
     std::map<std::pair<std::u16string, int>, std::unique_ptr<DialogFont>> m_fonts;
     TimerQueue m_timers;
     std::unique_ptr<PopupMenu> m_menu;

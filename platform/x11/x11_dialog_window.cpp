@@ -44,6 +44,17 @@ bool IsDefaultButton(const DialogControl& control) {
     return IsButton(control) && (control.style & 0x0F) == res::BS_DEFPUSHBUTTON;
 }
 
+// What a static or button says, without the access-key marks it shows as
+// underlines.
+std::u16string AccessibleName(const DialogControl& control) {
+    if (IsIconStatic(control)) {
+        return {};
+    }
+    const bool noPrefix =
+        control.classOrdinal == res::kClassStatic && (control.style & res::SS_NOPREFIX) != 0;
+    return noPrefix ? control.text : StripAccessKey(control.text).text;
+}
+
 bool IsTabStop(const DialogControl& control) {
     constexpr std::uint32_t kNeeded = res::WS_TABSTOP | res::WS_VISIBLE;
     return (control.style & kNeeded) == kNeeded;
@@ -52,10 +63,11 @@ bool IsTabStop(const DialogControl& control) {
 } // namespace
 
 DialogWindow::DialogWindow(Display* display, int screen, const Atoms& atoms, const DialogFont& font,
+                           AccessibleTree& accessible, AccessibleRole role,
                            const res::DialogTemplate& dialogTemplate, Window owner, int x, int y,
                            DialogEvents& events)
-    : m_display(display), m_screen(screen), m_atoms(atoms), m_font(font), m_events(events),
-      m_style(dialogTemplate.style), m_owner(owner),
+    : m_display(display), m_screen(screen), m_atoms(atoms), m_font(font), m_accessible(accessible),
+      m_events(events), m_style(dialogTemplate.style), m_owner(owner),
       m_width(std::max(1, font.unitsToPixelsX(dialogTemplate.cx))),
       m_height(std::max(1, font.unitsToPixelsY(dialogTemplate.cy))) {
     XSetWindowAttributes attributes{};
@@ -96,6 +108,7 @@ DialogWindow::DialogWindow(Display* display, int screen, const Atoms& atoms, con
     }
     setFrameHints(dialogTemplate);
     setSizeHints();
+    accessible.addWindow(m_window, role, dialogTemplate.caption, owner != 0);
     setTitle(dialogTemplate.caption);
 
     for (const res::DialogControl& control : dialogTemplate.controls) {
@@ -107,6 +120,7 @@ DialogWindow::DialogWindow(Display* display, int screen, const Atoms& atoms, con
 }
 
 DialogWindow::~DialogWindow() {
+    m_accessible.remove(m_window);
     XDestroyWindow(m_display, m_window);
 }
 
@@ -132,6 +146,7 @@ bool DialogWindow::updateSize(int width, int height) {
 
 void DialogWindow::setTitle(std::u16string_view text) {
     SetWindowName(m_display, m_atoms, m_window, text);
+    m_accessible.setName(m_window, text);
 }
 
 void DialogWindow::setAspect(int width, int height) {
@@ -199,6 +214,17 @@ void DialogWindow::createControl(const res::DialogControl& source) {
     if ((source.style & res::WS_VISIBLE) != 0) {
         XMapWindow(m_display, control.window);
     }
+    if (IsButton(control)) {
+        m_accessible.addControl(
+            m_window, control.window, AccessibleRole::PushButton, StripAccessKey(control.text).text,
+            IsDefaultButton(control),
+            [this, id = control.id] { m_events.deliverCommand(static_cast<std::uint32_t>(id)); });
+    } else {
+        m_accessible.addControl(m_window, control.window,
+                                IsIconStatic(control) ? AccessibleRole::Icon
+                                                      : AccessibleRole::Label,
+                                AccessibleName(control), false, {});
+    }
     m_controls.push_back(std::move(control));
 }
 
@@ -216,6 +242,7 @@ DialogControl* DialogWindow::controlOfWindow(Window window) {
 
 void DialogWindow::setControlText(DialogControl& control, std::u16string_view text) {
     control.text = std::u16string(text);
+    m_accessible.setName(control.window, AccessibleName(control));
     SetWindowName(m_display, m_atoms, control.window, control.text);
     XClearArea(m_display, control.window, 0, 0, 0, 0, True);
 }
@@ -255,12 +282,30 @@ void DialogWindow::moveFocus(bool backward) {
     }
 }
 
+void DialogWindow::setActive(bool active) {
+    m_active = active;
+    m_accessible.setActive(m_window, active);
+    reportFocus();
+}
+
+void DialogWindow::setShown(bool shown) {
+    m_shown = shown;
+    m_accessible.setShowing(m_window, shown);
+}
+
+void DialogWindow::reportFocus() const {
+    if (m_active) {
+        m_accessible.setFocus(m_focus ? m_controls[*m_focus].window : m_window);
+    }
+}
+
 void DialogWindow::setFocus(std::optional<std::size_t> index) {
     const std::optional<std::size_t> before = m_focus;
     if (before == index) {
         return;
     }
     m_focus = index;
+    reportFocus();
     // Both controls repaint: the focus rectangle moves.
     for (const std::optional<std::size_t> changed : {before, index}) {
         if (changed) {
