@@ -1,5 +1,6 @@
 #include "platform/x11/accessibility/accessibility_bus.h"
 
+#include <X11/Xatom.h>
 #include <gio/gio.h>
 #include <sys/stat.h>
 
@@ -12,8 +13,9 @@ namespace kestrove::x11::a11y {
 
 namespace {
 
-// Asking the session bus never holds the window back for long.
-constexpr int kBusCallTimeoutMs = 2000;
+// Asking the session bus (and starting the launcher) never holds the
+// window back for long.
+constexpr int kBusCallTimeoutMs = 3000;
 
 bool Set(const char* name) {
     const char* value = std::getenv(name);
@@ -37,28 +39,11 @@ std::optional<std::string> SessionBusAddress() {
     return "unix:path=" + socket;
 }
 
-bool NameInList(GVariant* reply, std::string_view wanted) {
-    GVariantIter* names = nullptr;
-    g_variant_get(reply, "(as)", &names);
-    const gchar* name = nullptr;
-    bool found = false;
-    while (!found && g_variant_iter_next(names, "&s", &name)) {
-        found = wanted == name;
-    }
-    g_variant_iter_free(names);
-    return found;
-}
-
-GVariant* CallBus(GDBusConnection* bus, const char* method, GVariant* arguments) {
-    return g_dbus_connection_call_sync(
-        bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", method,
-        arguments, nullptr, G_DBUS_CALL_FLAGS_NO_AUTO_START, kBusCallTimeoutMs, nullptr, nullptr);
-}
-
-bool SessionBusOffersLauncher() {
+// org.a11y.Bus.GetAddress on the session bus, within the time limit.
+std::optional<std::string> LauncherAddress() {
     const std::optional<std::string> address = SessionBusAddress();
     if (!address) {
-        return false;
+        return std::nullopt;
     }
     GDBusConnection* bus = g_dbus_connection_new_for_address_sync(
         address->c_str(),
@@ -66,54 +51,57 @@ bool SessionBusOffersLauncher() {
                                           G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
         nullptr, nullptr, nullptr);
     if (bus == nullptr) {
-        return false;
+        return std::nullopt;
     }
-    bool offered = false;
-    if (GVariant* owned = CallBus(bus, "NameHasOwner", g_variant_new("(s)", "org.a11y.Bus"))) {
-        gboolean has = FALSE;
-        g_variant_get(owned, "(b)", &has);
-        offered = has != FALSE;
-        g_variant_unref(owned);
-    }
-    if (!offered) {
-        if (GVariant* activatable = CallBus(bus, "ListActivatableNames", nullptr)) {
-            offered = NameInList(activatable, "org.a11y.Bus");
-            g_variant_unref(activatable);
+    std::optional<std::string> found;
+    if (GVariant* reply = g_dbus_connection_call_sync(
+            bus, "org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus", "GetAddress", nullptr,
+            G_VARIANT_TYPE("(s)"), G_DBUS_CALL_FLAGS_NONE, kBusCallTimeoutMs, nullptr, nullptr)) {
+        const gchar* text = nullptr;
+        g_variant_get(reply, "(&s)", &text);
+        if (text != nullptr && *text != '\0') {
+            found = text;
         }
+        g_variant_unref(reply);
     }
     g_dbus_connection_close_sync(bus, nullptr, nullptr);
     g_object_unref(bus);
-    return offered;
+    return found;
 }
 
 } // namespace
 
-bool AccessibilityBusAvailable(Display* display) {
+std::optional<std::string> FindAccessibilityBus(Display* display) {
     if (const char* off = std::getenv("NO_AT_BRIDGE");
         off != nullptr && std::string_view(off) == "1") {
-        return false;
+        return std::nullopt;
     }
     if (Set("AT_SPI_BUS_ADDRESS")) {
-        return true;
+        return std::string(std::getenv("AT_SPI_BUS_ADDRESS"));
     }
-    const Atom busAtom = XInternAtom(display, "AT_SPI_BUS", True);
-    if (busAtom != None) {
+    if (const Atom busAtom = XInternAtom(display, "AT_SPI_BUS", True); busAtom != None) {
         Atom type = None;
         int format = 0;
         unsigned long count = 0;
         unsigned long after = 0;
         unsigned char* data = nullptr;
         const int status =
-            XGetWindowProperty(display, DefaultRootWindow(display), busAtom, 0, 0, False,
-                               AnyPropertyType, &type, &format, &count, &after, &data);
+            XGetWindowProperty(display, DefaultRootWindow(display), busAtom, 0, 1024, False,
+                               XA_STRING, &type, &format, &count, &after, &data);
+        std::optional<std::string> address;
+        // Another client's property: only a whole string of bytes is taken.
+        if (status == Success && type == XA_STRING && format == 8 && after == 0 && count > 0 &&
+            data != nullptr) {
+            address = std::string(reinterpret_cast<const char*>(data), count);
+        }
         if (data != nullptr) {
             XFree(data);
         }
-        if (status == Success && type != None) {
-            return true;
+        if (address) {
+            return address;
         }
     }
-    return SessionBusOffersLauncher();
+    return LauncherAddress();
 }
 
 } // namespace kestrove::x11::a11y

@@ -6,6 +6,8 @@
 
 #include <atk-bridge.h>
 
+#include <stdlib.h>
+
 #include <algorithm>
 #include <array>
 #include <string>
@@ -121,9 +123,13 @@ void NotifyState(const Node& node, AtkStateType state, bool on) {
 } // namespace
 
 AccessibleTree::AccessibleTree(Display* display, std::u16string_view applicationName) {
-    if (!a11y::AccessibilityBusAvailable(display)) {
+    const std::optional<std::string> bus = a11y::FindAccessibilityBus(display);
+    if (!bus) {
         return;
     }
+    // atk-bridge takes the address found within our time limit instead of
+    // asking (and possibly waiting on) the session bus again.
+    ::setenv("AT_SPI_BUS_ADDRESS", bus->c_str(), 1);
     m_root = std::make_unique<Node>();
     m_root->object = a11y::NewAccessibleObject(NodeKind::Plain, *m_root);
     atk_object_set_role(m_root->object, ATK_ROLE_APPLICATION);
@@ -234,7 +240,7 @@ void AccessibleTree::remove(Window window) {
         m_focused = 0;
     }
     std::erase_if(m_pressed, [&](const auto& pressed) { return pressed.first == window; });
-    if (KindOf(AccessibleRole::Frame) == NodeKind::Window && n->parent == m_root.get()) {
+    if (n->parent == m_root.get()) {
         g_signal_emit_by_name(n->object, "destroy");
     }
     auto& siblings = n->parent->children;
