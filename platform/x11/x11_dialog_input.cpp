@@ -1,12 +1,11 @@
-// The dialog manager's keyboard, mouse and system menu.
-#include "platform/x11/x11_dialog_manager.h"
+#include "platform/x11/x11_dialog_input.h"
 
 #include "platform/x11/x11_keys.h"
 #include "res/resource_lookup.h"
 
 namespace kestrove::x11 {
 
-bool X11DialogManager::isDialogMessage(WindowHandle hwnd, Message& msg) {
+bool DialogInput::isDialogMessage(WindowHandle hwnd, Message& msg) {
     DialogWindow* d = m_windows.dialog(hwnd);
     if (d == nullptr || (msg.message != win::WM_KEYDOWN && msg.message != win::WM_SYSKEYDOWN)) {
         return false;
@@ -32,7 +31,7 @@ bool X11DialogManager::isDialogMessage(WindowHandle hwnd, Message& msg) {
     return true;
 }
 
-bool X11DialogManager::translateAccelerator(WindowHandle hwnd, AccelHandle accel, Message& msg) {
+bool DialogInput::translateAccelerator(WindowHandle hwnd, AccelHandle accel, Message& msg) {
     DialogWindow* d = m_windows.dialog(hwnd);
     if (msg.native == nullptr || d == nullptr ||
         (msg.message != win::WM_KEYDOWN && msg.message != win::WM_SYSKEYDOWN)) {
@@ -50,20 +49,21 @@ bool X11DialogManager::translateAccelerator(WindowHandle hwnd, AccelHandle accel
     return true;
 }
 
-void X11DialogManager::handleKey(DialogWindow& d, XKeyEvent& key) {
+void DialogInput::handleKey(DialogWindow& d, XKeyEvent& key) {
     const std::uint16_t code = VirtualKeyOf(key);
     if (code == 0) {
         return; // modifiers and keys the program has no code for
     }
     const WindowHandle hwnd = d.window();
     Message msg{hwnd, ModifiersOf(key).alt ? win::WM_SYSKEYDOWN : win::WM_KEYDOWN, code, 0, &key};
-    DispatchScope scope(*this, hwnd, Dispatch::Key);
-    if (!d.events().deliverPreTranslateMessage(msg)) {
-        defaultKey(hwnd, msg);
-    }
+    m_host.dispatchKey(hwnd, [&] {
+        if (!d.events().deliverPreTranslateMessage(msg)) {
+            defaultKey(hwnd, msg);
+        }
+    });
 }
 
-void X11DialogManager::defaultKey(WindowHandle hwnd, const Message& msg) {
+void DialogInput::defaultKey(WindowHandle hwnd, const Message& msg) {
     DialogWindow* d = m_windows.dialog(hwnd);
     if (d == nullptr || msg.native == nullptr) {
         return;
@@ -75,7 +75,7 @@ void X11DialogManager::defaultKey(WindowHandle hwnd, const Message& msg) {
     if (msg.wParam == vk::kF1 && modifiers == none) {
         d->events().deliverHelp();
     } else if (msg.wParam == vk::kF4 && modifiers == altOnly) {
-        sysCommand(hwnd, win::SC_CLOSE);
+        m_host.sysCommand(hwnd, win::SC_CLOSE);
     } else if ((msg.wParam == vk::kApps && modifiers == none) ||
                (msg.wParam == vk::kF10 && modifiers == shiftOnly) ||
                (msg.wParam == vk::kSpace && modifiers == altOnly)) {
@@ -83,7 +83,7 @@ void X11DialogManager::defaultKey(WindowHandle hwnd, const Message& msg) {
     }
 }
 
-void X11DialogManager::handleButton(DialogWindow& d, const XButtonEvent& button) {
+void DialogInput::handleButton(DialogWindow& d, const XButtonEvent& button) {
     DialogControl* control = d.controlOfWindow(button.window);
     if (button.type == ButtonPress) {
         if (button.button == Button1 && control != nullptr) {
@@ -102,7 +102,7 @@ void X11DialogManager::handleButton(DialogWindow& d, const XButtonEvent& button)
     }
 }
 
-void X11DialogManager::openSystemMenu(WindowHandle hwnd, int rootX, int rootY) {
+void DialogInput::openSystemMenu(WindowHandle hwnd, int rootX, int rootY) {
     DialogWindow* d = m_windows.dialog(hwnd);
     if (d == nullptr || d->systemMenu().empty() || m_menu) {
         return;
@@ -112,7 +112,7 @@ void X11DialogManager::openSystemMenu(WindowHandle hwnd, int rootX, int rootY) {
                                          [this](std::uint32_t command) { closeMenu(command); });
 }
 
-void X11DialogManager::openSystemMenuAtWindow(WindowHandle hwnd) {
+void DialogInput::openSystemMenuAtWindow(WindowHandle hwnd) {
     int x = 0;
     int y = 0;
     Window child = 0;
@@ -120,27 +120,41 @@ void X11DialogManager::openSystemMenuAtWindow(WindowHandle hwnd) {
     openSystemMenu(hwnd, x, y);
 }
 
-void X11DialogManager::menuEvent(const XEvent& event) {
-    const PopupMenu::Result result = m_menu->handleEvent(event);
-    if (result.outcome == PopupMenu::Outcome::Open) {
-        return;
+bool DialogInput::menuTakes(XEvent& event) {
+    if (!m_menu) {
+        return false;
     }
-    closeMenu(result.outcome == PopupMenu::Outcome::Chosen ? std::optional{result.command}
-                                                           : std::nullopt);
+    const bool input =
+        event.type == KeyPress || event.type == ButtonPress || event.type == ButtonRelease;
+    if (!input && !m_menu->isMenuWindow(event.xany.window)) {
+        return false;
+    }
+    const PopupMenu::Result result = m_menu->handleEvent(event);
+    if (result.outcome != PopupMenu::Outcome::Open) {
+        closeMenu(result.outcome == PopupMenu::Outcome::Chosen ? std::optional{result.command}
+                                                               : std::nullopt);
+    }
+    return true;
 }
 
-void X11DialogManager::closeMenu(std::optional<std::uint32_t> chosen) {
+void DialogInput::ownerGoes(WindowHandle hwnd) {
+    if (m_menu && m_menu->owner() == hwnd) {
+        m_menu.reset();
+    }
+}
+
+void DialogInput::closeMenu(std::optional<std::uint32_t> chosen) {
     if (!m_menu) {
         return;
     }
     const WindowHandle owner = m_menu->owner();
     m_menu.reset();
-    focus(owner);
+    m_host.focus(owner);
     if (DialogWindow* d = m_windows.dialog(owner)) {
         d->reportFocus();
     }
     if (chosen) {
-        sysCommand(owner, *chosen);
+        m_host.sysCommand(owner, *chosen);
     }
 }
 

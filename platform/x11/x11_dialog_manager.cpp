@@ -22,16 +22,16 @@ X11DialogManager::X11DialogManager(X11Connection& x, WindowTable& windows, Event
                                    X11MagnifierControl& magnifiers, Displays& displays,
                                    AccessibleTree& accessible)
     : m_x(x), m_windows(windows), m_loop(loop), m_magnifiers(magnifiers), m_displays(displays),
-      m_accessible(accessible) {}
+      m_accessible(accessible), m_input(x, windows, accessible, *this) {}
 
 X11DialogManager::~X11DialogManager() {
-    // The dialogs use the fonts kept here: they go first.
-    m_menu.reset();
+    // The dialogs (and their menu) use the fonts kept here: they go first.
     std::vector<Window> open;
     for (const auto& [window, d] : m_windows.dialogs()) {
         open.push_back(window);
     }
     for (const Window window : open) {
+        m_input.ownerGoes(window);
         m_magnifiers.destroyChildrenOf(window);
         m_windows.removeDialog(window);
     }
@@ -187,9 +187,7 @@ void X11DialogManager::destroyWindow(WindowHandle hwnd) {
     if (m_windows.dialog(hwnd) == nullptr) {
         return;
     }
-    if (m_menu && m_menu->owner() == hwnd) {
-        m_menu.reset();
-    }
+    m_input.ownerGoes(hwnd);
     m_magnifiers.destroyChildrenOf(hwnd);
     m_timers.killAll(hwnd);
     std::unique_ptr<DialogWindow> destroyed = m_windows.removeDialog(hwnd);
@@ -334,13 +332,8 @@ bool X11DialogManager::handleEvent(XEvent& event) {
         XRefreshKeyboardMapping(&event.xmapping); // keysyms are looked up client-side
         return true;
     }
-    if (m_menu) {
-        const bool input =
-            event.type == KeyPress || event.type == ButtonPress || event.type == ButtonRelease;
-        if (input || m_menu->isMenuWindow(event.xany.window)) {
-            menuEvent(event);
-            return true;
-        }
+    if (m_input.menuTakes(event)) {
+        return true;
     }
     DialogWindow* d = m_windows.dialogOfEventWindow(event.xany.window);
     if (d == nullptr) {
@@ -385,13 +378,13 @@ bool X11DialogManager::handleEvent(XEvent& event) {
         break;
     case KeyPress:
         if (enabled) {
-            handleKey(*d, event.xkey);
+            m_input.handleKey(*d, event.xkey);
         }
         break;
     case ButtonPress:
     case ButtonRelease:
         if (enabled) {
-            handleButton(*d, event.xbutton);
+            m_input.handleButton(*d, event.xbutton);
         }
         break;
     default:
@@ -413,6 +406,19 @@ void X11DialogManager::sysCommand(WindowHandle hwnd, std::uint32_t command) {
         DispatchScope scope(*this, hwnd, Dispatch::SysCommand, command);
         d->events().deliverSysCommand(command, 0);
     }
+}
+
+bool X11DialogManager::isDialogMessage(WindowHandle hwnd, Message& msg) {
+    return m_input.isDialogMessage(hwnd, msg);
+}
+
+bool X11DialogManager::translateAccelerator(WindowHandle hwnd, AccelHandle accel, Message& msg) {
+    return m_input.translateAccelerator(hwnd, accel, msg);
+}
+
+void X11DialogManager::dispatchKey(WindowHandle hwnd, const std::function<void()>& deliver) {
+    DispatchScope scope(*this, hwnd, Dispatch::Key);
+    deliver();
 }
 
 void X11DialogManager::focus(WindowHandle hwnd) {
