@@ -174,6 +174,13 @@ class Accessibility(unittest.TestCase):
         self.assertEqual(label.queryText().getText(0, -1), "Kestrove Ver.:2-0-0-100")
         ok = child(about, pyatspi.ROLE_PUSH_BUTTON, "OK")
         self.assertTrue(ok.getState().contains(pyatspi.STATE_IS_DEFAULT))
+        # Where they are, for a screen reader's mouse and flat review.
+        box = about.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+        button = ok.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+        self.assertGreater(button.width, 0)
+        self.assertTrue(box.x <= button.x and button.x + button.width <= box.x + box.width
+                        and box.y <= button.y and button.y + button.height <= box.y + box.height,
+                        (box, button))
         wait_for("OK focused", lambda: ok.getState().contains(pyatspi.STATE_FOCUSED))
         action = ok.queryAction()
         self.assertEqual(action.getName(0), "click")

@@ -122,7 +122,8 @@ void NotifyState(const Node& node, AtkStateType state, bool on) {
 
 } // namespace
 
-AccessibleTree::AccessibleTree(Display* display, std::u16string_view applicationName) {
+AccessibleTree::AccessibleTree(Display* display, std::u16string_view applicationName)
+    : m_display(display) {
     const std::optional<std::string> bus = a11y::FindAccessibilityBus(display);
     if (!bus) {
         return;
@@ -178,6 +179,8 @@ void AccessibleTree::add(Window window, Node* parent, AccessibleRole role, std::
                          std::unique_ptr<Node> created) {
     Node& n = *created;
     n.parent = parent;
+    n.display = m_display;
+    n.window = window;
     n.object = a11y::NewAccessibleObject(KindOf(role), n);
     atk_object_set_role(n.object, AtkRoleOf(role));
     atk_object_set_name(n.object, ToUtf8(name).c_str());

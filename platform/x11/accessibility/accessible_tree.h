@@ -66,6 +66,7 @@ private:
              std::unique_ptr<a11y::Node> node);
     void runBusEvents();
 
+    Display* m_display;
     bool m_active = false;
     std::unique_ptr<a11y::Node> m_root;
     std::map<Window, std::unique_ptr<a11y::Node>> m_nodes;

@@ -79,6 +79,47 @@ void ClassInit(gpointer klass, gpointer) {
     atk->ref_state_set = RefStateSet;
 }
 
+// AtkComponent: where the object's window is, on the screen or in its
+// top-level window.
+void Extents(AtkComponent* component, gint* x, gint* y, gint* width, gint* height,
+             AtkCoordType coordinates) {
+    *x = *y = *width = *height = -1;
+    const Node* node = NodeOf(component);
+    if (node == nullptr || node->window == 0) {
+        return;
+    }
+    Window root = 0;
+    int ignored = 0;
+    unsigned w = 0;
+    unsigned h = 0;
+    unsigned border = 0;
+    unsigned depth = 0;
+    if (XGetGeometry(node->display, node->window, &root, &ignored, &ignored, &w, &h, &border,
+                     &depth) == 0) {
+        return;
+    }
+    Window relativeTo = root;
+    if (coordinates != ATK_XY_SCREEN) {
+        const Node* top = node;
+        while (top->parent != nullptr && top->parent->window != 0) {
+            top = top->parent;
+        }
+        relativeTo = top->window;
+    }
+    Window child = 0;
+    int atX = 0;
+    int atY = 0;
+    XTranslateCoordinates(node->display, node->window, relativeTo, 0, 0, &atX, &atY, &child);
+    *x = atX;
+    *y = atY;
+    *width = static_cast<gint>(w);
+    *height = static_cast<gint>(h);
+}
+
+void ComponentInit(gpointer iface, gpointer) {
+    static_cast<AtkComponentIface*>(iface)->get_extents = Extents;
+}
+
 // AtkAction: one action, "click".
 gint NActions(AtkAction* action) {
     const Node* node = NodeOf(action);
@@ -157,7 +198,12 @@ GType RegisterType(const char* name, GType parent) {
 }
 
 GType BaseType() {
-    static const GType type = RegisterType("KestroveAccessible", ATK_TYPE_OBJECT);
+    static const GType type = [] {
+        const GType base = RegisterType("KestroveAccessible", ATK_TYPE_OBJECT);
+        const GInterfaceInfo component{ComponentInit, nullptr, nullptr};
+        g_type_add_interface_static(base, ATK_TYPE_COMPONENT, &component);
+        return base;
+    }();
     return type;
 }
 

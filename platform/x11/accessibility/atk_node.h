@@ -3,6 +3,7 @@
 // that the accessible tree keeps. atk-bridge reads them for AT-SPI.
 #pragma once
 
+#include <X11/Xlib.h>
 #include <atk/atk.h>
 
 #include <functional>
@@ -30,10 +31,13 @@ struct Node {
     NodeStates states;
     std::string text;            // the text of a label, UTF-8
     std::function<void()> press; // the "click" action; empty for none
+    Display* display = nullptr;  // where the object's window is, for its extents
+    Window window = 0;
 };
 
-// The kinds differ in the interfaces they offer: a window (AtkWindow and
-// its events), a button or menu item (AtkAction), a label (AtkText).
+// Every object has its extents (AtkComponent); the kinds differ in what
+// else they offer: a window (AtkWindow and its events), a button or menu
+// item (AtkAction), a label (AtkText).
 enum class NodeKind { Plain, Window, Action, Text };
 
 // A new object for `node`, with the reference the node owns.
