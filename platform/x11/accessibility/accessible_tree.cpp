@@ -19,6 +19,8 @@ namespace {
 using a11y::Node;
 using a11y::NodeKind;
 
+constexpr auto kWriteRetry = std::chrono::milliseconds{10};
+
 // The one tree atk-bridge reads: ATK asks for its root through AtkUtil.
 AtkObject* g_root = nullptr;
 
@@ -330,14 +332,22 @@ std::optional<Clock::time_point> AccessibleTree::nextDeadline() const {
         count = g_main_context_query(context, priority, &timeout, all.data(), count);
     }
     ready = g_main_context_check(context, priority, all.data(), count) != FALSE || ready;
+    bool writing = false;
     for (const GPollFD& fd : all) {
         m_descriptors.push_back(fd.fd);
+        writing = writing || (fd.events & G_IO_OUT) != 0;
     }
     const auto now = Clock::now();
     if (ready || !m_pressed.empty()) {
         m_busDeadline = now;
     } else if (timeout >= 0) {
         m_busDeadline = now + std::chrono::milliseconds{timeout};
+    }
+    if (writing) {
+        // The loop waits for input only: a bus connection whose socket was
+        // full is tried again shortly.
+        const auto retry = now + kWriteRetry;
+        m_busDeadline = m_busDeadline ? std::min(*m_busDeadline, retry) : retry;
     }
     return m_busDeadline;
 }
