@@ -3,13 +3,13 @@
 #include "common/utf.h"
 #include "platform/x11/accessibility/accessibility_bus.h"
 #include "platform/x11/accessibility/atk_node.h"
+#include "platform/x11/accessibility/atk_toolkit.h"
 
 #include <atk-bridge.h>
 
 #include <stdlib.h>
 
 #include <algorithm>
-#include <array>
 #include <string>
 
 namespace kestrove::x11 {
@@ -18,65 +18,6 @@ namespace {
 
 using a11y::Node;
 using a11y::NodeKind;
-
-constexpr auto kWriteRetry = std::chrono::milliseconds{10};
-
-// The one tree atk-bridge reads: ATK asks for its root through AtkUtil.
-AtkObject* g_root = nullptr;
-
-AtkObject* Root() {
-    return g_root;
-}
-
-const gchar* ToolkitName() {
-    return "Xlib";
-}
-
-const gchar* ToolkitVersion() {
-    return "11";
-}
-
-// atk-bridge listens to ATK's signals by "Toolkit:Type:signal" names; they
-// become emission hooks on the signal of that type (or interface).
-struct Listener {
-    guint signal;
-    gulong hook;
-};
-std::map<guint, Listener> g_listeners;
-guint g_nextListener = 1;
-
-guint AddGlobalListener(GSignalEmissionHook listener, const gchar* eventType) {
-    gchar** parts = g_strsplit(eventType, ":", 3);
-    guint id = 0;
-    if (g_strv_length(parts) == 3) {
-        const GType type = g_type_from_name(parts[1]);
-        if (type != 0) {
-            // Interfaces' signals exist once their default vtable does.
-            gpointer vtable = G_TYPE_IS_INTERFACE(type) ? g_type_default_interface_ref(type)
-                                                        : g_type_class_ref(type);
-            const guint signal = g_signal_lookup(parts[2], type);
-            if (signal != 0) {
-                id = g_nextListener++;
-                g_listeners[id] = {
-                    signal, g_signal_add_emission_hook(signal, 0, listener, nullptr, nullptr)};
-            }
-            if (G_TYPE_IS_INTERFACE(type)) {
-                g_type_default_interface_unref(vtable);
-            } else {
-                g_type_class_unref(vtable);
-            }
-        }
-    }
-    g_strfreev(parts);
-    return id;
-}
-
-void RemoveGlobalListener(guint id) {
-    if (const auto found = g_listeners.find(id); found != g_listeners.end()) {
-        g_signal_remove_emission_hook(found->second.signal, found->second.hook);
-        g_listeners.erase(found);
-    }
-}
 
 AtkRole AtkRoleOf(AccessibleRole role) {
     switch (role) {
@@ -137,21 +78,15 @@ AccessibleTree::AccessibleTree(Display* display, std::u16string_view application
     m_root->object = a11y::NewAccessibleObject(NodeKind::Plain, *m_root);
     atk_object_set_role(m_root->object, ATK_ROLE_APPLICATION);
     atk_object_set_name(m_root->object, ToUtf8(applicationName).c_str());
-    g_root = m_root->object;
-
-    auto* util = static_cast<AtkUtilClass*>(g_type_class_ref(ATK_TYPE_UTIL));
-    util->get_root = Root;
-    util->get_toolkit_name = ToolkitName;
-    util->get_toolkit_version = ToolkitVersion;
-    util->add_global_event_listener = AddGlobalListener;
-    util->remove_global_event_listener = RemoveGlobalListener;
-
+    a11y::InstallAtkToolkit(m_root->object);
     // The bridge runs on GLib's default main context, which this thread owns
-    // and iterates from the event loop.
-    g_main_context_acquire(g_main_context_default());
+    // and runs from the event loop.
+    m_pump = std::make_unique<a11y::GlibContextPump>();
     m_active = atk_bridge_adaptor_init(nullptr, nullptr) == 0;
     if (!m_active) {
-        g_root = nullptr;
+        a11y::InstallAtkToolkit(nullptr);
+        m_pump.reset();
+        g_object_unref(m_root->object);
         m_root.reset();
     }
 }
@@ -166,10 +101,9 @@ AccessibleTree::~AccessibleTree() {
         g_object_unref(node->object);
     }
     m_nodes.clear();
-    g_root = nullptr;
+    a11y::InstallAtkToolkit(nullptr);
     a11y::DetachAccessibleObject(m_root->object);
     g_object_unref(m_root->object);
-    g_main_context_release(g_main_context_default());
 }
 
 a11y::Node* AccessibleTree::node(Window window) const {
@@ -313,47 +247,18 @@ void AccessibleTree::setFocus(Window window) {
 // ------------------------------------------------------------ event loop
 
 std::optional<Clock::time_point> AccessibleTree::nextDeadline() const {
-    m_descriptors.clear();
-    m_busDeadline.reset();
     if (!m_active) {
         return std::nullopt;
     }
-    // One prepare-query-check round of GLib's main context: which
-    // descriptors its sources wait on, and when its next timeout is due.
-    GMainContext* context = g_main_context_default();
-    gint priority = 0;
-    bool ready = g_main_context_prepare(context, &priority) != FALSE;
-    std::array<GPollFD, 16> fds{};
-    gint timeout = -1;
-    gint count = g_main_context_query(context, priority, &timeout, fds.data(), fds.size());
-    std::vector<GPollFD> all(fds.begin(), fds.begin() + std::min<gint>(count, fds.size()));
-    if (static_cast<std::size_t>(count) > fds.size()) {
-        all.resize(static_cast<std::size_t>(count));
-        count = g_main_context_query(context, priority, &timeout, all.data(), count);
+    m_busWait = m_pump->wait();
+    if (!m_pressed.empty()) {
+        return Clock::now();
     }
-    ready = g_main_context_check(context, priority, all.data(), count) != FALSE || ready;
-    bool writing = false;
-    for (const GPollFD& fd : all) {
-        m_descriptors.push_back(fd.fd);
-        writing = writing || (fd.events & G_IO_OUT) != 0;
-    }
-    const auto now = Clock::now();
-    if (ready || !m_pressed.empty()) {
-        m_busDeadline = now;
-    } else if (timeout >= 0) {
-        m_busDeadline = now + std::chrono::milliseconds{timeout};
-    }
-    if (writing) {
-        // The loop waits for input only: a bus connection whose socket was
-        // full is tried again shortly.
-        const auto retry = now + kWriteRetry;
-        m_busDeadline = m_busDeadline ? std::min(*m_busDeadline, retry) : retry;
-    }
-    return m_busDeadline;
+    return m_busWait.deadline;
 }
 
 std::vector<int> AccessibleTree::waitDescriptors() const {
-    return m_descriptors;
+    return m_busWait.descriptors;
 }
 
 void AccessibleTree::dispatchDescriptors() {
@@ -361,8 +266,8 @@ void AccessibleTree::dispatchDescriptors() {
 }
 
 void AccessibleTree::fireDue(Clock::time_point now) {
-    if (m_busDeadline && *m_busDeadline <= now) {
-        m_busDeadline.reset();
+    if (m_busWait.deadline && *m_busWait.deadline <= now) {
+        m_busWait.deadline.reset();
         runBusEvents();
     }
     // Each click runs once, outside the bus's dispatch.
@@ -379,8 +284,7 @@ void AccessibleTree::runBusEvents() {
     if (!m_active) {
         return;
     }
-    while (g_main_context_iteration(g_main_context_default(), FALSE)) {
-    }
+    m_pump->run();
 }
 
 } // namespace kestrove::x11

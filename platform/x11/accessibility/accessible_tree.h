@@ -6,6 +6,7 @@
 // loop. Without an accessibility bus every call does nothing.
 #pragma once
 
+#include "platform/x11/accessibility/glib_context_pump.h"
 #include "platform/x11/x11_event_loop.h"
 
 #include <X11/Xlib.h>
@@ -73,9 +74,9 @@ private:
     Window m_focused = 0;
     // Clicks asked for over the bus, run from the event loop.
     std::vector<std::pair<Window, std::function<void()>>> m_pressed;
+    std::unique_ptr<a11y::GlibContextPump> m_pump;
     // The bus's descriptors and deadline, as its main context last asked.
-    mutable std::vector<int> m_descriptors;
-    mutable std::optional<Clock::time_point> m_busDeadline;
+    mutable a11y::GlibContextPump::Wait m_busWait;
 };
 
 } // namespace kestrove::x11
