@@ -143,6 +143,7 @@ WindowHandle X11DialogManager::createDialogWindow(const res::DialogTemplate& dia
 void X11DialogManager::runModalLoop(WindowHandle hwnd, WindowHandle owner, DialogEvents&) {
     if (DialogWindow* ownerDialog = m_windows.dialog(owner)) {
         ++ownerDialog->disabledCount;
+        m_accessible.setEnabled(owner, false);
     }
     // A modal dialog is shown even when its template does not say visible.
     if (DialogWindow* d = m_windows.dialog(hwnd); d != nullptr && !d->shown()) {
@@ -157,6 +158,7 @@ void X11DialogManager::runModalLoop(WindowHandle hwnd, WindowHandle owner, Dialo
     }
     if (DialogWindow* ownerDialog = m_windows.dialog(owner)) {
         --ownerDialog->disabledCount;
+        m_accessible.setEnabled(owner, ownerDialog->disabledCount == 0);
         focus(owner);
     }
 }

@@ -168,6 +168,8 @@ class Accessibility(unittest.TestCase):
         about = wait_for("the About box", lambda: child(app, pyatspi.ROLE_DIALOG))
         self.assertEqual(about.name, "Kestrove について")
         self.assertTrue(about.getState().contains(pyatspi.STATE_MODAL))
+        wait_for("the frame disabled under its modal box",
+                 lambda: not frame.getState().contains(pyatspi.STATE_SENSITIVE))
         self.assertIsNotNone(child(about, pyatspi.ROLE_ICON))
         label = child(about, pyatspi.ROLE_LABEL, "Kestrove Ver.")
         self.assertEqual(label.name, "Kestrove Ver.:2-0-0-100")
@@ -186,6 +188,7 @@ class Accessibility(unittest.TestCase):
         self.assertEqual(action.getName(0), "click")
         action.doAction(0)
         wait_for("the About box to close", lambda: child(app, pyatspi.ROLE_DIALOG) is None)
+        wait_for("the frame enabled again", lambda: frame.getState().contains(pyatspi.STATE_SENSITIVE))
         self.assertIsNone(kestrove.poll(), "Kestrove ended")
 
     def test_without_an_accessibility_bus_the_program_runs_as_before(self):

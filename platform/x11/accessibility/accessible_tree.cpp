@@ -218,6 +218,16 @@ void AccessibleTree::setShowing(Window window, bool showing) {
     apply(*n);
 }
 
+void AccessibleTree::setEnabled(Window window, bool enabled) {
+    Node* n = m_active ? node(window) : nullptr;
+    if (n == nullptr || n->states.enabled == enabled) {
+        return;
+    }
+    n->states.enabled = enabled;
+    NotifyState(*n, ATK_STATE_ENABLED, enabled);
+    NotifyState(*n, ATK_STATE_SENSITIVE, enabled);
+}
+
 void AccessibleTree::setActive(Window window, bool active) {
     Node* n = m_active ? node(window) : nullptr;
     if (n == nullptr || n->states.active == active) {

@@ -50,6 +50,8 @@ public:
 
     void setName(Window window, std::u16string_view name);
     void setShowing(Window window, bool showing);
+    // A window is disabled while a modal box it owns is open.
+    void setEnabled(Window window, bool enabled);
     // A top-level window gains or loses the desktop's focus.
     void setActive(Window window, bool active);
     // The one object with the keyboard focus (0: none of ours).

@@ -54,9 +54,8 @@ AtkStateSet* RefStateSet(AtkObject* object) {
         return set;
     }
     const NodeStates& s = node->states;
-    atk_state_set_add_state(set, ATK_STATE_ENABLED);
-    atk_state_set_add_state(set, ATK_STATE_SENSITIVE);
     const std::pair<bool, AtkStateType> states[] = {
+        {s.enabled, ATK_STATE_ENABLED},     {s.enabled, ATK_STATE_SENSITIVE},
         {s.showing, ATK_STATE_VISIBLE},     {s.showing, ATK_STATE_SHOWING},
         {s.focusable, ATK_STATE_FOCUSABLE}, {s.focused, ATK_STATE_FOCUSED},
         {s.isDefault, ATK_STATE_DEFAULT},   {s.modal, ATK_STATE_MODAL},

@@ -13,6 +13,7 @@
 namespace kestrove::x11::a11y {
 
 struct NodeStates {
+    bool enabled = true;
     bool showing = false;
     bool focusable = false;
     bool focused = false;
