@@ -13,12 +13,7 @@ X11Backend::X11Backend(Display* display, std::vector<std::string> arguments)
     m_loop.addTarget(m_magnifiers);
     m_loop.addTarget(m_dialogs);
     m_magnifiers.setNotice([this](WindowHandle owner, std::u16string_view text) {
-        // Captioned with the application's name, as the program's own boxes are.
-        char16_t path[260] = {};
-        const std::u16string_view module(path, m_shell.getModuleFileName(path, 260));
-        std::u16string_view name = module.substr(module.find_last_of(u'/') + 1);
-        name = name.substr(0, name.rfind(u'.'));
-        m_dialogs.messageBox(owner, text, name, win::MB_OK | win::MB_ICONEXCLAMATION);
+        m_dialogs.postNotice(owner, std::u16string(text));
     });
 }
 

@@ -32,6 +32,7 @@ public:
     IconHandle deliverQueryDragIcon() override { return 0; }
     void deliverHelp() override {}
     void deliverNcDestroy() override { m_hwnd = 0; }
+    void deliverNotice(std::u16string_view) override {}
 
 private:
     Dialogs& m_dialogs;
