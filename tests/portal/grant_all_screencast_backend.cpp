@@ -1,6 +1,7 @@
 // The one stand-in of the portal test chain: the desktop's ScreenCast back-end
 // that would ask the user. It grants every monitor without asking (or, with
-// --refuse, answers as if the user cancelled the dialog) and records them
+// --refuse, answers as if the user cancelled the dialog; with --unplaced, it
+// sends each stream's size and no position, as KDE's back-end does) and records them
 // through mutter's own ScreenCast interface, as GNOME's back-end does.
 // SIGUSR1 stops every recording, as the desktop's "stop sharing" button does.
 #include <systemd/sd-bus.h>
@@ -54,6 +55,7 @@ struct Session {
 struct Backend {
     sd_bus* bus = nullptr;
     bool refuse = false;
+    bool unplaced = false; // streams with a size and no position, as KDE's back-end sends them
     std::map<std::string, std::unique_ptr<Session>> sessions; // by portal session path
 };
 
@@ -146,7 +148,11 @@ void answerStart(Session& session) {
     if (r >= 0)
         r = sd_bus_message_open_container(reply, 'a', "(ua{sv})");
     for (const Stream& stream : session.streams) {
-        if (r >= 0)
+        if (r >= 0 && g_backend.unplaced)
+            r = sd_bus_message_append(reply, "(ua{sv})", stream.node, 2, "size", "(ii)",
+                                      stream.width, stream.height, "source_type", "u",
+                                      kSourceMonitor);
+        else if (r >= 0)
             r = sd_bus_message_append(reply, "(ua{sv})", stream.node, 3, "position", "(ii)",
                                       stream.x, stream.y, "size", "(ii)", stream.width,
                                       stream.height, "source_type", "u", kSourceMonitor);
@@ -365,10 +371,11 @@ void stopAll() {
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: %s BUS-NAME [--refuse]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s BUS-NAME [--refuse|--unplaced]\n", argv[0]);
         return 2;
     }
     g_backend.refuse = argc > 2 && std::strcmp(argv[2], "--refuse") == 0;
+    g_backend.unplaced = argc > 2 && std::strcmp(argv[2], "--unplaced") == 0;
     sigset_t signals;
     sigemptyset(&signals);
     sigaddset(&signals, SIGUSR1);

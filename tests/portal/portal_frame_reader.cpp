@@ -31,6 +31,21 @@ CapturedFrame ReadFrame(const compositor::Frame& frame) {
     return copy;
 }
 
+bool WaitForAnswer(compositor::FrameCapture& capture, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (capture.asking()) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            return false;
+        }
+        pollfd wait{capture.waitDescriptor(), POLLIN, 0};
+        poll(&wait, 1, static_cast<int>(left.count()));
+        capture.dispatch();
+    }
+    return true;
+}
+
 std::optional<CapturedFrame> WaitForFrame(compositor::FrameCapture& capture,
                                           const std::function<bool(const CapturedFrame&)>& accept,
                                           std::chrono::milliseconds timeout) {

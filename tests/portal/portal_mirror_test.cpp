@@ -12,7 +12,9 @@
 #include <X11/keysym.h>
 
 #include <algorithm>
+#include <cctype>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <functional>
@@ -46,7 +48,7 @@ int DialogsShown() {
 class MirrorOnMutter : public testing::Test {
 protected:
     void SetUp() override {
-        if (!std::getenv("KESTROVE_PORTAL_BACKEND_PID"))
+        if (!std::getenv("KESTROVE_PORTAL_WORK"))
             GTEST_SKIP() << "needs the private desktop session of portal_chain.sh";
         display = std::getenv("DISPLAY");
         x = std::make_unique<XClient>(display);
@@ -74,6 +76,29 @@ protected:
             },
             20s))
             << "no mirror window; Kestrove said: " << kestrove->standardError();
+    }
+
+    // The mirror window is there and titled; the portal's dialog, whatever it
+    // does, holds nothing back.
+    bool windowWorks() {
+        return pressUntil(*mirror, XK_2, {XK_Control_L},
+                          [&] { return x->name(*mirror).rfind("Kestrove - [2:2]", 0) == 0; }) &&
+               pressUntil(*mirror, XK_1, {XK_Control_L},
+                          [&] { return x->name(*mirror).rfind("Kestrove - [1:2]", 0) == 0; });
+    }
+
+    // The "no screen capture" box, once it is up.
+    std::optional<Window> notice() {
+        std::optional<Window> box;
+        WaitUntil(
+            [&] {
+                box = x->findWindow([&](Window w) {
+                    return w != *mirror && x->name(w) == "Kestrove" && x->viewable(w);
+                });
+                return box.has_value();
+            },
+            15s);
+        return box;
     }
 
     Rgb centre() {
@@ -175,6 +200,7 @@ TEST_F(PortalMirrorRefused, SaysSoOnceKeepsABlankMirrorAndWorks) {
     const std::string error = kestrove->standardError();
     EXPECT_EQ(std::count(error.begin(), error.end(), '\n'), 1) << error;
     EXPECT_NE(error.find("refused"), std::string::npos) << error;
+    EXPECT_EQ(error.find("ext-image-copy-capture"), std::string::npos) << error;
 
     EXPECT_TRUE(pressUntil(*box, XK_Return, {}, [&] { return !x->viewable(*box); }));
     EXPECT_EQ(Describe(centre()), Describe(kBlack));
@@ -182,6 +208,116 @@ TEST_F(PortalMirrorRefused, SaysSoOnceKeepsABlankMirrorAndWorks) {
         return x->name(*mirror).rfind("Kestrove - [2:2]", 0) == 0;
     })) << x->name(*mirror);
     EXPECT_EQ(kestrove->standardError(), error) << "said more than once";
+}
+
+// A portal's answer Kestrove cannot read, or one that never comes: one line
+// on standard error, the notice, a blank mirror and a window that works. The
+// stand-in portal answers each step with the value of the case.
+struct AnswerCase {
+    const char* standIn; // standin_screencast_portal's case
+    const char* said;    // in the line on standard error
+};
+
+class PortalAnswers : public MirrorOnMutter, public testing::WithParamInterface<AnswerCase> {
+protected:
+    void TearDown() override {
+        if (kestrove) {
+            kestrove->terminate();
+        }
+        if (portal) {
+            portal->terminate();
+        }
+    }
+
+    void startPortal(const std::string& standInCase) {
+        portal = std::make_unique<ChildProcess>(
+            std::vector<std::string>{StandInPortalPath(), standInCase},
+            std::vector<EnvironmentChange>{});
+        ASSERT_EQ(portal->readLine(kWaitTimeout), "ready") << portal->standardError();
+    }
+
+    std::string StandInPortalPath() { return std::string(std::getenv("KESTROVE_STANDIN_PORTAL")); }
+
+    std::unique_ptr<ChildProcess> portal;
+};
+
+TEST_P(PortalAnswers, GiveTheNoticeABlankMirrorAndAWorkingWindow) {
+    const AnswerCase& c = GetParam();
+    paint(0, Rgb{200, 30, 40});
+    startPortal(c.standIn);
+    start();
+    const std::optional<Window> box = notice();
+    ASSERT_TRUE(box) << "no notice" << said();
+    EXPECT_TRUE(x->findWindow([&](Window w) {
+        return x->name(w).find("このデスクトップでは画面を取り込めません") != std::string::npos;
+    }));
+    const std::string error = kestrove->standardError();
+    EXPECT_EQ(std::count(error.begin(), error.end(), '\n'), 1) << error;
+    EXPECT_NE(error.find(c.said), std::string::npos) << error;
+
+    EXPECT_TRUE(pressUntil(*box, XK_Return, {}, [&] { return !x->viewable(*box); }));
+    EXPECT_EQ(Describe(centre()), Describe(kBlack));
+    EXPECT_TRUE(windowWorks()) << x->name(*mirror) << said();
+    EXPECT_EQ(kestrove->standardError(), error) << "said more than once";
+}
+
+constexpr const char* kUnreadable = "the screen-cast portal sent an answer Kestrove cannot read";
+constexpr const char* kSilent = "did not answer";
+
+INSTANTIATE_TEST_SUITE_P(StandIn, PortalAnswers,
+                         testing::Values(AnswerCase{"wrong:session_handle:u", kUnreadable},
+                                         AnswerCase{"wrong:session_handle:t", kUnreadable},
+                                         AnswerCase{"wrong:session_handle:as", kUnreadable},
+                                         AnswerCase{"wrong:reply:s", kUnreadable},
+                                         AnswerCase{"wrong:response:s", kUnreadable},
+                                         AnswerCase{"wrong:AvailableSourceTypes:s", kUnreadable},
+                                         AnswerCase{"wrong:streams:s", kUnreadable},
+                                         AnswerCase{"wrong:position:(uu)", kUnreadable},
+                                         AnswerCase{"wrong:size:s", kUnreadable},
+                                         AnswerCase{"wrong:source_type:s", kUnreadable},
+                                         AnswerCase{"silent:GetAll", kSilent},
+                                         AnswerCase{"silent:CreateSession", kSilent}),
+                         [](const testing::TestParamInfo<AnswerCase>& info) {
+                             std::string name;
+                             for (const char* c = info.param.standIn; *c != '\0'; ++c) {
+                                 name += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
+                             }
+                             return name;
+                         });
+
+// The dialog open and never answered: the window is up and works, the dialog
+// is told its parent, and closing Kestrove withdraws the request and exits
+// at once.
+TEST_F(PortalAnswers, AnOpenDialogHoldsNothingBackAndIsWithdrawnOnClose) {
+    paint(0, Rgb{200, 30, 40});
+    startPortal("silent:Start");
+    start();
+    char parent[32];
+    std::snprintf(parent, sizeof parent, "parent x11:%lx", *mirror);
+    EXPECT_EQ(portal->readLine(kWaitTimeout), parent);
+    EXPECT_TRUE(windowWorks()) << said();
+    EXPECT_EQ(Describe(centre()), Describe(kBlack));
+
+    x->sendDeleteWindow(*mirror);
+    const std::optional<ExitStatus> ended = kestrove->waitExit(kWaitTimeout);
+    ASSERT_TRUE(ended) << "Kestrove did not exit" << said();
+    EXPECT_EQ(portal->readLine(kWaitTimeout), "withdrawn");
+    EXPECT_EQ(kestrove->standardError(), "");
+    kestrove.reset();
+}
+
+// A bus where the portal's front-end starts but finds no back-end for this
+// desktop: the notice, as for any portal that cannot share.
+TEST_F(PortalAnswers, NoBackEndGivesTheNotice) {
+    paint(0, Rgb{200, 30, 40});
+    start();
+    const std::optional<Window> box = notice();
+    ASSERT_TRUE(box) << "no notice" << said();
+    const std::string error = kestrove->standardError();
+    EXPECT_EQ(std::count(error.begin(), error.end(), '\n'), 1) << error;
+    EXPECT_EQ(error.find("ext-image-copy-capture"), std::string::npos) << error;
+    EXPECT_TRUE(pressUntil(*box, XK_Return, {}, [&] { return !x->viewable(*box); }));
+    EXPECT_TRUE(windowWorks()) << said();
 }
 
 } // namespace

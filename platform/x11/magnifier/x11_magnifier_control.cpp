@@ -48,6 +48,10 @@ WindowHandle X11MagnifierControl::createMagnifierWindow(WindowHandle parent, con
 bool X11MagnifierControl::magSetWindowSource(WindowHandle hwnd, const Rect& source) {
     return withMagnifier(hwnd, [&](MagnifierWindow& magnifier) {
         magnifier.setSource(source);
+        // The source may know at once that the desktop will not share it.
+        if (magnifier.takeNotice()) {
+            tellNoCapture(m_windows.parentOf(hwnd));
+        }
         // The window manager keeps the parent's aspect while the user drags it.
         const int width = source.right - source.left;
         const int height = source.bottom - source.top;
