@@ -40,8 +40,9 @@ inline std::string Describe(Rgb c) {
 class MirrorOnMutter : public testing::Test {
 protected:
     void SetUp() override {
-        if (!std::getenv("KESTROVE_PORTAL_WORK"))
+        if (!std::getenv("KESTROVE_PORTAL_WORK")) {
             GTEST_SKIP() << "needs a private desktop session (portal_chain.sh, gnome_chain.sh)";
+        }
         display = std::getenv("DISPLAY");
         x = std::make_unique<XClient>(display);
         monitors = x->monitors();
@@ -109,8 +110,9 @@ protected:
                     const std::function<bool()>& done) {
         for (int attempt = 0; attempt < 5; ++attempt) {
             x->pressKey(target, key, modifiers);
-            if (WaitUntil(done, 2s))
+            if (WaitUntil(done, 2s)) {
                 return true;
+            }
         }
         return false;
     }

@@ -25,8 +25,9 @@ using namespace std::chrono_literals;
 int DialogsShown() {
     std::ifstream log(std::string(std::getenv("KESTROVE_PORTAL_WORK")) + "/logs/backend.log");
     int count = 0;
-    for (std::string line; std::getline(log, line);)
+    for (std::string line; std::getline(log, line);) {
         count += line == "asked";
+    }
     return count;
 }
 

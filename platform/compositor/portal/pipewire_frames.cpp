@@ -31,7 +31,7 @@ constexpr std::uint32_t kMaxFramesPerSecond = 20;
 
 // The formats we take, any size: the one the X server reads as it is
 // preferred, the others are turned into it as they are copied.
-const spa_pod* enumFormat(spa_pod_builder& b) {
+const spa_pod* EnumFormatParam(spa_pod_builder& b) {
     spa_pod_frame object, choice;
     spa_pod_builder_push_object(&b, &object, SPA_TYPE_OBJECT_Format, SPA_PARAM_EnumFormat);
     spa_pod_builder_prop(&b, SPA_FORMAT_mediaType, 0);
@@ -69,7 +69,7 @@ const spa_pod* enumFormat(spa_pod_builder& b) {
 }
 
 // Shared memory only: a memfd, or a pointer when the producer has nothing better.
-const spa_pod* buffersParam(spa_pod_builder& b) {
+const spa_pod* BuffersParam(spa_pod_builder& b) {
     spa_pod_frame object, choice;
     spa_pod_builder_push_object(&b, &object, SPA_TYPE_OBJECT_ParamBuffers, SPA_PARAM_Buffers);
     spa_pod_builder_prop(&b, SPA_PARAM_BUFFERS_dataType, 0);
@@ -79,7 +79,7 @@ const spa_pod* buffersParam(spa_pod_builder& b) {
     return static_cast<const spa_pod*>(spa_pod_builder_pop(&b, &object));
 }
 
-const spa_pod* metaParam(spa_pod_builder& b, std::uint32_t type, std::uint32_t size) {
+const spa_pod* MetaParam(spa_pod_builder& b, std::uint32_t type, std::uint32_t size) {
     spa_pod_frame object;
     spa_pod_builder_push_object(&b, &object, SPA_TYPE_OBJECT_ParamMeta, SPA_PARAM_Meta);
     spa_pod_builder_prop(&b, SPA_PARAM_META_type, 0);
@@ -100,7 +100,7 @@ PipeWireFrames::Chunk ReadChunk(const spa_chunk& chunk) {
     };
 }
 
-Rect clipped(Rect r, int width, int height) {
+Rect Clipped(Rect r, int width, int height) {
     r.left = std::clamp(r.left, 0, width);
     r.right = std::clamp(r.right, 0, width);
     r.top = std::clamp(r.top, 0, height);
@@ -122,10 +122,12 @@ struct PipeWireFrames::OwnCopy {
     void* map = MAP_FAILED;
     std::uint64_t id = 0;
     ~OwnCopy() {
-        if (map != MAP_FAILED)
+        if (map != MAP_FAILED) {
             munmap(map, size);
-        if (fd >= 0)
+        }
+        if (fd >= 0) {
             close(fd);
+        }
     }
 };
 
@@ -144,8 +146,9 @@ PipeWireFrames::PipeWireFrames(pw_core* core, std::uint32_t node, std::uint64_t&
         static_cast<PipeWireFrames*>(self)->onStateChanged(state, error);
     };
     m_listener->events.param_changed = [](void* self, std::uint32_t id, const spa_pod* param) {
-        if (id == SPA_PARAM_Format)
+        if (id == SPA_PARAM_Format) {
             static_cast<PipeWireFrames*>(self)->onFormat(param);
+        }
     };
     m_listener->events.add_buffer = [](void* self, pw_buffer* buffer) {
         buffer->user_data =
@@ -154,10 +157,12 @@ PipeWireFrames::PipeWireFrames(pw_core* core, std::uint32_t node, std::uint64_t&
     m_listener->events.remove_buffer = [](void* data, pw_buffer* buffer) {
         // Gone with a new format or the stream's end: never queue it back.
         auto* self = static_cast<PipeWireFrames*>(data);
-        if (self->m_pending == buffer)
+        if (self->m_pending == buffer) {
             self->m_pending = nullptr;
-        if (self->m_held == buffer)
+        }
+        if (self->m_held == buffer) {
             self->m_held = nullptr;
+        }
     };
     m_listener->events.process = [](void* self) {
         static_cast<PipeWireFrames*>(self)->onProcess();
@@ -166,7 +171,7 @@ PipeWireFrames::PipeWireFrames(pw_core* core, std::uint32_t node, std::uint64_t&
 
     std::uint8_t storage[1024];
     spa_pod_builder b = SPA_POD_BUILDER_INIT(storage, sizeof storage);
-    const spa_pod* params[] = {enumFormat(b)};
+    const spa_pod* params[] = {EnumFormatParam(b)};
     // Mapped, so that a buffer in a format the X server cannot read can be
     // turned into one it can.
     int r = pw_stream_connect(m_stream, PW_DIRECTION_INPUT, node,
@@ -174,22 +179,25 @@ PipeWireFrames::PipeWireFrames(pw_core* core, std::uint32_t node, std::uint64_t&
                                                            PW_STREAM_FLAG_DONT_RECONNECT |
                                                            PW_STREAM_FLAG_MAP_BUFFERS),
                               params, 1);
-    if (r < 0)
+    if (r < 0) {
         m_failure = std::string("PipeWire stream: ") + std::strerror(-r);
+    }
 }
 
 PipeWireFrames::~PipeWireFrames() {
-    if (!m_stream)
+    if (!m_stream) {
         return;
+    }
     spa_hook_remove(&m_listener->hook);
     pw_stream_destroy(m_stream);
 }
 
 void PipeWireFrames::onStateChanged(int state, const char* error) {
-    if (state == PW_STREAM_STATE_ERROR)
+    if (state == PW_STREAM_STATE_ERROR) {
         m_failure = std::string("the screen-cast stream failed: ") + (error ? error : "no reason");
-    else if (state == PW_STREAM_STATE_UNCONNECTED && m_failure.empty())
+    } else if (state == PW_STREAM_STATE_UNCONNECTED && m_failure.empty()) {
         m_failure = "the screen-cast stream ended";
+    }
 }
 
 void PipeWireFrames::onFormat(const spa_pod* param) {
@@ -217,9 +225,9 @@ void PipeWireFrames::onFormat(const spa_pod* param) {
     std::uint8_t storage[1024];
     spa_pod_builder b = SPA_POD_BUILDER_INIT(storage, sizeof storage);
     const spa_pod* params[] = {
-        buffersParam(b),
-        metaParam(b, SPA_META_Header, sizeof(spa_meta_header)),
-        metaParam(b, SPA_META_VideoDamage, sizeof(spa_meta_region) * kDamageRegions),
+        BuffersParam(b),
+        MetaParam(b, SPA_META_Header, sizeof(spa_meta_header)),
+        MetaParam(b, SPA_META_VideoDamage, sizeof(spa_meta_region) * kDamageRegions),
     };
     pw_stream_update_params(m_stream, params, 3);
 }
@@ -260,8 +268,9 @@ void PipeWireFrames::addDamage(pw_buffer* buffer) {
                 region.region.size.width > static_cast<std::uint32_t>(kLargestSide) ||
                 region.region.size.height > static_cast<std::uint32_t>(kLargestSide) ||
                 std::abs(region.region.position.x) > kLargestSide ||
-                std::abs(region.region.position.y) > kLargestSide)
+                std::abs(region.region.position.y) > kLargestSide) {
                 break;
+            }
             const spa_region& r = region.region;
             m_damage.push_back(Rect{r.position.x, r.position.y,
                                     r.position.x + static_cast<std::int32_t>(r.size.width),
@@ -284,16 +293,18 @@ void PipeWireFrames::dropped(pw_buffer* buffer) {
 }
 
 void PipeWireFrames::release(pw_buffer*& buffer) {
-    if (buffer)
+    if (buffer) {
         pw_stream_queue_buffer(m_stream, buffer);
+    }
     buffer = nullptr;
 }
 
 // Each buffer holds a whole picture, so the damage since the previous frame
 // taken is valid whichever buffer carries the next one.
 const Frame* PipeWireFrames::take() {
-    if (!m_pending || !m_layout)
+    if (!m_pending || !m_layout) {
         return nullptr;
+    }
     release(m_held);
     m_held = m_pending;
     m_pending = nullptr;
@@ -309,9 +320,10 @@ const Frame* PipeWireFrames::take() {
         frame.damage.push_back(Rect{0, 0, m_width, m_height});
     } else {
         for (const Rect& r : m_damage) {
-            Rect c = clipped(r, m_width, m_height);
-            if (c.right > c.left && c.bottom > c.top)
+            Rect c = Clipped(r, m_width, m_height);
+            if (c.right > c.left && c.bottom > c.top) {
                 frame.damage.push_back(c);
+            }
         }
     }
     m_damage.clear();
@@ -356,11 +368,13 @@ bool PipeWireFrames::describe(pw_buffer* buffer, const Chunk& chunk, Frame& fram
     if (!m_copy || m_copy->size != size) {
         auto copy = std::make_unique<OwnCopy>();
         copy->fd = memfd_create("kestrove-frame", MFD_CLOEXEC);
-        if (copy->fd < 0 || ftruncate(copy->fd, static_cast<off_t>(size)) < 0)
+        if (copy->fd < 0 || ftruncate(copy->fd, static_cast<off_t>(size)) < 0) {
             return false;
+        }
         copy->map = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, copy->fd, 0);
-        if (copy->map == MAP_FAILED)
+        if (copy->map == MAP_FAILED) {
             return false;
+        }
         copy->size = size;
         copy->id = m_nextBufferId++;
         m_copy = std::move(copy);
@@ -369,16 +383,19 @@ bool PipeWireFrames::describe(pw_buffer* buffer, const Chunk& chunk, Frame& fram
     const auto* source = static_cast<const std::uint8_t*>(data.data) + chunk.offset;
     auto* target = static_cast<std::uint8_t*>(m_copy->map);
     auto copyRect = [&](const Rect& r) {
-        for (int y = r.top; y < r.bottom; ++y)
+        for (int y = r.top; y < r.bottom; ++y) {
             ToNative(source + std::size_t(y) * stride + std::size_t(r.left) * 4,
                      target + std::size_t(y) * rowBytes + std::size_t(r.left) * 4,
                      std::size_t(r.right - r.left), *m_layout);
+        }
     };
-    if (m_wholeFrame)
+    if (m_wholeFrame) {
         copyRect(Rect{0, 0, m_width, m_height});
-    else
-        for (const Rect& r : m_damage)
-            copyRect(clipped(r, m_width, m_height));
+    } else {
+        for (const Rect& r : m_damage) {
+            copyRect(Clipped(r, m_width, m_height));
+        }
+    }
     release(m_held);
     frame.fd = m_copy->fd;
     frame.stride = static_cast<int>(rowBytes);
