@@ -3,7 +3,9 @@
 // unsafe mode, so org.gnome.Shell.Eval drives a Clutter virtual pointer. The
 // dialog's buttons and rows lie at fixed places in its frame (GNOME 43's
 // layout, Adwaita theme).
+#include "platform/compositor/portal/portal_frame_capture.h"
 #include "tests/portal/mirror_on_desktop.h"
+#include "tests/portal/portal_frame_reader.h"
 
 #include <systemd/sd-bus.h>
 
@@ -161,6 +163,8 @@ TEST_F(GnomeDialog, EveryMonitorIsReachedThroughTheDialog) {
     EXPECT_EQ(kestrove->standardError(), "");
 }
 
+// The user says no: Kestrove says so once, names no missing protocol, the
+// mirror stays blank, the window keeps working, and no dialog comes again.
 TEST_F(GnomeDialog, CancelGivesTheNoticeAndAWorkingWindow) {
     start();
     const std::optional<WindowGeometry> frame = waitForDialog();
@@ -168,12 +172,41 @@ TEST_F(GnomeDialog, CancelGivesTheNoticeAndAWorkingWindow) {
     ASSERT_TRUE(closeWith(*frame, kCancel)) << said();
     const std::optional<Window> box = notice();
     ASSERT_TRUE(box) << "no notice" << said();
+    EXPECT_TRUE(x->findWindow([&](Window w) {
+        return x->name(w).find("このデスクトップでは画面を取り込めません") != std::string::npos;
+    }));
     const std::string error = kestrove->standardError();
+    EXPECT_EQ(std::count(error.begin(), error.end(), '\n'), 1) << error;
     EXPECT_NE(error.find("refused"), std::string::npos) << error;
     EXPECT_EQ(error.find("ext-image-copy-capture"), std::string::npos) << error;
     EXPECT_TRUE(pressUntil(*box, XK_Return, {}, [&] { return !x->viewable(*box); }));
     EXPECT_EQ(Describe(centre()), Describe(kBlack));
     EXPECT_TRUE(windowWorks()) << said();
+    EXPECT_FALSE(dialog()) << "asked again after a refusal";
+    EXPECT_EQ(kestrove->standardError(), error) << "said more than once";
+}
+
+// The same refusal as the capture sees it: no monitors, the reason, and a
+// refused first consent is final.
+TEST_F(GnomeDialog, CancelRefusesTheCapture) {
+    std::string reason;
+    const auto capture = compositor::OpenPortalCapture("", reason);
+    ASSERT_TRUE(capture) << reason;
+    // The capture asks step by step as it is dispatched.
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            WaitForAnswer(*capture, 100ms);
+            return dialog().has_value();
+        },
+        20s));
+    const std::optional<WindowGeometry> frame = waitForDialog();
+    ASSERT_TRUE(frame) << "no dialog";
+    EXPECT_TRUE(capture->asking());
+    ASSERT_TRUE(closeWith(*frame, kCancel));
+    ASSERT_TRUE(WaitForAnswer(*capture, 10s));
+    EXPECT_TRUE(capture->outputs().empty());
+    EXPECT_NE(capture->failure().find("refused"), std::string::npos) << capture->failure();
+    EXPECT_FALSE(capture->askForMore());
 }
 
 } // namespace

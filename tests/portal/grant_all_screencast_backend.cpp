@@ -1,7 +1,8 @@
 // The one stand-in of the portal test chain: the desktop's ScreenCast back-end
-// that would ask the user. It grants every monitor without asking (or, with
-// --refuse, answers as if the user cancelled the dialog; with --unplaced, it
-// sends each stream's size and no position, as KDE's back-end does) and records them
+// that would ask the user. (Where GNOME's own dialog can answer, the tests
+// click it instead: gnome_chain.sh.) It grants every monitor without asking
+// (with --unplaced it sends each stream's size and no position, as KDE's
+// back-end does) and records them
 // through mutter's own ScreenCast interface, as GNOME's back-end does.
 // SIGUSR1 stops every recording, as the desktop's "stop sharing" button does.
 #include <systemd/sd-bus.h>
@@ -28,7 +29,6 @@ constexpr const char* kSessionInterface = "org.freedesktop.impl.portal.Session";
 
 // Portal answers.
 constexpr unsigned kGranted = 0;
-constexpr unsigned kCancelled = 1;
 constexpr unsigned kFailed = 2;
 
 constexpr unsigned kSourceMonitor = 1;
@@ -54,7 +54,6 @@ struct Session {
 
 struct Backend {
     sd_bus* bus = nullptr;
-    bool refuse = false;
     bool unplaced = false; // streams with a size and no position, as KDE's back-end sends them
     std::map<std::string, std::unique_ptr<Session>> sessions; // by portal session path
 };
@@ -337,9 +336,6 @@ int OnStart(sd_bus_message* call, void*, sd_bus_error* error) {
     // One line per dialog the user would have seen.
     std::printf("asked\n");
     std::fflush(stdout);
-    if (g_backend.refuse) {
-        return ReplyEmpty(call, kCancelled);
-    }
     std::vector<std::string> connectors;
     int r = MonitorConnectors(connectors, error);
     if (r < 0) {
@@ -418,10 +414,9 @@ void StopAll() {
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: %s BUS-NAME [--refuse|--unplaced]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s BUS-NAME [--unplaced]\n", argv[0]);
         return 2;
     }
-    g_backend.refuse = argc > 2 && std::strcmp(argv[2], "--refuse") == 0;
     g_backend.unplaced = argc > 2 && std::strcmp(argv[2], "--unplaced") == 0;
     sigset_t signals;
     sigemptyset(&signals);

@@ -181,19 +181,6 @@ TEST_F(PortalGranted, StoppedSharingEndsTheCaptureWithAReason) {
     EXPECT_NE(capture->failure(), "");
 }
 
-TEST(PortalRefused, TheUsersNoGivesNoCaptureAndSaysSo) {
-    if (!InChain()) {
-        GTEST_SKIP() << "needs the private desktop session of portal_chain.sh";
-    }
-    std::string reason;
-    const auto capture = compositor::OpenPortalCapture("", reason);
-    ASSERT_TRUE(capture) << reason;
-    ASSERT_TRUE(WaitForAnswer(*capture, kFrameTimeout));
-    EXPECT_TRUE(capture->outputs().empty());
-    EXPECT_NE(capture->failure().find("refused"), std::string::npos) << capture->failure();
-    EXPECT_FALSE(capture->askForMore()) << "a refused first consent is final";
-}
-
 // A session bus with nothing on it, and none at all.
 TEST(PortalAbsent, NoPortalGivesNoCaptureAndSaysWhy) {
     char folder[] = "/tmp/kestrove-bus.XXXXXX";

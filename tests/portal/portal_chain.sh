@@ -3,12 +3,12 @@
 # a GNOME session uses for screen casting: a session bus of its own, PipeWire
 # with WirePlumber, mutter headless with two virtual monitors and its
 # XWayland, and the xdg-desktop-portal front-end. Only the back-end that would
-# ask the user is ours (BACKEND, granting every monitor; with "refuse"
-# answering as a user who cancels; with "unplaced" granting streams without a
-# position, as KDE's back-end does). With "bare" neither the back-end nor the
+# ask the user is ours (BACKEND, granting every monitor; with "unplaced"
+# granting streams without a position, as KDE's back-end does). A user's
+# refusal is GNOME's own dialog's (gnome_chain.sh). With "bare" neither the back-end nor the
 # front-end is started: COMMAND puts its own portal on the bus, or none.
 #
-#   portal_chain.sh BACKEND grant|refuse|unplaced|bare COMMAND...
+#   portal_chain.sh BACKEND grant|unplaced|bare COMMAND...
 #
 # COMMAND sees DISPLAY (mutter's XWayland), the session bus,
 # KESTROVE_PORTAL_WORK (the session's folder, logs/ in it) and, with a

@@ -75,36 +75,6 @@ TEST_F(PortalMirror, AShareEndedByTheDesktopLeavesTheLastPicture) {
     EXPECT_EQ(kestrove->standardError(), error) << "said more than once";
 }
 
-class PortalMirrorRefused : public MirrorOnMutter {};
-
-// The user says no in the desktop's dialog: Kestrove says so once, the
-// mirror stays blank, and the window keeps working.
-TEST_F(PortalMirrorRefused, SaysSoOnceKeepsABlankMirrorAndWorks) {
-    paint(0, Rgb{200, 30, 40});
-    start();
-    std::optional<Window> box;
-    ASSERT_TRUE(WaitUntil([&] {
-        box = x->findWindow(
-            [&](Window w) { return w != *mirror && x->name(w) == "Kestrove" && x->viewable(w); });
-        return box.has_value();
-    })) << kestrove->standardError();
-    EXPECT_TRUE(x->findWindow([&](Window w) {
-        return x->name(w).find("このデスクトップでは画面を取り込めません") != std::string::npos;
-    }));
-    ASSERT_TRUE(WaitUntil([&] { return !kestrove->standardError().empty(); }));
-    const std::string error = kestrove->standardError();
-    EXPECT_EQ(std::count(error.begin(), error.end(), '\n'), 1) << error;
-    EXPECT_NE(error.find("refused"), std::string::npos) << error;
-    EXPECT_EQ(error.find("ext-image-copy-capture"), std::string::npos) << error;
-
-    EXPECT_TRUE(pressUntil(*box, XK_Return, {}, [&] { return !x->viewable(*box); }));
-    EXPECT_EQ(Describe(centre()), Describe(kBlack));
-    EXPECT_TRUE(pressUntil(*mirror, XK_2, {XK_Control_L}, [&] {
-        return x->name(*mirror).rfind("Kestrove - [2:2]", 0) == 0;
-    })) << x->name(*mirror);
-    EXPECT_EQ(kestrove->standardError(), error) << "said more than once";
-}
-
 // A portal's answer Kestrove cannot read, or one that never comes: one line
 // on standard error, the notice, a blank mirror and a window that works. The
 // stand-in portal answers each step with the value of the case.
