@@ -47,8 +47,8 @@ PictureRoute ChoosePictureRoute(Display* display, Window parent) {
     auto capture = compositor::wayland::OpenWaylandCapture(route.unavailable);
     if (!capture) {
         // GNOME, KDE and most others: the desktop's screen-cast portal,
-        // which asks the user once for every monitor.
-        // Its dialog is placed over the mirror's window.
+        // which asks the user which monitors to share, in a dialog placed
+        // over the mirror's window.
         char parentWindow[32];
         std::snprintf(parentWindow, sizeof parentWindow, "x11:%lx", parent);
         std::string portalProblem;
