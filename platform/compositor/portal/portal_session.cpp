@@ -156,7 +156,7 @@ PortalSession::PortalSession(sd_bus* bus, std::string parentWindow)
     const std::string rule = std::string("type='signal',sender='org.freedesktop.DBus',"
                                          "member='NameOwnerChanged',arg0='") +
                              kPortal + "',arg2=''";
-    sd_bus_add_match_async(m_bus, &m_portalGone, rule.c_str(), OnPortalGone, nullptr, this);
+    sd_bus_add_match_async(m_bus, &m_portalGone, rule.c_str(), onPortalGone, nullptr, this);
     askProperties();
 }
 
@@ -227,7 +227,7 @@ void PortalSession::askProperties() {
     sd_bus_message* call = NewCall(m_bus, kPortalPath, "org.freedesktop.DBus.Properties", "GetAll");
     int r = call != nullptr ? sd_bus_message_append(call, "s", kScreenCast) : -ENOMEM;
     if (r >= 0) {
-        r = sd_bus_call_async(m_bus, &m_call, call, OnPropertiesReply, this,
+        r = sd_bus_call_async(m_bus, &m_call, call, onPropertiesReply, this,
                               Microseconds(kStepLimit));
     }
     sd_bus_message_unref(call);
@@ -238,7 +238,7 @@ void PortalSession::askProperties() {
     limitStep();
 }
 
-int PortalSession::OnPropertiesReply(sd_bus_message* reply, void* data, sd_bus_error*) {
+int PortalSession::onPropertiesReply(sd_bus_message* reply, void* data, sd_bus_error*) {
     auto* self = static_cast<PortalSession*>(data);
     self->m_call = sd_bus_slot_unref(self->m_call);
     if (sd_bus_message_is_method_error(reply, nullptr)) {
@@ -278,7 +278,7 @@ void PortalSession::request(const char* method, Step step) {
     m_request = m_handlePrefix + m_token;
     // Listening before asking: the answer may come before the call's reply.
     int r = sd_bus_match_signal_async(m_bus, &m_response, kPortal, m_request.c_str(),
-                                      kRequestInterface, "Response", OnResponse, nullptr, this);
+                                      kRequestInterface, "Response", onResponse, nullptr, this);
     sd_bus_message* call = r >= 0 ? NewCall(m_bus, kPortalPath, kScreenCast, method) : nullptr;
     if (r >= 0 && call == nullptr) {
         r = -ENOMEM;
@@ -309,7 +309,7 @@ void PortalSession::request(const char* method, Step step) {
         r = sd_bus_message_close_container(call);
     }
     if (r >= 0) {
-        r = sd_bus_call_async(m_bus, &m_call, call, OnRequestReply, this, Microseconds(kStepLimit));
+        r = sd_bus_call_async(m_bus, &m_call, call, onRequestReply, this, Microseconds(kStepLimit));
     }
     sd_bus_message_unref(call);
     if (r < 0) {
@@ -319,7 +319,7 @@ void PortalSession::request(const char* method, Step step) {
     limitStep();
 }
 
-int PortalSession::OnRequestReply(sd_bus_message* reply, void* data, sd_bus_error*) {
+int PortalSession::onRequestReply(sd_bus_message* reply, void* data, sd_bus_error*) {
     auto* self = static_cast<PortalSession*>(data);
     self->m_call = sd_bus_slot_unref(self->m_call);
     if (sd_bus_message_is_method_error(reply, nullptr)) {
@@ -339,7 +339,7 @@ int PortalSession::OnRequestReply(sd_bus_message* reply, void* data, sd_bus_erro
         sd_bus_slot_unref(self->m_response);
         self->m_response = nullptr;
         sd_bus_match_signal_async(self->m_bus, &self->m_response, kPortal, handle,
-                                  kRequestInterface, "Response", OnResponse, nullptr, self);
+                                  kRequestInterface, "Response", onResponse, nullptr, self);
     }
     if (self->m_step == Step::Start) {
         self->m_deadline.reset(); // the dialog is up: the user takes the time they need
@@ -349,7 +349,7 @@ int PortalSession::OnRequestReply(sd_bus_message* reply, void* data, sd_bus_erro
     return 0;
 }
 
-int PortalSession::OnResponse(sd_bus_message* signal, void* data, sd_bus_error*) {
+int PortalSession::onResponse(sd_bus_message* signal, void* data, sd_bus_error*) {
     auto* self = static_cast<PortalSession*>(data);
     if (self->m_state != State::Asking) {
         return 0;
@@ -417,7 +417,7 @@ bool PortalSession::sessionCreated(sd_bus_message* results) {
     }
     m_session = session;
     sd_bus_match_signal_async(m_bus, &m_closed, kPortal, m_session.c_str(), kSessionInterface,
-                              "Closed", OnSessionClosed, nullptr, this);
+                              "Closed", onSessionClosed, nullptr, this);
     request("SelectSources", Step::SelectSources);
     return true;
 }
@@ -472,7 +472,7 @@ void PortalSession::askRemote() {
     sd_bus_message* call = NewCall(m_bus, kPortalPath, kScreenCast, "OpenPipeWireRemote");
     int r = call != nullptr ? sd_bus_message_append(call, "oa{sv}", m_session.c_str(), 0) : -ENOMEM;
     if (r >= 0) {
-        r = sd_bus_call_async(m_bus, &m_call, call, OnRemoteReply, this, Microseconds(kStepLimit));
+        r = sd_bus_call_async(m_bus, &m_call, call, onRemoteReply, this, Microseconds(kStepLimit));
     }
     sd_bus_message_unref(call);
     if (r < 0) {
@@ -482,7 +482,7 @@ void PortalSession::askRemote() {
     limitStep();
 }
 
-int PortalSession::OnRemoteReply(sd_bus_message* reply, void* data, sd_bus_error*) {
+int PortalSession::onRemoteReply(sd_bus_message* reply, void* data, sd_bus_error*) {
     auto* self = static_cast<PortalSession*>(data);
     self->m_call = sd_bus_slot_unref(self->m_call);
     if (sd_bus_message_is_method_error(reply, nullptr)) {
@@ -506,7 +506,7 @@ int PortalSession::OnRemoteReply(sd_bus_message* reply, void* data, sd_bus_error
     return 0;
 }
 
-int PortalSession::OnSessionClosed(sd_bus_message*, void* data, sd_bus_error*) {
+int PortalSession::onSessionClosed(sd_bus_message*, void* data, sd_bus_error*) {
     auto* self = static_cast<PortalSession*>(data);
     if (self->m_ended.empty()) {
         self->m_ended = "the desktop ended the screen-cast session";
@@ -515,7 +515,7 @@ int PortalSession::OnSessionClosed(sd_bus_message*, void* data, sd_bus_error*) {
     return 0;
 }
 
-int PortalSession::OnPortalGone(sd_bus_message*, void* data, sd_bus_error*) {
+int PortalSession::onPortalGone(sd_bus_message*, void* data, sd_bus_error*) {
     auto* self = static_cast<PortalSession*>(data);
     if (self->m_ended.empty()) {
         self->m_ended = "the screen-cast portal left the bus";

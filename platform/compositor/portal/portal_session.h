@@ -63,12 +63,12 @@ private:
     enum class Step { Properties, CreateSession, SelectSources, Start, PipeWireRemote };
     using StepHandler = bool (PortalSession::*)(sd_bus_message* results);
 
-    static int OnPropertiesReply(sd_bus_message* reply, void* self, sd_bus_error*);
-    static int OnRequestReply(sd_bus_message* reply, void* self, sd_bus_error*);
-    static int OnResponse(sd_bus_message* signal, void* self, sd_bus_error*);
-    static int OnRemoteReply(sd_bus_message* reply, void* self, sd_bus_error*);
-    static int OnSessionClosed(sd_bus_message* signal, void* self, sd_bus_error*);
-    static int OnPortalGone(sd_bus_message* signal, void* self, sd_bus_error*);
+    static int onPropertiesReply(sd_bus_message* reply, void* self, sd_bus_error*);
+    static int onRequestReply(sd_bus_message* reply, void* self, sd_bus_error*);
+    static int onResponse(sd_bus_message* signal, void* self, sd_bus_error*);
+    static int onRemoteReply(sd_bus_message* reply, void* self, sd_bus_error*);
+    static int onSessionClosed(sd_bus_message* signal, void* self, sd_bus_error*);
+    static int onPortalGone(sd_bus_message* signal, void* self, sd_bus_error*);
 
     void askProperties();
     // Calls a request method of the portal; the answer comes as the
