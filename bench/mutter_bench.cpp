@@ -241,8 +241,9 @@ private:
             figures.msPerFrameBy.emplace_back(groups[i].name, frames > 0 ? ms / frames : 0);
         }
 
-        const double zoom = static_cast<double>(kMirrorWidth) / source().width;
-        figures.latency = MeasureLatency(m_display, 0, 0, zoom, *m_source, m_measure, *window);
+        // The marker is read at the mirror's reduction, a whole factor here.
+        const int factor = source().width / kMirrorWidth;
+        figures.latency = MeasureLatency(m_display, 0, 0, factor, *m_source, m_measure, *window);
 
         m_source->stopMoving();
         m_source->showStill();

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 
 #include <sys/mman.h>
 #include <unistd.h>
@@ -172,13 +173,10 @@ PipeWireFrames::PipeWireFrames(pw_core* core, std::uint32_t node, std::uint64_t&
     std::uint8_t storage[1024];
     spa_pod_builder b = SPA_POD_BUILDER_INIT(storage, sizeof storage);
     const spa_pod* params[] = {EnumFormatParam(b)};
-    // Mapped, so that a buffer in a format the X server cannot read can be
-    // turned into one it can.
-    int r = pw_stream_connect(m_stream, PW_DIRECTION_INPUT, node,
-                              static_cast<pw_stream_flags>(PW_STREAM_FLAG_AUTOCONNECT |
-                                                           PW_STREAM_FLAG_DONT_RECONNECT |
-                                                           PW_STREAM_FLAG_MAP_BUFFERS),
-                              params, 1);
+    int r = pw_stream_connect(
+        m_stream, PW_DIRECTION_INPUT, node,
+        static_cast<pw_stream_flags>(PW_STREAM_FLAG_AUTOCONNECT | PW_STREAM_FLAG_DONT_RECONNECT),
+        params, 1);
     if (r < 0) {
         m_failure = std::string("PipeWire stream: ") + std::strerror(-r);
     }
@@ -358,7 +356,22 @@ bool PipeWireFrames::describe(pw_buffer* buffer, const Chunk& chunk, Frame& fram
         frame.bufferId = reinterpret_cast<std::uint64_t>(buffer->user_data);
         return true;
     }
-    if ((data.type != SPA_DATA_MemPtr && data.type != SPA_DATA_MemFd) || !data.data) {
+    // Memory the producer shares by descriptor is mapped only while a frame
+    // in a format the X server cannot read is turned into one it can:
+    // mapping every buffer for the stream's life would cost tens of MiB.
+    const std::uint8_t* mapped = nullptr;
+    std::unique_ptr<void, std::function<void(void*)>> mapping;
+    if (data.type == SPA_DATA_MemPtr && data.data != nullptr) {
+        mapped = static_cast<const std::uint8_t*>(data.data);
+    } else if (data.type == SPA_DATA_MemFd && data.fd >= 0) {
+        const std::size_t length = data.mapoffset + data.maxsize;
+        void* map = mmap(nullptr, length, PROT_READ, MAP_SHARED, static_cast<int>(data.fd), 0);
+        if (map == MAP_FAILED) {
+            return false;
+        }
+        mapping = {map, [length](void* p) { munmap(p, length); }};
+        mapped = static_cast<const std::uint8_t*>(map) + data.mapoffset;
+    } else {
         return false;
     }
     // Only a pointer, or a format the X server cannot read: copy what
@@ -380,7 +393,7 @@ bool PipeWireFrames::describe(pw_buffer* buffer, const Chunk& chunk, Frame& fram
         m_copy = std::move(copy);
         m_wholeFrame = true;
     }
-    const auto* source = static_cast<const std::uint8_t*>(data.data) + chunk.offset;
+    const std::uint8_t* source = mapped + chunk.offset;
     auto* target = static_cast<std::uint8_t*>(m_copy->map);
     auto copyRect = [&](const Rect& r) {
         for (int y = r.top; y < r.bottom; ++y) {
