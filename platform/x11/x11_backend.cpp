@@ -27,9 +27,7 @@ X11Backend::X11Backend(Display* display, std::vector<std::string> arguments)
     m_loop.addTarget(m_dialogs);
     m_loop.addTarget(m_accessible);
     m_magnifiers.setNotice([this](WindowHandle owner, std::u16string_view text) {
-        // Captioned with the application's name, as the program's own boxes are.
-        m_dialogs.messageBox(owner, text, ApplicationName(m_shell),
-                             win::MB_OK | win::MB_ICONEXCLAMATION);
+        m_dialogs.postNotice(owner, std::u16string(text));
     });
 }
 

@@ -8,6 +8,7 @@
 #include "res/resource_lookup.h"
 
 #include <stdexcept>
+#include <utility>
 
 namespace kestrove::x11 {
 
@@ -304,7 +305,18 @@ std::optional<Clock::time_point> X11DialogManager::nextDeadline() const {
     return next;
 }
 
+void X11DialogManager::postNotice(WindowHandle owner, std::u16string text) {
+    m_notices.emplace_back(owner, std::move(text));
+}
+
 void X11DialogManager::fireDue(Clock::time_point now) {
+    // Each step of the loop starts here, so a posted notice waits no longer
+    // than the step that posted it.
+    for (auto& [owner, text] : std::exchange(m_notices, {})) {
+        if (DialogWindow* d = m_windows.dialog(owner)) {
+            d->events().deliverNotice(text);
+        }
+    }
     for (const TimerQueue::Due& due : m_timers.takeDue(now)) {
         if (DialogWindow* d = m_windows.dialog(due.hwnd)) {
             DispatchScope scope(*this, due.hwnd, Dispatch::Timer);

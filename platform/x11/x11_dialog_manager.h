@@ -55,6 +55,11 @@ public:
     std::optional<Clock::time_point> nextDeadline() const override;
     void fireDue(Clock::time_point now) override;
 
+    // Tells the user, through the dialog `owner`, something of the
+    // platform's own; delivered from the event loop, not from inside the
+    // caller (which may be the dialog's own initialisation).
+    void postNotice(WindowHandle owner, std::u16string text);
+
     // A new size of a dialog from the server; one the program did not ask
     // for is a user's resize, which ends after a quiet interval.
     void sizeReported(DialogWindow& dialog, const XConfigureEvent& event, bool requested);
@@ -111,6 +116,7 @@ private:
     TimerQueue m_timers;
     std::vector<Dispatching> m_dispatching;
     DialogInput m_input;
+    std::vector<std::pair<WindowHandle, std::u16string>> m_notices; // posted, not yet delivered
 };
 
 } // namespace kestrove::x11

@@ -35,6 +35,7 @@ public:
     IconHandle deliverQueryDragIcon() override { return 0; }
     void deliverHelp() override {}
     void deliverNcDestroy() override { m_hwnd = 0; }
+    void deliverNotice(std::u16string_view) override {}
 
 private:
     Dialogs& m_dialogs;

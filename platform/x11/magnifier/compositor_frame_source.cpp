@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <memory>
+#include <utility>
 
 namespace kestrove::x11 {
 
@@ -101,31 +102,60 @@ void CompositorFrameSource::resizePixmap(int width, int height) {
 }
 
 void CompositorFrameSource::setMonitor(const Rect& monitor) {
-    if (m_selected && monitor == m_monitor) {
+    if ((m_selected || m_awaiting) && monitor == m_monitor) {
         return;
     }
     m_monitor = monitor;
-    m_selected = false;
-    std::vector<compositor::Output> monitors = XMonitors(m_display);
-    auto shown = std::find_if(monitors.begin(), monitors.end(),
-                              [&](const compositor::Output& m) { return m.rect == monitor; });
-    if (shown == monitors.end()) {
-        monitors.push_back(compositor::Output{"", monitor});
-        shown = monitors.end() - 1;
-    }
-    const auto matches = compositor::MatchOutputs(monitors, m_capture->outputs());
-    const auto output = matches[static_cast<std::size_t>(shown - monitors.begin())];
     resizePixmap(m_width, m_height); // blank until the output's first frame
     m_everything = true;
     m_changes.clear();
     m_failed = false;
-    if (!output || !m_capture->select(*output)) {
-        fail("no compositor output matches the monitor " +
-             (shown->name.empty() ? std::string() : shown->name + " ") + "at " + Describe(monitor));
+    showMonitor();
+}
+
+// A monitor the desktop has not granted is asked for once more (the user may
+// have shared only some monitors); the mirror stays blank until the answer.
+void CompositorFrameSource::showMonitor() {
+    m_selected = false;
+    m_awaiting = false;
+    std::vector<compositor::Output> monitors = XMonitors(m_display);
+    auto shown = std::find_if(monitors.begin(), monitors.end(),
+                              [&](const compositor::Output& m) { return m.rect == m_monitor; });
+    if (shown == monitors.end()) {
+        monitors.push_back(compositor::Output{"", m_monitor});
+        shown = monitors.end() - 1;
+    }
+    const auto matches = compositor::MatchOutputs(monitors, m_capture->outputs());
+    const auto output = matches[static_cast<std::size_t>(shown - monitors.begin())];
+    if (output && m_capture->select(*output)) {
+        m_selected = true;
+        m_uploading = false;
         return;
     }
-    m_selected = true;
-    m_uploading = false;
+    const bool askedBefore =
+        std::find(m_askedFor.begin(), m_askedFor.end(), m_monitor) != m_askedFor.end();
+    if (m_capture->asking() || (!askedBefore && m_capture->askForMore())) {
+        if (!askedBefore) {
+            m_askedFor.push_back(m_monitor);
+        }
+        m_awaiting = true;
+        return;
+    }
+    std::string problem = m_capture->failure();
+    if (problem.empty() && askedBefore) {
+        problem = m_capture->declined();
+    }
+    if (problem.empty()) {
+        problem = "no compositor output matches the monitor " +
+                  (shown->name.empty() ? std::string() : shown->name + " ") + "at " +
+                  Describe(m_monitor);
+    }
+    m_noticeDue = m_noticeDue || !m_everShown || askedBefore;
+    fail(problem);
+}
+
+bool CompositorFrameSource::takeNotice() {
+    return std::exchange(m_noticeDue, false);
 }
 
 bool CompositorFrameSource::handleEvent(const XEvent& event) {
@@ -145,10 +175,14 @@ int CompositorFrameSource::waitDescriptor() const {
 
 void CompositorFrameSource::dispatch() {
     m_capture->dispatch();
+    if (m_awaiting && !m_capture->asking()) {
+        showMonitor(); // the desktop has answered
+    }
     if (const compositor::Frame* frame = m_capture->takeFrame(); frame != nullptr && m_selected) {
         upload(*frame);
     }
     if (const std::string failure = m_capture->failure(); !failure.empty()) {
+        m_noticeDue = m_noticeDue || (!m_everShown && !m_failed);
         fail(failure);
     }
 }
@@ -251,6 +285,7 @@ void CompositorFrameSource::upload(const compositor::Frame& frame) {
             m_segment, static_cast<std::uint32_t>(frame.offset));
     }
     if (!puts.empty()) {
+        m_everShown = true;
         m_uploading = true; // until the X server says it has read the memory
         xcb_flush(connection);
         noteChanges(frame);
@@ -287,7 +322,9 @@ void CompositorFrameSource::fail(const std::string& problem) {
     m_failed = true;
     // A capture that has ended stays ended: another monitor does not say it again.
     if (problem != m_said) {
-        PrintErrorLine("the mirror stops showing the desktop: " + problem);
+        PrintErrorLine(
+            (m_everShown ? "the mirror stops showing the desktop: " : "the mirror stays blank: ") +
+            problem);
         m_said = problem;
     }
 }

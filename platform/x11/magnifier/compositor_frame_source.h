@@ -33,10 +33,12 @@ public:
     bool includesCursor() const override { return true; }
     int waitDescriptor() const override;
     void dispatch() override;
+    bool takeNotice() override;
 
 private:
     CompositorFrameSource(Display* display, std::unique_ptr<compositor::FrameCapture> capture,
                           int completionEvent);
+    void showMonitor();
     void upload(const compositor::Frame& frame);
     bool attach(const compositor::Frame& frame);
     void detach();
@@ -55,6 +57,10 @@ private:
     int m_height = 1;
     Rect m_monitor{};
     bool m_selected = false;
+    bool m_awaiting = false;      // the desktop is asked for the monitor
+    std::vector<Rect> m_askedFor; // monitors the desktop was asked for once more
+    bool m_everShown = false;     // a frame has reached the picture
+    bool m_noticeDue = false;
     std::uint32_t m_segment = 0; // MIT-SHM segment holding the frames' memory
     std::uint64_t m_attachedBuffer = 0;
     bool m_uploading = false; // the X server still reads the last frame

@@ -52,6 +52,9 @@ public:
     // when there is none, and what to do when it is readable.
     virtual int waitDescriptor() const { return -1; }
     virtual void dispatch() {}
+    // True once after the source found that it cannot show the desktop for
+    // a reason the user should be told (the desktop refused to share it).
+    virtual bool takeNotice() { return false; }
 };
 
 } // namespace kestrove::x11

@@ -43,6 +43,8 @@ public:
     // and its handling when readable.
     int waitDescriptor() const;
     void dispatchSource();
+    // The source's word that the user should be told it cannot show the desktop.
+    bool takeNotice() { return m_frames->takeNotice(); }
 
 private:
     void resizeBackBuffer();
