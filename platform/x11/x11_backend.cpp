@@ -1,15 +1,14 @@
 #include "platform/x11/x11_backend.h"
 
+#include "common/file_stem.h"
+
 namespace kestrove::x11 {
 
 namespace {
 
-// The executable's name without its extension, as Windows names applications.
 std::u16string ApplicationName(X11Shell& shell) {
     char16_t path[260] = {};
-    const std::u16string_view module(path, shell.getModuleFileName(path, 260));
-    std::u16string_view name = module.substr(module.find_last_of(u'/') + 1);
-    return std::u16string(name.substr(0, name.rfind(u'.')));
+    return FileStem(std::u16string_view(path, shell.getModuleFileName(path, 260)));
 }
 
 } // namespace
