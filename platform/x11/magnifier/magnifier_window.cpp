@@ -132,7 +132,7 @@ MagnifierWindow::MagnifierWindow(Display* display, Window parent, const Rect& ar
     if (m_supported) {
         m_frames = source ? std::move(source)
                           : std::make_unique<RootFrameSource>(display, extensions.damageEventBase,
-                                                              rootFormat);
+                                                              rootFormat, m_window);
         m_scaler = std::make_unique<RenderScaler>(display, root, rootAttributes.depth, rootFormat);
         m_cursor = std::make_unique<CursorOverlay>(display, extensions.fixesEventBase,
                                                    extensions.inputOpcode);
@@ -211,13 +211,18 @@ void MagnifierWindow::invalidate() {
     if (!m_supported || m_windowGone || !seen()) {
         return; // nothing drawn would show: no scaling until it is seen again
     }
+    m_frames->requestFrame();
+    update();
+}
+
+void MagnifierWindow::update() {
     const bool framesPending = m_frames->pending();
     if (!m_repaintAll && !framesPending && !m_cursor->dueForLocate()) {
         return; // nothing on the screen can have changed
     }
     const Rect self = locate();
     // Our own picture is part of the screen when the mirror shows the monitor
-    // it is on; counting it as a change would repaint forever.
+    // it is on: the source tells it from what others draw, as far as it can.
     const FrameChanges changes = framesPending ? m_frames->takeChanges(self) : FrameChanges{};
     if (m_repaintAll || cursorChanged() || changes.any()) {
         paint(changes);
@@ -371,8 +376,11 @@ int MagnifierWindow::waitDescriptor() const {
 }
 
 void MagnifierWindow::dispatchSource() {
-    if (m_frames) {
-        m_frames->dispatch();
+    // A frame asked for at a refresh is shown as soon as it is there, not a
+    // refresh later; frames are asked for once a refresh, so this still
+    // draws no more often than refreshes.
+    if (m_frames && m_frames->dispatch() && !m_windowGone && seen()) {
+        update();
     }
 }
 

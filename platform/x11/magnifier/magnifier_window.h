@@ -46,6 +46,8 @@ public:
 
 private:
     void resizeBackBuffer();
+    // Draws what changed since the last look, if anything did.
+    void update();
     // Whether the cursor the magnifier draws itself moved or changed.
     bool cursorChanged() const;
     // Brings the picture up to date: all of it after a change of size,
