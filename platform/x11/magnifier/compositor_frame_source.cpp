@@ -135,6 +135,9 @@ bool CompositorFrameSource::handleEvent(const XEvent& event) {
     const auto& completion = reinterpret_cast<const XShmCompletionEvent&>(event);
     if (completion.shmseg == m_segment && completion.drawable == m_pixmap) {
         m_uploading = false;
+        if (m_requestOwed) {
+            requestFrame(); // the refresh that found the server still reading
+        }
     }
     return true;
 }
@@ -159,6 +162,9 @@ void CompositorFrameSource::requestFrame() {
     // The compositor holds the request until the output changes; asking
     // only here, once a refresh, keeps frames no more frequent than
     // refreshes, however soon each is shown after it arrives.
+    // While the X server still reads the last frame, the request waits for
+    // it to finish, not for the next refresh.
+    m_requestOwed = m_uploading;
     if (m_selected && !m_uploading && !m_failed) {
         m_capture->requestFrame();
     }
@@ -172,8 +178,8 @@ bool CompositorFrameSource::pending() {
 FrameChanges CompositorFrameSource::takeChanges(const Rect&) {
     // Showing the mirror's own pixels costs little: each repaint of them is
     // a smaller copy than the one before (the mirror scales down what it
-    // shows of itself), so on a still screen the changes die down to a few
-    // pixels at most, one frame a refresh.
+    // shows of itself), and the few pixels where the copies end are left
+    // out by the magnifier (self_echo.h): on a still screen it comes to rest.
     FrameChanges changes;
     changes.all = m_everything;
     changes.rects = m_changes;

@@ -62,7 +62,8 @@ private:
     bool m_selected = false;
     std::uint32_t m_segment = 0; // MIT-SHM segment holding the frames' memory
     std::uint64_t m_attachedBuffer = 0;
-    bool m_uploading = false; // the X server still reads the last frame
+    bool m_uploading = false;   // the X server still reads the last frame
+    bool m_requestOwed = false; // a refresh asked for a frame while it did
     // What changed since the last look, in the picture's pixels.
     bool m_everything = false;
     std::vector<Rect> m_changes;

@@ -57,10 +57,10 @@ FrameChanges RootFrameSource::takeChanges(const Rect& ownWindow) {
     // What the mirror drew where it can be seen is its own picture: counting
     // it would repaint forever. Judged now, where the mirror is now: a moved
     // mirror leaves behind what it covered. The region arithmetic runs on
-    // the server, in the same round trip as the fetch.
+    // the server, without a round trip of its own.
     if (!IsEmpty(ownWindow)) {
-        const XRectangle own = ToX(ownWindow);
-        XFixesSetRegion(m_display, m_visible, const_cast<XRectangle*>(&own), 1);
+        XRectangle own = ToX(ownWindow);
+        XFixesSetRegion(m_display, m_visible, &own, 1);
         std::vector<XRectangle> cover;
         for (const Rect& r : m_stacking.coverAbove()) {
             if (!IsEmpty(Intersection(r, ownWindow))) {
