@@ -8,12 +8,18 @@
 
 #include <gtest/gtest.h>
 
+#include <X11/Xlib.h>
+#include <X11/extensions/Xdamage.h>
+
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <set>
 #include <sstream>
+#include <thread>
 
 namespace kestrove::e2e {
 namespace {
@@ -86,6 +92,7 @@ protected:
             m_sway->run({"xhost", "+si:localuser:root"}, {"DISPLAY=" + display});
         }
         m_x = std::make_unique<XClient>(display);
+        m_display = display;
         std::optional<Window> mirror;
         WaitUntil(
             [&] {
@@ -104,8 +111,47 @@ protected:
         return *mirror;
     }
 
+    // Whether the mirror's picture in `mirror` stops being drawn within a
+    // second or so (its copies of itself settle), then stays so for a second.
+    bool comesToRest(Window mirror) {
+        Display* display = XOpenDisplay(m_display.c_str());
+        int eventBase = 0;
+        int errorBase = 0;
+        Window root = 0;
+        Window parent = 0;
+        Window* children = nullptr;
+        unsigned count = 0;
+        if (display == nullptr || !XDamageQueryExtension(display, &eventBase, &errorBase) ||
+            XQueryTree(display, mirror, &root, &parent, &children, &count) == 0 || count == 0) {
+            ADD_FAILURE() << "cannot watch the mirror's picture";
+            return false;
+        }
+        const Damage damage = XDamageCreate(display, children[0], XDamageReportNonEmpty);
+        XFree(children);
+        const auto drawnSinceLastLook = [&] {
+            XSync(display, False);
+            bool drawn = false;
+            XEvent event;
+            while (XCheckTypedEvent(display, eventBase + XDamageNotify, &event)) {
+                drawn = true;
+            }
+            XDamageSubtract(display, damage, None, None);
+            XSync(display, False);
+            return drawn;
+        };
+        drawnSinceLastLook();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+        drawnSinceLastLook();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+        const bool rests = !drawnSinceLastLook();
+        XDamageDestroy(display, damage);
+        XCloseDisplay(display);
+        return rests;
+    }
+
     std::unique_ptr<HeadlessSway> m_sway;
     std::unique_ptr<XClient> m_x;
+    std::string m_display; // the X display Kestrove runs on
     std::string m_probe;
     std::string m_colourFile;
 };
@@ -160,6 +206,7 @@ TEST_F(WindowsAboveMirror, AWaylandWindowOverTheMirrorShowsInItsNestedCopies) {
         EXPECT_TRUE(WaitUntil([&] { return showsEverywhere(colour, mismatch); }, seconds(10)))
             << mismatch << "\nKestrove said: " << ReadFile(directory + "/stderr").value_or("");
     }
+    EXPECT_TRUE(comesToRest(mirror)) << "the mirror keeps drawing itself on a still screen";
     EXPECT_EQ(ReadFile(directory + "/stderr").value_or(""), "");
 }
 
