@@ -165,6 +165,9 @@ bool CompositorFrameSource::handleEvent(const XEvent& event) {
     const auto& completion = reinterpret_cast<const XShmCompletionEvent&>(event);
     if (completion.shmseg == m_segment && completion.drawable == m_pixmap) {
         m_uploading = false;
+        if (m_requestOwed) {
+            requestFrame(); // the refresh that found the server still reading
+        }
     }
     return true;
 }
@@ -173,38 +176,47 @@ int CompositorFrameSource::waitDescriptor() const {
     return m_capture->waitDescriptor();
 }
 
-void CompositorFrameSource::dispatch() {
+bool CompositorFrameSource::dispatch() {
     m_capture->dispatch();
     if (m_awaiting && !m_capture->asking()) {
         showMonitor(); // the desktop has answered
     }
+    bool arrived = false;
     if (const compositor::Frame* frame = m_capture->takeFrame(); frame != nullptr && m_selected) {
-        upload(*frame);
+        arrived = upload(*frame);
     }
     if (const std::string failure = m_capture->failure(); !failure.empty()) {
         m_noticeDue = m_noticeDue || (!m_everShown && !m_failed);
         fail(failure);
     }
+    return arrived;
 }
 
-bool CompositorFrameSource::pending() {
+void CompositorFrameSource::requestFrame() {
     // The compositor holds the request until the output changes; asking
-    // here, once a refresh, keeps frames no more frequent than refreshes.
+    // only here, once a refresh, keeps frames no more frequent than
+    // refreshes, however soon each is shown after it arrives.
+    // While the X server still reads the last frame, the request waits for
+    // it to finish, not for the next refresh.
+    m_requestOwed = m_uploading;
     if (m_selected && !m_uploading && !m_failed) {
         m_capture->requestFrame();
     }
     m_capture->flush();
+}
+
+bool CompositorFrameSource::pending() {
     return m_everything || !m_changes.empty();
 }
 
-FrameChanges CompositorFrameSource::takeChanges(const Rect& ignored) {
+FrameChanges CompositorFrameSource::takeChanges(const Rect&) {
+    // Showing the mirror's own pixels costs little: each repaint of them is
+    // a smaller copy than the one before (the mirror scales down what it
+    // shows of itself), and the few pixels where the copies end are left
+    // out by the magnifier (self_echo.h): on a still screen it comes to rest.
     FrameChanges changes;
     changes.all = m_everything;
-    for (const Change& change : m_changes) {
-        if (!(Intersection(change.onRoot, ignored) == change.onRoot)) {
-            changes.rects.push_back(change.inPicture);
-        }
-    }
+    changes.rects = m_changes;
     discard();
     return changes;
 }
@@ -245,16 +257,16 @@ void CompositorFrameSource::detach() {
     }
 }
 
-void CompositorFrameSource::upload(const compositor::Frame& frame) {
+bool CompositorFrameSource::upload(const compositor::Frame& frame) {
     if (frame.width <= 0 || frame.height <= 0 || frame.width > SHRT_MAX ||
         frame.height > SHRT_MAX || frame.stride % 4 != 0 || frame.stride / 4 > USHRT_MAX ||
         frame.stride / 4 < frame.width) {
         fail("the compositor sent a frame of " + std::to_string(frame.width) + "x" +
              std::to_string(frame.height) + " the X server cannot take");
-        return;
+        return false;
     }
     if (frame.bufferId != m_attachedBuffer && !attach(frame)) {
-        return;
+        return false;
     }
     if (frame.width != m_width || frame.height != m_height) {
         resizePixmap(frame.width, frame.height);
@@ -290,11 +302,10 @@ void CompositorFrameSource::upload(const compositor::Frame& frame) {
         xcb_flush(connection);
         noteChanges(frame);
     }
+    return !puts.empty() || m_everything;
 }
 
 void CompositorFrameSource::noteChanges(const compositor::Frame& frame) {
-    const double scaleX = static_cast<double>(m_monitor.right - m_monitor.left) / frame.width;
-    const double scaleY = static_cast<double>(m_monitor.bottom - m_monitor.top) / frame.height;
     for (const Rect& damaged : frame.damage) {
         const Rect r = Intersection(damaged, Rect{0, 0, frame.width, frame.height});
         if (IsEmpty(r)) {
@@ -302,12 +313,7 @@ void CompositorFrameSource::noteChanges(const compositor::Frame& frame) {
         }
         const int top = frame.yInverted ? frame.height - r.bottom : r.top;
         const int bottom = frame.yInverted ? frame.height - r.top : r.bottom;
-        m_changes.push_back(
-            Change{Rect{r.left, top, r.right, bottom},
-                   Rect{m_monitor.left + static_cast<int>(r.left * scaleX),
-                        m_monitor.top + static_cast<int>(top * scaleY),
-                        m_monitor.left + static_cast<int>(r.right * scaleX + 0.999),
-                        m_monitor.top + static_cast<int>(bottom * scaleY + 0.999)}});
+        m_changes.push_back(Rect{r.left, top, r.right, bottom});
     }
     if (m_changes.size() > kChangesKept) {
         m_everything = true;
