@@ -101,14 +101,6 @@ PipeWireFrames::Chunk ReadChunk(const spa_chunk& chunk) {
     };
 }
 
-Rect Clipped(Rect r, int width, int height) {
-    r.left = std::clamp(r.left, 0, width);
-    r.right = std::clamp(r.right, 0, width);
-    r.top = std::clamp(r.top, 0, height);
-    r.bottom = std::clamp(r.bottom, 0, height);
-    return r;
-}
-
 } // namespace
 
 struct PipeWireFrames::Listener {
@@ -318,8 +310,7 @@ const Frame* PipeWireFrames::take() {
         frame.damage.push_back(Rect{0, 0, m_width, m_height});
     } else {
         for (const Rect& r : m_damage) {
-            Rect c = Clipped(r, m_width, m_height);
-            if (c.right > c.left && c.bottom > c.top) {
+            if (const Rect c = Intersection(r, Rect{0, 0, m_width, m_height}); !IsEmpty(c)) {
                 frame.damage.push_back(c);
             }
         }
@@ -406,7 +397,9 @@ bool PipeWireFrames::describe(pw_buffer* buffer, const Chunk& chunk, Frame& fram
         copyRect(Rect{0, 0, m_width, m_height});
     } else {
         for (const Rect& r : m_damage) {
-            copyRect(Clipped(r, m_width, m_height));
+            if (const Rect c = Intersection(r, Rect{0, 0, m_width, m_height}); !IsEmpty(c)) {
+                copyRect(c);
+            }
         }
     }
     release(m_held);
