@@ -27,7 +27,6 @@
 #include <X11/extensions/Xrender.h>
 
 #include <cstdio>
-#include <cstring>
 #include <fstream>
 #include <memory>
 #include <stdexcept>
