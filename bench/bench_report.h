@@ -2,6 +2,7 @@
 // size with every scene and mirror side by side, then the goals.
 #pragma once
 
+#include "bench/mirror_size.h"
 #include "bench/mirror_watch.h"
 #include "bench/source_animation.h"
 
@@ -11,17 +12,6 @@
 #include <vector>
 
 namespace kestrove::bench {
-
-struct Size {
-    int sourceWidth;
-    int sourceHeight;
-    int mirrorWidth;
-    bool latencyUnderLoad; // also measure the latency with one other core kept busy
-    int mirrorHeight() const {
-        return static_cast<int>(static_cast<double>(sourceHeight) / sourceWidth * mirrorWidth);
-    }
-    int factor() const { return sourceWidth / mirrorWidth; }
-};
 
 // What one mirror costs over one measurement.
 struct Cost {

@@ -12,8 +12,8 @@
 // the source itself. Where the size asks for it, the latency is measured once
 // more with one other core kept busy.
 #include "bench/bench_report.h"
+#include "bench/benchmark_driver.h"
 #include "bench/busy_core.h"
-#include "bench/measure_option.h"
 #include "bench/mirror_watch.h"
 #include "bench/process_usage.h"
 #include "bench/source_animation.h"
@@ -27,11 +27,8 @@
 #include <X11/extensions/Xrender.h>
 
 #include <cstdio>
-#include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <memory>
-#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -55,24 +52,9 @@ struct Mirror {
 
 // The Xvfb this process started: a child of ours running "Xvfb".
 pid_t ServerPid() {
-    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
-        std::ifstream stat(entry.path() / "stat");
-        std::string line;
-        if (!std::getline(stat, line)) {
-            continue;
-        }
-        // pid (comm) state ppid ...
-        const auto open = line.find('(');
-        const auto close = line.rfind(')');
-        if (open == std::string::npos || close == std::string::npos ||
-            line.substr(open + 1, close - open - 1) != "Xvfb") {
-            continue;
-        }
-        std::istringstream rest(line.substr(close + 2));
-        char state = 0;
-        long parent = 0;
-        if (rest >> state >> parent && parent == getpid()) {
-            return static_cast<pid_t>(std::stol(line.substr(0, open)));
+    for (const pid_t pid : ProcessesNamed("Xvfb")) {
+        if (ParentOf(pid) == getpid()) {
+            return pid;
         }
     }
     throw std::runtime_error("cannot find the Xvfb this benchmark started");
@@ -347,22 +329,12 @@ private:
 
 int main(int argc, char** argv) {
     using namespace kestrove::bench;
-    const auto option = MeasureOption(argc, argv, "kestrove_bench");
-    if (!option) {
-        return 2;
-    }
-    const milliseconds measure = *option;
-    const std::vector<Size> sizes{{1920, 1080, 640, false}, {3840, 2160, 1280, true}};
     std::vector<SizeFigures> all;
-    try {
-        for (const Size& size : sizes) {
-            std::fprintf(stderr, "measuring %dx%d ...\n", size.sourceWidth, size.sourceHeight);
-            all.push_back(SizeRun(size, measure).run());
-        }
-    } catch (const std::exception& error) {
-        std::fprintf(stderr, "kestrove_bench: %s\n", error.what());
-        return 1;
-    }
-    PrintReport(all);
-    return 0;
+    return RunBenchmark(
+        argc, argv,
+        {.program = "kestrove_bench",
+         .runs = RunsForEachSize([&all](const Size& size, const BenchmarkOptions& options) {
+             all.push_back(SizeRun(size, options.measure).run());
+         }),
+         .report = [&all] { PrintReport(all); }});
 }

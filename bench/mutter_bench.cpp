@@ -3,7 +3,7 @@
 // a stream of the same portal: gst-launch-1.0 pipewiresrc ! videoscale !
 // ximagesink, which scales in the client and shows through XWayland.
 // Runs inside the private session of tests/portal/portal_chain.sh
-// (bench/run-mutter.sh starts it there).
+// (`bench/run.sh mutter` starts it there).
 //
 // Usage: kestrove_mutter_bench [--seconds N]   (N seconds per measurement, default 5)
 //
@@ -11,7 +11,7 @@
 // benchmarks), the mirror sits on the second. Costs count the mirror's own
 // processes plus mutter, XWayland, PipeWire and WirePlumber (which capture,
 // carry, scale and show for it), less what those spend on the source alone.
-#include "bench/measure_option.h"
+#include "bench/benchmark_driver.h"
 #include "bench/mirror_watch.h"
 #include "bench/process_usage.h"
 #include "bench/source_animation.h"
@@ -24,12 +24,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <memory>
-#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -60,57 +56,31 @@ struct Figures {
     long peakKiB = 0; // the mirror's own processes
 };
 
-pid_t ParentOf(pid_t pid) {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-    // pid (comm) state ppid ...: comm may hold spaces, so read after its ')'.
-    const auto close = text.rfind(')');
-    if (close == std::string::npos)
-        return 0;
-    std::istringstream rest(text.substr(close + 1));
-    std::string state;
-    pid_t parent = 0;
-    rest >> state >> parent;
-    return parent;
-}
-
-// Processes named `names` started by `session` (directly or further down):
-// other desktops on the machine are not ours to count.
-std::vector<pid_t> Named(const std::vector<std::string>& names, pid_t session) {
-    std::vector<pid_t> pids;
-    for (const std::string& name : names) {
-        for (pid_t pid : ProcessesNamed(name)) {
-            for (pid_t up = pid; up > 1; up = ParentOf(up)) {
-                if (up == session) {
-                    pids.push_back(pid);
-                    break;
-                }
-            }
-        }
-    }
-    return pids;
-}
-
 class Bench {
 public:
     Bench(const std::string& display, milliseconds measure)
         : m_displayName(display), m_measure(measure), m_client(display),
           m_display(XOpenDisplay(display.c_str())) {
-        if (!m_display)
+        if (!m_display) {
             throw std::runtime_error("cannot open " + display);
+        }
         m_monitors = m_client.monitors();
         std::sort(
             m_monitors.begin(), m_monitors.end(),
             [](const e2e::ServerMonitor& a, const e2e::ServerMonitor& b) { return a.x < b.x; });
-        if (m_monitors.size() < 2)
+        if (m_monitors.size() < 2) {
             throw std::runtime_error("needs two monitors");
+        }
         // The session's shell started this benchmark and the desktop.
+        // Other desktops on the machine are not ours to count.
         const pid_t session = getppid();
-        m_groups = {{"mutter", Named({"mutter"}, session)},
-                    {"Xwayland", Named({"Xwayland"}, session)},
-                    {"pipewire+wireplumber", Named({"pipewire", "wireplumber"}, session)}};
-        for (const Group& group : m_groups)
+        const auto ours = [session](pid_t pid) { return DescendsFrom(pid, session); };
+        m_groups = {{"mutter", ProcessesNamed({"mutter"}, ours)},
+                    {"Xwayland", ProcessesNamed({"Xwayland"}, ours)},
+                    {"pipewire+wireplumber", ProcessesNamed({"pipewire", "wireplumber"}, ours)}};
+        for (const Group& group : m_groups) {
             m_desktop.insert(m_desktop.end(), group.pids.begin(), group.pids.end());
+        }
     }
     ~Bench() { XCloseDisplay(m_display); }
 
@@ -163,8 +133,9 @@ public:
         const auto stream = std::find_if(streams.begin(), streams.end(), [&](const auto& s) {
             return s.rect.left == source().x && s.rect.top == source().y;
         });
-        if (stream == streams.end())
+        if (stream == streams.end()) {
             throw std::runtime_error("no stream for the source monitor");
+        }
         const std::string caps = "video/x-raw,width=" + std::to_string(kMirrorWidth) +
                                  ",height=" + std::to_string(mirrorHeight());
         const Figures peer = measure(
@@ -201,8 +172,9 @@ private:
         std::unique_ptr<e2e::ChildProcess> mirror = start();
         std::optional<e2e::Window> window;
         if (!e2e::WaitUntil([&] { return (window = m_client.findWindow(isMirror)).has_value(); },
-                            seconds(20)))
+                            seconds(20))) {
             throw std::runtime_error("the mirror did not appear: " + mirror->standardError());
+        }
         // On the second monitor, clear of the source: moved as a pager would
         // move it (mutter keeps windows where their owners ask on their own).
         const e2e::ServerMonitor& target = m_monitors[1];
@@ -225,8 +197,9 @@ private:
         std::vector<Group> groups = m_groups;
         groups.push_back({"client", {mirror->pid()}});
         std::vector<std::chrono::nanoseconds> groupBefore;
-        for (const Group& group : groups)
+        for (const Group& group : groups) {
             groupBefore.push_back(CpuOf(group.pids));
+        }
         const auto before = CpuOf(pids);
         const auto begin = std::chrono::steady_clock::now();
         const int frames = CountFrames(m_display, *window, m_measure);
@@ -270,9 +243,27 @@ void PrintRow(const char* name, const Figures& f) {
     std::printf("  %-30s %9.2f %8.1f %9.1f %9.1f %10.2f %10ld\n", name, f.msPerFrame,
                 f.framesPerSecond, f.latency.p50, f.latency.p95, f.stillPercent, f.peakKiB);
     std::printf("  %-30s", "    gross ms/frame by process:");
-    for (const auto& [group, ms] : f.msPerFrameBy)
+    for (const auto& [group, ms] : f.msPerFrameBy) {
         std::printf(" %s %.2f", group.c_str(), ms);
+    }
     std::printf("\n");
+}
+
+// Measures Kestrove and the peer on the session's desktop and prints the figures.
+void MeasureDesktop(milliseconds measure) {
+    Bench bench(std::getenv("DISPLAY"), measure);
+    const auto [kestrove, peer] = bench.run();
+    std::printf("\n%dx%d -> %dx%d on headless mutter through the portal, %d s per figure\n",
+                bench.source().width, bench.source().height, kMirrorWidth, bench.mirrorHeight(),
+                static_cast<int>(measure.count() / 1000));
+    std::printf("  %-30s %9s %8s %9s %9s %10s %10s\n", "", "CPU ms/fr", "frames/s", "lat p50",
+                "lat p95", "still %cpu", "peak KiB");
+    PrintRow("Kestrove", kestrove);
+    PrintRow("gst pipewiresrc ! videoscale", peer);
+    std::printf("  the desktop alone, ms of CPU per second: %.1f source still, %.1f moving\n",
+                bench.stillBase(), bench.movingBase());
+    std::printf("  ratio CPU/frame Kestrove/peer: %.3f\n",
+                peer.msPerFrame > 0 ? kestrove.msPerFrame / peer.msPerFrame : 0.0);
 }
 
 } // namespace
@@ -280,32 +271,16 @@ void PrintRow(const char* name, const Figures& f) {
 
 int main(int argc, char** argv) {
     using namespace kestrove::bench;
-    const auto measure = MeasureOption(argc, argv, "kestrove_mutter_bench");
-    if (!measure) {
-        return 2;
-    }
-    const char* display = std::getenv("DISPLAY");
-    if (!display || !std::getenv("KESTROVE_PORTAL_BACKEND_PID")) {
-        std::fprintf(stderr, "kestrove_mutter_bench: run it through bench/run-mutter.sh\n");
-        return 1;
-    }
-    try {
-        Bench bench(display, *measure);
-        const auto [kestrove, peer] = bench.run();
-        std::printf("\n%dx%d -> %dx%d on headless mutter through the portal, %d s per figure\n",
-                    bench.source().width, bench.source().height, kMirrorWidth, bench.mirrorHeight(),
-                    static_cast<int>(measure->count() / 1000));
-        std::printf("  %-30s %9s %8s %9s %9s %10s %10s\n", "", "CPU ms/fr", "frames/s", "lat p50",
-                    "lat p95", "still %cpu", "peak KiB");
-        PrintRow("Kestrove", kestrove);
-        PrintRow("gst pipewiresrc ! videoscale", peer);
-        std::printf("  the desktop alone, ms of CPU per second: %.1f source still, %.1f moving\n",
-                    bench.stillBase(), bench.movingBase());
-        std::printf("  ratio CPU/frame Kestrove/peer: %.3f\n",
-                    peer.msPerFrame > 0 ? kestrove.msPerFrame / peer.msPerFrame : 0.0);
-    } catch (const std::exception& error) {
-        std::fprintf(stderr, "kestrove_mutter_bench: %s\n", error.what());
-        return 1;
-    }
-    return 0;
+    return RunBenchmark(
+        argc, argv,
+        {.program = "kestrove_mutter_bench",
+         .unavailable =
+             [] {
+                 return std::getenv("DISPLAY") != nullptr &&
+                                std::getenv("KESTROVE_PORTAL_BACKEND_PID") != nullptr
+                            ? std::string()
+                            : std::string("run it through bench/run.sh mutter");
+             },
+         .runs = {{"the first monitor of headless mutter",
+                   [](const BenchmarkOptions& options) { MeasureDesktop(options.measure); }}}});
 }

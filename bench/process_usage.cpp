@@ -3,6 +3,7 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 
@@ -65,6 +66,54 @@ std::vector<pid_t> ProcessesNamed(const std::string& name) {
         }
     }
     return found;
+}
+
+pid_t ParentOf(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    // pid (comm) state ppid ...: comm may hold spaces, so read after its ')'.
+    const auto close = text.rfind(')');
+    if (close == std::string::npos) {
+        return 0;
+    }
+    std::istringstream rest(text.substr(close + 1));
+    std::string state;
+    pid_t parent = 0;
+    rest >> state >> parent;
+    return parent;
+}
+
+std::vector<pid_t> ProcessesNamed(const std::vector<std::string>& names,
+                                  const std::function<bool(pid_t)>& belongs) {
+    std::vector<pid_t> found;
+    for (const std::string& name : names) {
+        for (const pid_t pid : ProcessesNamed(name)) {
+            if (belongs(pid)) {
+                found.push_back(pid);
+            }
+        }
+    }
+    return found;
+}
+
+bool DescendsFrom(pid_t pid, pid_t ancestor) {
+    for (pid_t up = pid; up > 1; up = ParentOf(up)) {
+        if (up == ancestor) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool HasEnvironment(pid_t pid, const std::string& variable) {
+    std::ifstream environ("/proc/" + std::to_string(pid) + "/environ");
+    std::string entry;
+    while (std::getline(environ, entry, '\0')) {
+        if (entry == variable) {
+            return true;
+        }
+    }
+    return false;
 }
 
 std::chrono::nanoseconds CpuOf(const std::vector<pid_t>& pids) {

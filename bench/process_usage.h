@@ -3,6 +3,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -25,6 +26,20 @@ std::optional<long> PeakResidentKiB(pid_t pid);
 
 // Processes whose command name is `name`.
 std::vector<pid_t> ProcessesNamed(const std::string& name);
+
+// Processes whose command name is one of `names` and that `belongs` accepts:
+// other sessions on the machine may run the same programs.
+std::vector<pid_t> ProcessesNamed(const std::vector<std::string>& names,
+                                  const std::function<bool(pid_t)>& belongs);
+
+// Whether `ancestor` started `pid`, directly or further down.
+bool DescendsFrom(pid_t pid, pid_t ancestor);
+
+// Whether `variable` ("NAME=value") is in the environment `pid` started with.
+bool HasEnvironment(pid_t pid, const std::string& variable);
+
+// The process's parent; 0 when the process is gone.
+pid_t ParentOf(pid_t pid);
 
 // CPU time of all of `pids` so far; those gone count nothing.
 std::chrono::nanoseconds CpuOf(const std::vector<pid_t>& pids);

@@ -9,6 +9,7 @@
 // descriptors after the first minute (or a tenth of a shorter run) and at the
 // end, and the largest gap between two refreshes of the mirror window
 // (drawing on it, heard through Damage).
+#include "bench/benchmark_driver.h"
 #include "bench/source_animation.h"
 #include "tests/harness/kestrove_session.h"
 #include "tests/harness/process_status.h"
@@ -21,8 +22,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -112,7 +111,7 @@ private:
     Clock::time_point m_largestGapAt{};
 };
 
-int Run(seconds length, const std::string& executable) {
+void Run(seconds length, const std::string& executable) {
     e2e::KestroveSession session(e2e::TwoMonitors(), 2560, 1600, executable);
     std::vector<std::unique_ptr<SourceAnimation>> sources;
     for (const e2e::MonitorGeometry& m : session.monitors()) {
@@ -145,11 +144,11 @@ int Run(seconds length, const std::string& executable) {
         }
         if (!session.kestrove().running()) {
             const auto status = session.kestrove().waitExit(milliseconds(100));
-            std::fprintf(stderr, "kestrove_soak: Kestrove ended after %.1f s (%s): %s\n",
-                         duration<double>(now - start).count(),
-                         status ? status->describe().c_str() : "?",
-                         session.kestrove().standardError().c_str());
-            return 1;
+            char elapsed[32];
+            std::snprintf(elapsed, sizeof elapsed, "%.1f", duration<double>(now - start).count());
+            throw std::runtime_error("Kestrove ended after " + std::string(elapsed) + " s (" +
+                                     (status ? status->describe() : "?") +
+                                     "): " + session.kestrove().standardError());
         }
     }
     const Holding last = HoldingNow(pid);
@@ -174,33 +173,21 @@ int Run(seconds length, const std::string& executable) {
     std::printf("stderr of Kestrove: %s\n", session.kestrove().standardError().empty()
                                                 ? "empty"
                                                 : session.kestrove().standardError().c_str());
-    return 0;
 }
 
 } // namespace
 } // namespace kestrove::bench
 
 int main(int argc, char** argv) {
-    long seconds = 600;
-    std::string executable;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--seconds") == 0 && i + 1 < argc) {
-            seconds = std::atol(argv[++i]);
-        } else if (std::strcmp(argv[i], "--executable") == 0 && i + 1 < argc) {
-            executable = argv[++i];
-        } else {
-            std::fprintf(stderr, "usage: kestrove_soak [--seconds N] [--executable PATH]\n");
-            return 2;
-        }
-    }
-    if (seconds < 10) {
-        std::fprintf(stderr, "kestrove_soak: run for 10 seconds or more\n");
-        return 2;
-    }
-    try {
-        return kestrove::bench::Run(std::chrono::seconds(seconds), executable);
-    } catch (const std::exception& error) {
-        std::fprintf(stderr, "kestrove_soak: %s\n", error.what());
-        return 1;
-    }
+    using namespace kestrove::bench;
+    return RunBenchmark(
+        argc, argv,
+        {.program = "kestrove_soak",
+         .defaultSeconds = 600,
+         .minimumSeconds = 10,
+         .takesExecutable = true,
+         .runs = {{"Kestrove switched between two monitors", [](const BenchmarkOptions& options) {
+                       Run(std::chrono::duration_cast<seconds>(options.measure),
+                           options.executable);
+                   }}}});
 }

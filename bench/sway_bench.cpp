@@ -12,7 +12,8 @@
 // compositor and XWayland spend on the source alone; the mirror's own processes are also shown
 // apart, as the compositor's share is noisy where the source alone keeps it busy (4K on the pixman
 // renderer).
-#include "bench/measure_option.h"
+#include "bench/benchmark_driver.h"
+#include "bench/mirror_size.h"
 #include "bench/mirror_watch.h"
 #include "bench/process_usage.h"
 #include "bench/source_animation.h"
@@ -23,8 +24,6 @@
 
 #include <csignal>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -41,13 +40,6 @@ namespace {
 using std::chrono::milliseconds;
 using std::chrono::seconds;
 
-struct Size {
-    int sourceWidth;
-    int sourceHeight;
-    int mirrorWidth;
-    int mirrorHeight() const { return sourceHeight * mirrorWidth / sourceWidth; }
-};
-
 struct Figures {
     double msPerFrame = 0;       // CPU, client + compositor + XWayland, per shown frame
     double clientMsPerFrame = 0; // of that, the mirror's own processes
@@ -62,25 +54,6 @@ struct Figures {
     double selfPercent = 0;
     double selfFramesPerSecond = 0;
 };
-
-// Processes named `name` (their command name) running in the session whose
-// runtime directory is `runtime`: other sessions on the machine may run the
-// same programs, and sway's exec leaves no parent to follow.
-std::vector<pid_t> SessionProcessesNamed(const std::string& runtime, const std::string& name) {
-    const std::string marker = "XDG_RUNTIME_DIR=" + runtime;
-    std::vector<pid_t> found;
-    for (const pid_t pid : ProcessesNamed(name)) {
-        std::ifstream environ("/proc/" + std::to_string(pid) + "/environ");
-        std::string variable;
-        while (std::getline(environ, variable, '\0')) {
-            if (variable == marker) {
-                found.push_back(pid);
-                break;
-            }
-        }
-    }
-    return found;
-}
 
 std::string Config(const Size& size) {
     std::ostringstream config;
@@ -160,13 +133,16 @@ private:
         double framesPerSecond = 0;       // drawn on `window`, when given
     };
 
+    // Processes named `names` (their command name) running in this sway's
+    // session: sway's exec leaves no parent to follow.
+    std::vector<pid_t> sessionProcesses(const std::vector<std::string>& names) const {
+        const std::string marker = "XDG_RUNTIME_DIR=" + m_sway->runtimeDirectory();
+        return ProcessesNamed(names, [&](pid_t pid) { return HasEnvironment(pid, marker); });
+    }
+
     // CPU of `clients`, and of the compositor and XWayland, over one measurement.
     Usage measureUsage(const std::vector<std::string>& clients, Window window = None) {
-        std::vector<pid_t> pids;
-        for (const std::string& name : clients) {
-            const auto named = SessionProcessesNamed(m_sway->runtimeDirectory(), name);
-            pids.insert(pids.end(), named.begin(), named.end());
-        }
+        const std::vector<pid_t> pids = sessionProcesses(clients);
         const auto clientBefore = CpuOf(pids);
         const auto compositorBefore = CpuOf(m_compositor);
         const auto start = std::chrono::steady_clock::now();
@@ -208,8 +184,8 @@ private:
             figures.clientMsPerFrame = moving.clientMsPerSecond / moving.framesPerSecond;
         }
 
-        const int factor = m_size.sourceWidth / m_size.mirrorWidth;
-        figures.latency = MeasureLatency(m_display, 0, 0, factor, *m_source, m_measure, *window);
+        figures.latency =
+            MeasureLatency(m_display, 0, 0, m_size.factor(), *m_source, m_measure, *window);
 
         m_source->stopMoving();
         m_source->showStill();
@@ -231,11 +207,9 @@ private:
             figures.selfFramesPerSecond = self.framesPerSecond;
         }
 
-        for (const std::string& name : processes) {
-            for (const pid_t pid : SessionProcessesNamed(m_sway->runtimeDirectory(), name)) {
-                figures.peakKiB += PeakResidentKiB(pid).value_or(0);
-                kill(pid, SIGTERM);
-            }
+        for (const pid_t pid : sessionProcesses(processes)) {
+            figures.peakKiB += PeakResidentKiB(pid).value_or(0);
+            kill(pid, SIGTERM);
         }
         e2e::WaitUntil([&] { return !m_client->findWindow(isMirror).has_value(); }, seconds(10));
         return figures;
@@ -258,47 +232,40 @@ void PrintRow(const char* name, const Figures& f) {
                 f.stillPercent, f.stillClientPercent, f.stillFramesPerSecond, f.peakKiB);
 }
 
+// Measures Kestrove and the peer at one size and prints the figures.
+void MeasureSize(const Size& size, milliseconds measure) {
+    SizeRun run(size, measure);
+    const auto [kestrove, peer] = run.run();
+    std::printf("\n%dx%d -> %dx%d on headless sway (pixman), %d s per figure\n", size.sourceWidth,
+                size.sourceHeight, size.mirrorWidth, size.mirrorHeight(),
+                static_cast<int>(measure.count() / 1000));
+    std::printf("  source alone: compositor + XWayland %.1f ms/s still, %.1f ms/s "
+                "moving\n",
+                run.stillBase(), run.movingBase());
+    std::printf("  %-22s %9s %9s %8s %8s %8s %10s %9s %9s %9s\n", "", "CPU ms/fr", "own ms/fr",
+                "frames/s", "lat p50", "lat p95", "still %cpu", "own %cpu", "still f/s",
+                "peak KiB");
+    PrintRow("Kestrove", kestrove);
+    PrintRow("wf-recorder | ffplay", peer);
+    std::printf("  Kestrove on the output it shows, screen still: %.1f %% of a core, "
+                "%.1f frames/s\n",
+                kestrove.selfPercent, kestrove.selfFramesPerSecond);
+    std::printf("  ratio CPU/frame Kestrove/peer: %.3f (own processes only: %.3f)\n",
+                peer.msPerFrame > 0 ? kestrove.msPerFrame / peer.msPerFrame : 0.0,
+                peer.clientMsPerFrame > 0 ? kestrove.clientMsPerFrame / peer.clientMsPerFrame
+                                          : 0.0);
+}
+
 } // namespace
 } // namespace kestrove::bench
 
 int main(int argc, char** argv) {
     using namespace kestrove::bench;
-    const auto measure = MeasureOption(argc, argv, "kestrove_sway_bench");
-    if (!measure) {
-        return 2;
-    }
-    if (const std::string why = kestrove::e2e::HeadlessSway::Unavailable(); !why.empty()) {
-        std::fprintf(stderr, "kestrove_sway_bench: %s\n", why.c_str());
-        return 1;
-    }
-    const std::vector<Size> sizes{{1920, 1080, 640}, {3840, 2160, 1280}};
-    try {
-        for (const Size& size : sizes) {
-            SizeRun run(size, *measure);
-            const auto [kestrove, peer] = run.run();
-            std::printf("\n%dx%d -> %dx%d on headless sway (pixman), %d s per figure\n",
-                        size.sourceWidth, size.sourceHeight, size.mirrorWidth, size.mirrorHeight(),
-                        static_cast<int>(measure->count() / 1000));
-            std::printf("  source alone: compositor + XWayland %.1f ms/s still, %.1f ms/s "
-                        "moving\n",
-                        run.stillBase(), run.movingBase());
-            std::printf("  %-22s %9s %9s %8s %8s %8s %10s %9s %9s %9s\n", "", "CPU ms/fr",
-                        "own ms/fr", "frames/s", "lat p50", "lat p95", "still %cpu", "own %cpu",
-                        "still f/s", "peak KiB");
-            PrintRow("Kestrove", kestrove);
-            PrintRow("wf-recorder | ffplay", peer);
-            std::printf("  Kestrove on the output it shows, screen still: %.1f %% of a core, "
-                        "%.1f frames/s\n",
-                        kestrove.selfPercent, kestrove.selfFramesPerSecond);
-            std::printf("  ratio CPU/frame Kestrove/peer: %.3f (own processes only: %.3f)\n",
-                        peer.msPerFrame > 0 ? kestrove.msPerFrame / peer.msPerFrame : 0.0,
-                        peer.clientMsPerFrame > 0
-                            ? kestrove.clientMsPerFrame / peer.clientMsPerFrame
-                            : 0.0);
-        }
-    } catch (const std::exception& error) {
-        std::fprintf(stderr, "kestrove_sway_bench: %s\n", error.what());
-        return 1;
-    }
-    return 0;
+    return RunBenchmark(
+        argc, argv,
+        {.program = "kestrove_sway_bench",
+         .unavailable = [] { return kestrove::e2e::HeadlessSway::Unavailable(); },
+         .runs = RunsForEachSize([](const Size& size, const BenchmarkOptions& options) {
+             MeasureSize(size, options.measure);
+         })});
 }
