@@ -5,6 +5,7 @@
 // memory to the X server and uploads what changed.
 #pragma once
 
+#include "platform/compositor/frame_transform.h"
 #include "platform/types.h"
 
 #include <cstddef>
@@ -18,6 +19,7 @@ namespace kestrove::compositor {
 struct Output {
     std::string name; // connector name ("HDMI-A-1"); empty when the compositor names none
     Rect rect;        // logical position and size in the compositor's layout
+    friend bool operator==(const Output&, const Output&) = default;
 };
 
 // DRM fourcc codes of the 32-bit formats a frame may come in: in memory
@@ -35,6 +37,9 @@ struct Frame {
     int stride = 0;           // bytes per row
     std::uint32_t format = 0; // kFormat*
     bool yInverted = false;   // rows stored bottom first
+    // How the stored picture is turned or flipped (before any y-inversion);
+    // width and height above are the stored ones.
+    FrameTransform transform = FrameTransform::Normal;
     // Changes whenever fd or the layout above changes, so that the receiver
     // attaches the memory once per buffer and not once per frame.
     std::uint64_t bufferId = 0;

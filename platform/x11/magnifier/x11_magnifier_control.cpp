@@ -5,6 +5,7 @@
 #include "res/platform_ids.h"
 #include "res/resource_lookup.h"
 
+#include <algorithm>
 #include <stdexcept>
 #include <string>
 
@@ -49,14 +50,7 @@ WindowHandle X11MagnifierControl::createMagnifierWindow(WindowHandle parent, con
 
 bool X11MagnifierControl::magSetWindowSource(WindowHandle hwnd, const Rect& source) {
     return withMagnifier(hwnd, [&](MagnifierWindow& magnifier) {
-        magnifier.setSource(source);
-        // The window manager keeps the parent's aspect while the user drags it.
-        const int width = source.right - source.left;
-        const int height = source.bottom - source.top;
-        if (DialogWindow* parent = m_windows.dialog(m_windows.parentOf(hwnd));
-            parent != nullptr && width > 0 && height > 0) {
-            parent->setAspect(width, height);
-        }
+        magnifier.setSource(m_monitors.reportedAt(source));
     });
 }
 
@@ -80,6 +74,12 @@ bool X11MagnifierControl::destroy(WindowHandle hwnd) {
     }
     m_windows.removeChild(hwnd);
     return true;
+}
+
+bool X11MagnifierControl::hostsMagnifier(WindowHandle parent) const {
+    const std::vector<Window> children = m_windows.childrenOf(parent);
+    return std::any_of(children.begin(), children.end(),
+                       [&](Window child) { return m_magnifiers.count(child) != 0; });
 }
 
 void X11MagnifierControl::destroyChildrenOf(WindowHandle parent) {
