@@ -71,10 +71,9 @@ Rect StoredToUpright(FrameTransform transform, const Rect& stored, int storedWid
     };
     const auto [x1, y1] = upright(stored.left, stored.top);
     const auto [x2, y2] = upright(stored.right, stored.bottom);
-    return Rect{static_cast<std::int32_t>(std::min(x1, x2)),
-                static_cast<std::int32_t>(std::min(y1, y2)),
-                static_cast<std::int32_t>(std::max(x1, x2)),
-                static_cast<std::int32_t>(std::max(y1, y2))};
+    return Rect{
+        static_cast<std::int32_t>(std::min(x1, x2)), static_cast<std::int32_t>(std::min(y1, y2)),
+        static_cast<std::int32_t>(std::max(x1, x2)), static_cast<std::int32_t>(std::max(y1, y2))};
 }
 
 } // namespace kestrove::compositor

@@ -73,8 +73,7 @@ bool CaptureStream::prepareSlots(std::int64_t width, std::int64_t height, std::i
     return true;
 }
 
-void CaptureStream::frameReady(std::vector<Rect> damage, bool yInverted,
-                               FrameTransform transform) {
+void CaptureStream::frameReady(std::vector<Rect> damage, bool yInverted, FrameTransform transform) {
     m_requested = false;
     m_failuresInARow = 0;
     const ShmFrames& slots = *m_slots;

@@ -64,9 +64,8 @@ void ImageCopyStream::capture() {
     // A rectangle outside the buffer, or an empty one, is a protocol error
     // that would end the connection.
     for (const Rect& r : m_stale[static_cast<std::size_t>(writingSlot())]) {
-        if (const auto inside =
-                ClippedDamage(r.left, r.top, std::int64_t{r.right} - r.left,
-                              std::int64_t{r.bottom} - r.top, width, height)) {
+        if (const auto inside = ClippedDamage(r.left, r.top, std::int64_t{r.right} - r.left,
+                                              std::int64_t{r.bottom} - r.top, width, height)) {
             ext_image_copy_capture_frame_v1_damage_buffer(m_frame, inside->left, inside->top,
                                                           inside->right - inside->left,
                                                           inside->bottom - inside->top);

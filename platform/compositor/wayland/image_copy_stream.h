@@ -61,7 +61,7 @@ private:
     // landed in the other slot since it was last written (empty: none;
     // whole: everything).
     std::array<std::vector<Rect>, ShmFrames::kSlots> m_stale;
-    std::vector<Rect> m_damage; // of the frame under way
+    std::vector<Rect> m_damage;                          // of the frame under way
     FrameTransform m_transform = FrameTransform::Normal; // of the frame under way
 };
 

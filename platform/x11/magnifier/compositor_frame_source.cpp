@@ -103,9 +103,9 @@ void CompositorFrameSource::selectOutput(bool quietly) {
     m_outputsSeen = m_capture->outputs();
     std::optional<std::size_t> output;
     if (!m_outputName.empty()) {
-        const auto same = std::find_if(
-            m_outputsSeen.begin(), m_outputsSeen.end(),
-            [&](const compositor::Output& o) { return o.name == m_outputName; });
+        const auto same =
+            std::find_if(m_outputsSeen.begin(), m_outputsSeen.end(),
+                         [&](const compositor::Output& o) { return o.name == m_outputName; });
         if (same != m_outputsSeen.end()) {
             output = static_cast<std::size_t>(same - m_outputsSeen.begin());
         }
@@ -306,9 +306,9 @@ void CompositorFrameSource::prepareStored(const compositor::Frame& frame,
         XGCValues values{};
         values.graphics_exposures = False;
         m_storedGc = XCreateGC(m_display, m_stored, GCGraphicsExposures, &values);
-        m_storedPicture =
-            XRenderCreatePicture(m_display, m_stored,
-                                 XRenderFindStandardFormat(m_display, PictStandardRGB24), 0, nullptr);
+        m_storedPicture = XRenderCreatePicture(
+            m_display, m_stored, XRenderFindStandardFormat(m_display, PictStandardRGB24), 0,
+            nullptr);
         m_storedTransform = compositor::FrameTransform::Normal;
         m_everything = true;
     }
