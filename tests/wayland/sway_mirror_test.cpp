@@ -1,7 +1,9 @@
 // The real executable on a headless sway, started from sway so that it runs
 // on sway's XWayland: monitors as XWayland reports them, the live mirror of
-// an output read back from the compositor, the monitor switch, and a
-// compositor that offers no screen capture.
+// an output read back from the compositor, the monitor switch, a compositor
+// that offers no screen capture, outputs turned, flipped and scaled, and an
+// output that goes away and comes back.
+#include "tests/e2e/other_client.h"
 #include "tests/harness/kestrove_session.h"
 #include "tests/harness/wait.h"
 #include "tests/wayland/headless_sway.h"
@@ -11,8 +13,12 @@
 #include <X11/keysym.h>
 
 #include <algorithm>
+#include <array>
+#include <cstdio>
+#include <dirent.h>
 #include <filesystem>
 #include <functional>
+#include <iostream>
 #include <memory>
 #include <sstream>
 
@@ -110,6 +116,34 @@ protected:
         return "";
     }
 
+    // Samples of the mirror in each quarter, near its corners and its middle.
+    // "" when each holds the quarter's colour (top left, top right, bottom
+    // left, bottom right).
+    std::string mirrorShowsQuarters(const std::array<Rgb, 4>& quarters) {
+        const WindowGeometry area = geometry();
+        const Image image = m_sway->grab(area);
+        for (int q = 0; q < 4; ++q) {
+            for (const int fx : {6, 44}) {
+                for (const int fy : {6, 44}) {
+                    const int x = image.width * (q % 2 == 0 ? fx : 100 - fx) / 100;
+                    const int y = image.height * (q < 2 ? fy : 100 - fy) / 100;
+                    if (!(image.at(x, y) == quarters[static_cast<std::size_t>(q)])) {
+                        return "quarter " + std::to_string(q) + " at (" + std::to_string(x) + ", " +
+                               std::to_string(y) + ") of " + std::to_string(image.width) + "x" +
+                               std::to_string(image.height) + ": " + Describe(image.at(x, y)) +
+                               " instead of " + Describe(quarters[static_cast<std::size_t>(q)]);
+                    }
+                }
+            }
+        }
+        return "";
+    }
+
+    // Kestrove's process, as run-captured.sh noted it.
+    pid_t kestrovePid() const {
+        return std::atoi(ReadFile(m_sway->directory() + "/pid").value_or("-1").c_str());
+    }
+
     std::string waitForMirror(const Rgb& colour) {
         std::string mismatch;
         WaitUntil([&] { return (mismatch = mirrorShows(colour)).empty(); }, seconds(10));
@@ -190,6 +224,130 @@ TEST_F(SwayMirror, WithoutScreenCaptureSaysSoOnceAndKeepsWorking) {
         return title() == "Kestrove - [2:2] ";
     })) << title();
     EXPECT_EQ(standardError(), error) << "said more than once";
+}
+
+// Four quarters that tell up from down and left from right.
+constexpr std::array<Rgb, 4> kQuarters{Rgb{0xF0, 0xD2, 0x28}, Rgb{0x28, 0xB4, 0x3C},
+                                       Rgb{0xA0, 0x28, 0xC8}, Rgb{0x28, 0xC8, 0xC8}};
+
+std::string Hex(const Rgb& c) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%02X%02X%02X", c.r, c.g, c.b);
+    return text;
+}
+
+struct OutputSetting {
+    const char* name;
+    std::vector<std::string> command; // swaymsg's words for the first output
+};
+
+class SwayOutputSettings : public SwayMirror,
+                           public ::testing::WithParamInterface<OutputSetting> {};
+
+TEST_P(SwayOutputSettings, TheMirrorShowsTheOutputUprightAndInPlace) {
+    m_sway->message(GetParam().command);
+    // Room for the mirror of an output standing on its side, all of it seen.
+    m_sway->message({"output", "HEADLESS-2", "mode", "1600x1200"});
+    // The probe covers the whole output, a quarter of it in each colour.
+    const std::string probe = m_sway->handOver(KESTROVE_COLOUR_WINDOW);
+    std::string words;
+    for (const Rgb& c : kQuarters) {
+        words += " " + Hex(c);
+    }
+    m_sway->exec(probe + words);
+    ASSERT_TRUE(WaitUntil([&] {
+        try {
+            m_sway->message({"[class=\"^KestroveProbe$\"]", "fullscreen", "enable"});
+            return true;
+        } catch (const std::runtime_error&) {
+            return false; // not there yet
+        }
+    })) << m_sway->log();
+    start();
+    std::string mismatch;
+    WaitUntil([&] { return (mismatch = mirrorShowsQuarters(kQuarters)).empty(); }, seconds(10));
+    EXPECT_EQ(mismatch, "") << "Kestrove said: " << standardError();
+    EXPECT_EQ(standardError(), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Outputs, SwayOutputSettings,
+    ::testing::Values(
+        OutputSetting{"QuarterTurn", {"output", "HEADLESS-1", "transform", "90"}},
+        OutputSetting{"HalfTurn", {"output", "HEADLESS-1", "transform", "180"}},
+        OutputSetting{"ThreeQuarterTurn", {"output", "HEADLESS-1", "transform", "270"}},
+        OutputSetting{"Flipped", {"output", "HEADLESS-1", "transform", "flipped"}},
+        OutputSetting{"FlippedQuarterTurn", {"output", "HEADLESS-1", "transform", "flipped-90"}},
+        OutputSetting{"FractionalScale", {"output", "HEADLESS-1", "scale", "1.5"}}),
+    [](const ::testing::TestParamInfo<OutputSetting>& info) { return info.param.name; });
+
+// What the mirror's process holds: descriptors, memory, X resources.
+struct Holdings {
+    long descriptors = 0;
+    long residentKiB = 0;
+    long xResources = 0;
+};
+
+Holdings HoldingsOf(pid_t pid, OtherClient& x, Window window) {
+    Holdings held;
+    const std::string fds = "/proc/" + std::to_string(pid) + "/fd";
+    if (DIR* dir = opendir(fds.c_str())) {
+        while (readdir(dir) != nullptr) {
+            ++held.descriptors;
+        }
+        closedir(dir);
+    }
+    const std::string status = ReadFile("/proc/" + std::to_string(pid) + "/status").value_or("");
+    if (const auto at = status.find("VmRSS:"); at != std::string::npos) {
+        held.residentKiB = std::atol(status.c_str() + at + 6);
+    }
+    held.xResources = x.resourcesOfOwner(window);
+    return held;
+}
+
+TEST_F(SwayMirror, AnOutputThatGoesAndComesBackIsMirroredAgainByItself) {
+    constexpr int kCycles = 100;
+    start();
+    ASSERT_EQ(waitForMirror(kOutput1), "");
+    OtherClient counter(m_sway->display());
+    const std::string probe = m_sway->handOver(KESTROVE_COLOUR_WINDOW);
+    const Rgb colours[] = {kProbe, kQuarters[0]};
+    Holdings before;
+    for (int cycle = 1; cycle <= kCycles; ++cycle) {
+        const Rgb shown = cycle == 1 ? kOutput1 : colours[cycle % 2];
+        m_sway->message({"output", "HEADLESS-1", "disable"});
+        // Each removal says so in one line.
+        ASSERT_TRUE(WaitUntil([&] {
+            const std::string error = standardError();
+            return std::count(error.begin(), error.end(), '\n') == cycle;
+        })) << "cycle "
+            << cycle << ": " << standardError();
+        // Meanwhile the mirror keeps its last picture.
+        ASSERT_EQ(mirrorShows(shown), "") << "cycle " << cycle;
+
+        m_sway->message({"output", "HEADLESS-1", "enable"});
+        // Back, it shows what changes there from now on, without a key.
+        const Rgb next = colours[(cycle + 1) % 2];
+        m_sway->message({"[class=\"^KestroveProbe$\"]", "kill"});
+        m_sway->exec(probe + " " + Hex(next));
+        ASSERT_EQ(waitForMirror(next), "")
+            << "cycle " << cycle << "; Kestrove said: " << standardError();
+        if (cycle == 1) {
+            before = HoldingsOf(kestrovePid(), counter, *m_mirror);
+        }
+    }
+    const Holdings after = HoldingsOf(kestrovePid(), counter, *m_mirror);
+    std::cout << "over " << kCycles - 1 << " cycles: descriptors " << before.descriptors << " -> "
+              << after.descriptors << ", resident memory " << before.residentKiB << " -> "
+              << after.residentKiB << " KiB, X resources " << before.xResources << " -> "
+              << after.xResources << "\n";
+    EXPECT_EQ(after.descriptors, before.descriptors);
+    EXPECT_EQ(after.xResources, before.xResources);
+    // Allocators keep some memory back; a leak of a frame a cycle would be
+    // hundreds of megabytes.
+    EXPECT_LT(after.residentKiB - before.residentKiB, 4096);
+    const std::string lines = standardError();
+    EXPECT_EQ(lines.find("went away"), 0u) << lines;
 }
 
 } // namespace
