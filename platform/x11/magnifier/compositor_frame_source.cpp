@@ -144,7 +144,8 @@ bool CompositorFrameSource::handleEvent(const XEvent& event) {
         return false;
     }
     const auto& completion = reinterpret_cast<const XShmCompletionEvent&>(event);
-    if (completion.shmseg == m_segment && completion.drawable == m_pixmap) {
+    if (completion.shmseg == m_segment &&
+        (completion.drawable == m_pixmap || completion.drawable == m_stored)) {
         m_uploading = false;
     }
     return true;
