@@ -13,11 +13,9 @@
 
 namespace kestrove {
 
-std::int32_t s_bVersionRead = 0;
-char16_t s_szVersion[kVersionCacheLength] = {};
-char16_t s_szModulePath[kModulePathLength] = {};
-
 namespace {
+
+VersionCache s_versionCache;
 
 // A string value up to its terminator, never past the length the lookup gave.
 std::u16string_view StringValue(const void* value, std::uint32_t length) {
@@ -31,13 +29,13 @@ std::u16string_view StringValue(const void* value, std::uint32_t length) {
 
 } // namespace
 
-void FillVersionCache() {
+void VersionCache::fill() {
     Platform& platform = ThePlatform();
-    StoreFixedText(s_szVersion, u"");
+    StoreFixedText(m_szVersion, u"");
 
-    platform.shell.getModuleFileName(s_szModulePath, kModulePathLength);
+    platform.shell.getModuleFileName(m_szModulePath, kModulePathLength);
 
-    const std::uint32_t size = platform.shell.getFileVersionInfoSize(s_szModulePath);
+    const std::uint32_t size = platform.shell.getFileVersionInfoSize(m_szModulePath);
     if (size == 0) {
         return;
     }
@@ -49,7 +47,7 @@ void FillVersionCache() {
     if (!block) {
         return;
     }
-    if (!platform.shell.getFileVersionInfo(s_szModulePath, size, block.get())) {
+    if (!platform.shell.getFileVersionInfo(m_szModulePath, size, block.get())) {
         return;
     }
 
@@ -79,15 +77,23 @@ void FillVersionCache() {
     const bool found = platform.shell.verQueryValue(block.get(), path, &value, &valueLength);
     const std::u16string_view product =
         found && value != nullptr ? StringValue(value, valueLength) : std::u16string_view();
-    StoreFixedText(s_szVersion, WideFormat(u"Ver.:%s", {product}));
-    s_bVersionRead = 1;
+    StoreFixedText(m_szVersion, WideFormat(u"Ver.:%s", {product}));
+    m_bVersionRead = 1;
+}
+
+std::u16string VersionCache::label() {
+    if (!built()) {
+        fill();
+    }
+    return FormatVersionLabel(version());
+}
+
+std::u16string_view VersionCache::version() const {
+    return FixedText(m_szVersion);
 }
 
 std::u16string BuildVersionLabel() {
-    if (s_bVersionRead != 1) {
-        FillVersionCache();
-    }
-    return FormatVersionLabel(FixedText(s_szVersion));
+    return s_versionCache.label();
 }
 
 } // namespace kestrove

@@ -3,6 +3,7 @@
 // them field by field and the logic reads the same values everywhere.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 
 namespace kestrove {
@@ -22,6 +23,36 @@ struct Rect {
     std::int32_t bottom = 0;
     friend bool operator==(const Rect&, const Rect&) = default;
 };
+
+// Rectangles as half-open pixel ranges: right and bottom lie just outside.
+inline bool IsEmpty(const Rect& r) {
+    return r.right <= r.left || r.bottom <= r.top;
+}
+
+// Empty (IsEmpty) when the two do not overlap.
+inline Rect Intersection(const Rect& a, const Rect& b) {
+    return {std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+            std::min(a.bottom, b.bottom)};
+}
+
+// The bounding box of both.
+inline Rect Union(const Rect& a, const Rect& b) {
+    return {std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
+            std::max(a.bottom, b.bottom)};
+}
+
+inline bool Contains(const Rect& outer, const Rect& inner) {
+    return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
+           inner.bottom <= outer.bottom;
+}
+
+// In pixels. The sides are taken in 64 bits: the difference of two 32-bit
+// edges may not fit in 32.
+inline long long Area(const Rect& r) {
+    return IsEmpty(r) ? 0
+                      : (static_cast<long long>(r.right) - r.left) *
+                            (static_cast<long long>(r.bottom) - r.top);
+}
 
 // MONITORINFOEXW: 104 bytes, primary flag 1, device name of 32 UTF-16 units.
 constexpr std::uint32_t kMonitorInfoExSize = 104;

@@ -41,15 +41,6 @@ std::string AtomText(Display* display, Atom atom) {
     return name ? std::string(name.get()) : std::string();
 }
 
-Rect Intersect(const Rect& a, const Rect& b) {
-    return Rect{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
-                std::min(a.bottom, b.bottom)};
-}
-
-bool IsEmpty(const Rect& r) {
-    return r.right <= r.left || r.bottom <= r.top;
-}
-
 } // namespace
 
 std::vector<MonitorRecord> ReadRandrMonitors(Display* display) {
@@ -143,7 +134,7 @@ bool X11Monitors::getMonitorInfo(MonitorHandle monitor, MonitorInfoEx& info) {
     info.rcMonitor = found->rect;
     info.rcWork = found->rect;
     if (const auto work = ReadWorkArea(m_display, DefaultRootWindow(m_display))) {
-        const Rect inside = Intersect(found->rect, *work);
+        const Rect inside = Intersection(found->rect, *work);
         if (!IsEmpty(inside)) {
             info.rcWork = inside;
         }

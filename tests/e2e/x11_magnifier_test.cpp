@@ -105,7 +105,7 @@ protected:
     // Hands the magnifier what the server reported, then one refresh.
     void refresh() {
         pump();
-        m_magnifier->invalidate();
+        m_magnifier->repaint();
         XSync(m_display, False);
     }
 

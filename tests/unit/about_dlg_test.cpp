@@ -1,6 +1,5 @@
 #include "about/about_dlg.h"
 
-#include "about/version_cache.h"
 #include "common/utf.h"
 #include "mirror/kestrove_dlg.h"
 #include "res/resource_ids.h"
@@ -21,7 +20,6 @@ using ::testing::ElementsAre;
 class AboutBoxTest : public ::testing::Test {
 protected:
     AboutBoxTest() {
-        s_bVersionRead = 0;
         platform.versionFile = versioninfo::LayOut(versioninfo::VersionInfoTree(res::kVersion));
     }
     RecordingPlatform platform;

@@ -1,6 +1,5 @@
 #include "about/version_cache.h"
 
-#include "common/fixed_text.h"
 #include "common/utf.h"
 #include "tests/fake/recording_platform.h"
 #include "tools/version_info/version_block_writer.h"
@@ -32,22 +31,17 @@ std::vector<std::uint8_t> ProductVersionBlock(std::u16string_view value) {
 
 class VersionCacheTest : public ::testing::Test {
 protected:
-    // The cache is process-wide; each test starts as a fresh process would.
-    VersionCacheTest() {
-        s_bVersionRead = 0;
-        std::fill(std::begin(s_szVersion), std::end(s_szVersion), u'\0');
-    }
-
-    std::string Label() { return ToUtf8(BuildVersionLabel()); }
+    std::string Label() { return ToUtf8(cache.label()); }
 
     RecordingPlatform platform;
+    VersionCache cache; // as a fresh process has it
 };
 
 TEST_F(VersionCacheTest, ReadsTheReleaseResourceOnceThenKeepsIt) {
     platform.versionFile = LayOut(VersionInfoTree(res::kVersion));
     EXPECT_EQ(Label(), "Kestrove Ver.:2-0-0-100");
-    EXPECT_EQ(FixedText(s_szVersion), u"Ver.:2.0.0.100");
-    EXPECT_EQ(s_bVersionRead, 1);
+    EXPECT_EQ(cache.version(), u"Ver.:2.0.0.100");
+    EXPECT_TRUE(cache.built());
     EXPECT_THAT(platform.takeCalls(),
                 ElementsAre("getFileVersionInfoSize(/opt/kestrove/Kestrove)", "getFileVersionInfo",
                             "verQueryValue(\\VarFileInfo\\Translation)",
@@ -97,13 +91,12 @@ TEST_F(VersionCacheTest, FailedAttemptsLeaveTheCacheEmptyAndTryAgain) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        s_bVersionRead = 0;
-        std::copy_n(u"Ver.:stale", 11, s_szVersion);
+        cache = VersionCache();
         platform.versionFile = c.file;
         platform.versionReadFails = c.readFails;
         EXPECT_EQ(Label(), "Kestrove ");
-        EXPECT_EQ(s_bVersionRead, 0);
-        EXPECT_EQ(FixedText(s_szVersion), u"");
+        EXPECT_FALSE(cache.built());
+        EXPECT_EQ(cache.version(), u"");
         platform.takeCalls();
 
         EXPECT_EQ(Label(), "Kestrove ");
@@ -120,18 +113,18 @@ TEST_F(VersionCacheTest, MissingProductVersionCountsAsReadWithAnEmptyValue) {
     platform.versionFile =
         Block({{0x0411, 0x04B0}}, {Table(0x0411, 0x04B0, {TextNode(u"FileVersion", u"2.0")})});
     EXPECT_EQ(Label(), "Kestrove Ver.:");
-    EXPECT_EQ(s_bVersionRead, 1);
+    EXPECT_TRUE(cache.built());
 }
 
 TEST_F(VersionCacheTest, ValuesLongerThanTheCacheAreCutToFit) {
     for (const std::size_t length : {250u, 251u, 600u}) {
-        s_bVersionRead = 0;
+        cache = VersionCache();
         platform.versionFile = ProductVersionBlock(std::u16string(length, u'7'));
         const std::string label = Label();
-        const std::size_t kept = std::min<std::size_t>(length, 250);
+        const std::size_t kept = std::min<std::size_t>(length, kVersionCacheLength - 6);
         EXPECT_EQ(label, "Kestrove Ver.:" + std::string(kept, '7')) << length;
-        EXPECT_EQ(FixedText(s_szVersion).size(), 5 + kept);
-        EXPECT_EQ(s_szVersion[kVersionCacheLength - 1], u'\0');
+        // "Ver.:" and what fits before the terminator.
+        EXPECT_EQ(cache.version().size(), 5 + kept);
     }
 }
 

@@ -1,7 +1,5 @@
 #include "platform/x11/magnifier/change_list.h"
 
-#include <algorithm>
-
 namespace kestrove::x11 {
 
 namespace {
@@ -11,26 +9,6 @@ namespace {
 constexpr long long kRequestCost = 1024;
 
 } // namespace
-
-Rect Union(const Rect& a, const Rect& b) {
-    return {std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
-            std::max(a.bottom, b.bottom)};
-}
-
-Rect Intersection(const Rect& a, const Rect& b) {
-    return {std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
-            std::min(a.bottom, b.bottom)};
-}
-
-bool IsEmpty(const Rect& r) {
-    return r.right <= r.left || r.bottom <= r.top;
-}
-
-long long Area(const Rect& r) {
-    return IsEmpty(r) ? 0
-                      : static_cast<long long>(r.right - r.left) *
-                            static_cast<long long>(r.bottom - r.top);
-}
 
 void ChangeList::add(const Rect& changed) {
     if (m_everything || IsEmpty(changed)) {

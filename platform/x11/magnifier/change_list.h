@@ -29,9 +29,4 @@ private:
     std::vector<Rect> m_rects;
 };
 
-Rect Union(const Rect& a, const Rect& b);
-Rect Intersection(const Rect& a, const Rect& b);
-bool IsEmpty(const Rect& r);
-long long Area(const Rect& r);
-
 } // namespace kestrove::x11

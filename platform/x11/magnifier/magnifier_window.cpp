@@ -207,7 +207,7 @@ void MagnifierWindow::move(int x, int y, int width, int height) {
     }
 }
 
-void MagnifierWindow::invalidate() {
+void MagnifierWindow::repaint() {
     if (!m_supported || m_windowGone || !seen()) {
         return; // nothing drawn would show: no scaling until it is seen again
     }

@@ -34,8 +34,8 @@ public:
     void setSource(const MonitorIdentity& source);
     void setTransform(const MagTransform& transform);
     void move(int x, int y, int width, int height);
-    // InvalidateRect: the picture is brought up to date with the source.
-    void invalidate();
+    // InvalidateRect: the picture is brought up to date with the source, now.
+    void repaint();
     // Events for the child window, or the extension events it asked for;
     // true when the event was the magnifier's.
     bool handleEvent(const XEvent& event);

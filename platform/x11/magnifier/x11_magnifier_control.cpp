@@ -65,7 +65,7 @@ bool X11MagnifierControl::move(WindowHandle hwnd, int x, int y, int width, int h
 }
 
 bool X11MagnifierControl::invalidate(WindowHandle hwnd) {
-    return withMagnifier(hwnd, [](MagnifierWindow& magnifier) { magnifier.invalidate(); });
+    return withMagnifier(hwnd, [](MagnifierWindow& magnifier) { magnifier.repaint(); });
 }
 
 bool X11MagnifierControl::destroy(WindowHandle hwnd) {
