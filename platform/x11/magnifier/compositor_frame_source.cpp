@@ -115,14 +115,12 @@ void CompositorFrameSource::selectOutput(bool quietly) {
                      .front();
     }
     if (!output || !m_capture->select(*output)) {
-        const std::string problem =
-            "no compositor output matches the monitor " +
-            (m_monitor.name.empty() ? std::string() : m_monitor.name + " ") + "at " +
-            Describe(m_monitor.rect);
         if (quietly) {
             m_failed = true;
         } else {
-            fail(problem);
+            fail("no compositor output matches the monitor " +
+                 (m_monitor.name.empty() ? std::string() : m_monitor.name + " ") + "at " +
+                 Describe(m_monitor.rect));
         }
         return;
     }
