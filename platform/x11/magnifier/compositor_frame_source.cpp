@@ -126,6 +126,7 @@ void CompositorFrameSource::selectOutput(bool quietly) {
     }
     m_outputName = m_outputsSeen[*output].name;
     m_selected = true;
+    m_firstFrame = true;
 }
 
 void CompositorFrameSource::reselectWhenBack() {
@@ -244,6 +245,12 @@ void CompositorFrameSource::upload(const compositor::Frame& frame) {
     if (width != m_width || height != m_height) {
         resizePixmap(width, height);
         m_everything = true;
+    }
+    // The first frame of an output is a new picture all over, whatever its
+    // damage says: the picture shown until then was another.
+    if (m_firstFrame) {
+        m_everything = true;
+        m_firstFrame = false;
     }
     if (upright) {
         releaseStored();

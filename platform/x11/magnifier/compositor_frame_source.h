@@ -75,6 +75,7 @@ private:
     std::string m_outputName;
     std::vector<compositor::Output> m_outputsSeen; // when the output was last looked for
     bool m_selected = false;
+    bool m_firstFrame = false;   // of the output selected, not uploaded yet
     std::uint32_t m_segment = 0; // MIT-SHM segment holding the frames' memory
     std::uint64_t m_attachedBuffer = 0;
     bool m_uploading = false; // the X server still reads the last frame
