@@ -292,12 +292,25 @@ int OnWake(int fd, std::uint32_t, void* data) {
             continue;
         }
         if (byte == 'r') {
+            // As a real compositor does, captures of the gone output fail.
             wl_global_destroy(state->output);
+            std::lock_guard lock(state->mutex);
+            for (const Waiting& w : state->waiting) {
+                if (w.imageCopy) {
+                    ext_image_copy_capture_frame_v1_send_failed(
+                        w.frame, EXT_IMAGE_COPY_CAPTURE_FRAME_V1_FAILURE_REASON_STOPPED);
+                } else {
+                    zwlr_screencopy_frame_v1_send_failed(w.frame);
+                }
+            }
+            state->waiting.clear();
             continue;
         }
         if (byte == 'p') {
             state->output =
                 wl_global_create(state->display, &wl_output_interface, 4, state, BindOutput);
+            std::lock_guard lock(state->mutex);
+            state->copied = false; // a new output's first copy is answered at once
             continue;
         }
         std::lock_guard lock(state->mutex);
