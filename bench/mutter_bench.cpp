@@ -143,11 +143,23 @@ public:
 
         // The peer reads a stream of a portal session of its own, the way a
         // screen-sharing application would.
-        std::string reason;
-        auto session = compositor::PortalSession::open(reason);
-        if (!session)
-            throw std::runtime_error("portal: " + reason);
-        const auto& streams = session->streams();
+        sd_bus* bus = nullptr;
+        if (sd_bus_open_user(&bus) < 0) {
+            throw std::runtime_error("portal: no session bus");
+        }
+        std::unique_ptr<sd_bus, decltype(&sd_bus_flush_close_unref)> busHolder(
+            bus, sd_bus_flush_close_unref);
+        compositor::PortalSession session(bus, "");
+        while (session.state() == compositor::PortalSession::State::Asking) {
+            if (sd_bus_process(bus, nullptr) == 0) {
+                sd_bus_wait(bus, 100'000);
+            }
+            session.checkDeadline(compositor::PortalSession::Clock::now());
+        }
+        if (session.state() != compositor::PortalSession::State::Granted) {
+            throw std::runtime_error("portal: " + session.problem());
+        }
+        const auto& streams = session.streams();
         const auto stream = std::find_if(streams.begin(), streams.end(), [&](const auto& s) {
             return s.rect.left == source().x && s.rect.top == source().y;
         });
@@ -229,8 +241,9 @@ private:
             figures.msPerFrameBy.emplace_back(groups[i].name, frames > 0 ? ms / frames : 0);
         }
 
-        const double zoom = static_cast<double>(kMirrorWidth) / source().width;
-        figures.latency = MeasureLatency(m_display, 0, 0, zoom, *m_source, m_measure, *window);
+        // The marker is read at the mirror's reduction, a whole factor here.
+        const int factor = source().width / kMirrorWidth;
+        figures.latency = MeasureLatency(m_display, 0, 0, factor, *m_source, m_measure, *window);
 
         m_source->stopMoving();
         m_source->showStill();

@@ -7,11 +7,11 @@
 //
 // For each source size, output 1 of a fresh sway holds the source (the same
 // animation as the X11 benchmark, as an X window through XWayland), output 2
-// the mirror. Costs count the mirror's own processes plus the compositor and
-// XWayland (which capture, scale and show for it), less what the compositor
-// and XWayland spend on the source alone; the mirror's own processes are
-// also shown apart, as the compositor's share is noisy where the source alone
-// keeps it busy (4K on the pixman renderer).
+// the mirror; last, Kestrove moves onto output 1 and shows itself. Costs count the mirror's own
+// processes plus the compositor and XWayland (which capture, scale and show for it), less what the
+// compositor and XWayland spend on the source alone; the mirror's own processes are also shown
+// apart, as the compositor's share is noisy where the source alone keeps it busy (4K on the pixman
+// renderer).
 #include "bench/measure_option.h"
 #include "bench/mirror_watch.h"
 #include "bench/process_usage.h"
@@ -57,6 +57,10 @@ struct Figures {
     double stillFramesPerSecond = 0; // drawn while nothing changes: none expected
     Latency latency;
     long peakKiB = 0; // the mirror's own processes
+    // Kestrove moved onto the output it shows, the source still: it shows
+    // itself, so each repaint is a change of the screen it mirrors.
+    double selfPercent = 0;
+    double selfFramesPerSecond = 0;
 };
 
 // Processes named `name` (their command name) running in the session whose
@@ -216,6 +220,17 @@ private:
             (still.clientMsPerSecond + still.compositorMsPerSecond - m_stillBase) / 10.0;
         figures.stillFramesPerSecond = still.framesPerSecond;
 
+        if (resize) {
+            m_sway->message({"[class=\"^Kestrove$\"] move to workspace 1, move position 0 0"});
+            // Its copies of itself settle first: each is a smaller repaint
+            // than the one before.
+            std::this_thread::sleep_for(seconds(2));
+            const Usage self = measureUsage(processes, *window);
+            figures.selfPercent =
+                (self.clientMsPerSecond + self.compositorMsPerSecond - m_stillBase) / 10.0;
+            figures.selfFramesPerSecond = self.framesPerSecond;
+        }
+
         for (const std::string& name : processes) {
             for (const pid_t pid : SessionProcessesNamed(m_sway->runtimeDirectory(), name)) {
                 figures.peakKiB += PeakResidentKiB(pid).value_or(0);
@@ -272,6 +287,9 @@ int main(int argc, char** argv) {
                         "still f/s", "peak KiB");
             PrintRow("Kestrove", kestrove);
             PrintRow("wf-recorder | ffplay", peer);
+            std::printf("  Kestrove on the output it shows, screen still: %.1f %% of a core, "
+                        "%.1f frames/s\n",
+                        kestrove.selfPercent, kestrove.selfFramesPerSecond);
             std::printf("  ratio CPU/frame Kestrove/peer: %.3f (own processes only: %.3f)\n",
                         peer.msPerFrame > 0 ? kestrove.msPerFrame / peer.msPerFrame : 0.0,
                         peer.clientMsPerFrame > 0

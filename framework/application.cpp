@@ -1,5 +1,6 @@
 #include "framework/application.h"
 
+#include "common/file_stem.h"
 #include "common/wide_format.h"
 #include "framework/dialog.h"
 #include "platform/platform.h"
@@ -13,14 +14,6 @@ namespace kestrove {
 namespace {
 
 Application* s_pCurrentApp = nullptr;
-
-// The file name of a path without its directory and extension.
-std::u16string BaseName(std::u16string_view path) {
-    const auto slash = path.find_last_of(u"\\/");
-    std::u16string_view name = slash == std::u16string_view::npos ? path : path.substr(slash + 1);
-    const auto dot = name.rfind(u'.');
-    return std::u16string(dot == std::u16string_view::npos ? name : name.substr(0, dot));
-}
 
 // The path with its extension (if any, in the file name) replaced.
 std::u16string ReplaceExtension(std::u16string_view path, std::u16string_view extension) {
@@ -51,7 +44,7 @@ Application* Application::Current() {
 int Application::Run() {
     char16_t path[260] = {};
     ThePlatform().shell.getModuleFileName(path, 260);
-    m_appName = BaseName(path);
+    m_appName = FileStem(path);
     m_helpFilePath = ReplaceExtension(path, u".HLP");
     // The program runs its windows modally inside InitInstance, so there is
     // no message loop to run afterwards, whatever it returns.

@@ -210,6 +210,14 @@ std::uint32_t HelpContextOf(const Dialog& dialog) {
     return kDialogHelpBase + static_cast<std::uint32_t>(dialog.templateId());
 }
 
+void Dialog::deliverNotice(std::u16string_view text) {
+    Guarded(Dispatch::Other, [&] {
+        if (Application::Current() != nullptr) {
+            Application::Current()->ShowMessage(text, win::MB_OK | win::MB_ICONEXCLAMATION);
+        }
+    });
+}
+
 void Dialog::deliverNcDestroy() {
     Application* app = Application::Current();
     if (app != nullptr && app->m_pMainWnd == this) {

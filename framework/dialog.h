@@ -74,6 +74,7 @@ private:
     IconHandle deliverQueryDragIcon() override;
     void deliverHelp() override;
     void deliverNcDestroy() override;
+    void deliverNotice(std::u16string_view text) override;
 
     int m_nIDTemplate;
     Dialog* m_pParentWnd;

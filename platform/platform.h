@@ -15,13 +15,15 @@
 //
 // The path of a Ctrl+2 press on X11: the event loop (platform/x11/
 // x11_event_loop.cpp) takes the key event and hands it to the dialog manager
-// (x11_dialog_manager.cpp), which delivers it to the dialog base as
+// (x11_dialog_manager.cpp, whose keyboard is x11_dialog_input.cpp), which
+// delivers it to the dialog base as
 // DialogEvents::deliverPreTranslateMessage; the dialog base calls the
 // program's CKestroveDlg::PreTranslateMessage, which asks
 // Dialogs::translateAccelerator; the accelerator table matches, and the dialog
 // manager delivers command 3002 (deliverCommand -> OnCommand ->
 // OnSelectMonitor(2) -> SelectMonitor(1)), which sets the magnifier's source,
-// fits the window and retitles it through the seam.
+// fits the window and retitles it through the seam; the new title reaches
+// screen readers through the accessible tree (platform/x11/accessibility/).
 //
 // The path of a refresh tick: the event loop's wait ends at the 50 ms
 // timer's deadline; the dialog manager delivers the timer (deliverTimer ->

@@ -17,8 +17,9 @@ namespace kestrove::compositor {
 
 // One monitor as the compositor lays it out.
 struct Output {
-    std::string name; // connector name ("HDMI-A-1"); empty when the compositor names none
-    Rect rect;        // logical position and size in the compositor's layout
+    std::string name;   // connector name ("HDMI-A-1"); empty when the compositor names none
+    Rect rect;          // logical position and size in the compositor's layout
+    bool placed = true; // false: only the size is known (rect starts at 0,0)
     friend bool operator==(const Output&, const Output&) = default;
 };
 
@@ -69,9 +70,18 @@ public:
     // The newest frame not yet taken, or nullptr. Its memory stays valid and
     // unchanged until the next takeFrame(), select() or the capture's end.
     virtual const Frame* takeFrame() = 0;
-    // Why capturing stopped for good (stream ended, protocol error); empty
-    // while it works.
+    // Why capturing stopped for good (stream ended, protocol error, the
+    // desktop refused); empty while it works.
     virtual std::string failure() const = 0;
+
+    // Where the desktop grants monitors by the user's consent: true while an
+    // answer is awaited (outputs() may grow when it comes).
+    virtual bool asking() const { return false; }
+    // Asks the desktop once more, for monitors it has not granted; false
+    // when this capture cannot ask. The answer comes through dispatch():
+    // more outputs, or declined() says why none.
+    virtual bool askForMore() { return false; }
+    virtual std::string declined() const { return {}; }
 };
 
 } // namespace kestrove::compositor

@@ -23,7 +23,8 @@ std::vector<std::optional<std::size_t>> MatchOutputs(const std::vector<Output>& 
     });
     // The rest by place and size.
     std::vector<std::size_t> monitorsLeft, outputsLeft;
-    std::vector<Rect> monitorRects, outputRects;
+    std::vector<Rect> monitorRects;
+    std::vector<Output> outputsByPlace;
     for (std::size_t m = 0; m < monitors.size(); ++m) {
         if (!matches[m]) {
             monitorsLeft.push_back(m);
@@ -33,10 +34,10 @@ std::vector<std::optional<std::size_t>> MatchOutputs(const std::vector<Output>& 
     for (std::size_t o = 0; o < outputs.size(); ++o) {
         if (!taken[o]) {
             outputsLeft.push_back(o);
-            outputRects.push_back(outputs[o].rect);
+            outputsByPlace.push_back(outputs[o]);
         }
     }
-    const auto byPlace = MatchByPlace(monitorRects, outputRects);
+    const auto byPlace = MatchByPlace(monitorRects, outputsByPlace);
     for (std::size_t i = 0; i < byPlace.size(); ++i) {
         if (byPlace[i]) {
             matches[monitorsLeft[i]] = outputsLeft[*byPlace[i]];

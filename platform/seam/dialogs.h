@@ -25,6 +25,9 @@ public:
     virtual IconHandle deliverQueryDragIcon() = 0; // WM_QUERYDRAGICON
     virtual void deliverHelp() = 0;                // WM_HELP (F1 without modifiers)
     virtual void deliverNcDestroy() = 0;           // WM_NCDESTROY
+    // The platform tells the user something of its own (the desktop cannot
+    // be shown), in a box the program's framework captions.
+    virtual void deliverNotice(std::u16string_view text) = 0;
 
 protected:
     ~DialogEvents() = default;

@@ -18,6 +18,7 @@
 #pragma once
 
 #include "platform/platform.h"
+#include "platform/x11/accessibility/accessible_tree.h"
 #include "platform/x11/magnifier/x11_magnifier_control.h"
 #include "platform/x11/x11_connection.h"
 #include "platform/x11/x11_dialog_manager.h"
@@ -48,12 +49,13 @@ private:
     X11Connection m_x;
     WindowTable m_windows;
     EventLoop m_loop;
+    X11Shell m_shell;
+    AccessibleTree m_accessible;
     X11Monitors m_displays;
     X11MagnifierControl m_magnifiers;
     X11DialogManager m_dialogs;
     X11Windowing m_windowing;
     X11Resources m_resources;
-    X11Shell m_shell;
     Platform m_platform;
 };
 

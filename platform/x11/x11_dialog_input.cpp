@@ -1,17 +1,26 @@
-// The dialog manager's keyboard, mouse and system menu.
-#include "platform/x11/x11_dialog_manager.h"
+#include "platform/x11/x11_dialog_input.h"
 
 #include "platform/x11/x11_keys.h"
 #include "res/resource_lookup.h"
 
 namespace kestrove::x11 {
 
-bool X11DialogManager::isDialogMessage(WindowHandle hwnd, Message& msg) {
+bool DialogInput::isDialogMessage(WindowHandle hwnd, Message& msg) {
     DialogWindow* d = m_windows.dialog(hwnd);
     if (d == nullptr || (msg.message != win::WM_KEYDOWN && msg.message != win::WM_SYSKEYDOWN)) {
         return false;
     }
-    if (msg.message == win::WM_KEYDOWN && msg.wParam == vk::kReturn) {
+    const KeyModifiers modifiers = msg.native != nullptr
+                                       ? ModifiersOf(*static_cast<const XKeyEvent*>(msg.native))
+                                       : KeyModifiers{};
+    const bool plain = msg.message == win::WM_KEYDOWN && !modifiers.ctrl && !modifiers.alt;
+    const DialogControl* focused = d->focusedControl();
+    if (plain && msg.wParam == vk::kTab) {
+        d->moveFocus(modifiers.shift);
+    } else if (plain && msg.wParam == vk::kSpace && focused != nullptr &&
+               focused->classOrdinal == res::kClassButton) {
+        d->events().deliverCommand(static_cast<std::uint32_t>(focused->id));
+    } else if (msg.message == win::WM_KEYDOWN && msg.wParam == vk::kReturn) {
         d->events().deliverCommand(static_cast<std::uint32_t>(d->defaultCommand()));
     } else if (msg.message == win::WM_KEYDOWN && msg.wParam == vk::kEscape) {
         d->events().deliverCommand(win::IDCANCEL);
@@ -22,7 +31,7 @@ bool X11DialogManager::isDialogMessage(WindowHandle hwnd, Message& msg) {
     return true;
 }
 
-bool X11DialogManager::translateAccelerator(WindowHandle hwnd, AccelHandle accel, Message& msg) {
+bool DialogInput::translateAccelerator(WindowHandle hwnd, AccelHandle accel, Message& msg) {
     DialogWindow* d = m_windows.dialog(hwnd);
     if (msg.native == nullptr || d == nullptr ||
         (msg.message != win::WM_KEYDOWN && msg.message != win::WM_SYSKEYDOWN)) {
@@ -40,20 +49,21 @@ bool X11DialogManager::translateAccelerator(WindowHandle hwnd, AccelHandle accel
     return true;
 }
 
-void X11DialogManager::handleKey(DialogWindow& d, XKeyEvent& key) {
+void DialogInput::handleKey(DialogWindow& d, XKeyEvent& key) {
     const std::uint16_t code = VirtualKeyOf(key);
     if (code == 0) {
         return; // modifiers and keys the program has no code for
     }
     const WindowHandle hwnd = d.window();
     Message msg{hwnd, ModifiersOf(key).alt ? win::WM_SYSKEYDOWN : win::WM_KEYDOWN, code, 0, &key};
-    DispatchScope scope(*this, hwnd, Dispatch::Key);
-    if (!d.events().deliverPreTranslateMessage(msg)) {
-        defaultKey(hwnd, msg);
-    }
+    m_host.dispatchKey(hwnd, [&] {
+        if (!d.events().deliverPreTranslateMessage(msg)) {
+            defaultKey(hwnd, msg);
+        }
+    });
 }
 
-void X11DialogManager::defaultKey(WindowHandle hwnd, const Message& msg) {
+void DialogInput::defaultKey(WindowHandle hwnd, const Message& msg) {
     DialogWindow* d = m_windows.dialog(hwnd);
     if (d == nullptr || msg.native == nullptr) {
         return;
@@ -65,7 +75,7 @@ void X11DialogManager::defaultKey(WindowHandle hwnd, const Message& msg) {
     if (msg.wParam == vk::kF1 && modifiers == none) {
         d->events().deliverHelp();
     } else if (msg.wParam == vk::kF4 && modifiers == altOnly) {
-        sysCommand(hwnd, win::SC_CLOSE);
+        m_host.sysCommand(hwnd, win::SC_CLOSE);
     } else if ((msg.wParam == vk::kApps && modifiers == none) ||
                (msg.wParam == vk::kF10 && modifiers == shiftOnly) ||
                (msg.wParam == vk::kSpace && modifiers == altOnly)) {
@@ -73,7 +83,7 @@ void X11DialogManager::defaultKey(WindowHandle hwnd, const Message& msg) {
     }
 }
 
-void X11DialogManager::handleButton(DialogWindow& d, const XButtonEvent& button) {
+void DialogInput::handleButton(DialogWindow& d, const XButtonEvent& button) {
     DialogControl* control = d.controlOfWindow(button.window);
     if (button.type == ButtonPress) {
         if (button.button == Button1 && control != nullptr) {
@@ -92,16 +102,17 @@ void X11DialogManager::handleButton(DialogWindow& d, const XButtonEvent& button)
     }
 }
 
-void X11DialogManager::openSystemMenu(WindowHandle hwnd, int rootX, int rootY) {
+void DialogInput::openSystemMenu(WindowHandle hwnd, int rootX, int rootY) {
     DialogWindow* d = m_windows.dialog(hwnd);
     if (d == nullptr || d->systemMenu().empty() || m_menu) {
         return;
     }
     m_menu = std::make_unique<PopupMenu>(m_x.display, m_x.screen, m_x.atoms, d->font(),
-                                         d->systemMenu(), hwnd, rootX, rootY);
+                                         m_accessible, d->systemMenu(), hwnd, rootX, rootY,
+                                         [this](std::uint32_t command) { closeMenu(command); });
 }
 
-void X11DialogManager::openSystemMenuAtWindow(WindowHandle hwnd) {
+void DialogInput::openSystemMenuAtWindow(WindowHandle hwnd) {
     int x = 0;
     int y = 0;
     Window child = 0;
@@ -109,16 +120,41 @@ void X11DialogManager::openSystemMenuAtWindow(WindowHandle hwnd) {
     openSystemMenu(hwnd, x, y);
 }
 
-void X11DialogManager::menuEvent(const XEvent& event) {
+bool DialogInput::menuTakes(XEvent& event) {
+    if (!m_menu) {
+        return false;
+    }
+    const bool input =
+        event.type == KeyPress || event.type == ButtonPress || event.type == ButtonRelease;
+    if (!input && !m_menu->isMenuWindow(event.xany.window)) {
+        return false;
+    }
     const PopupMenu::Result result = m_menu->handleEvent(event);
-    if (result.outcome == PopupMenu::Outcome::Open) {
+    if (result.outcome != PopupMenu::Outcome::Open) {
+        closeMenu(result.outcome == PopupMenu::Outcome::Chosen ? std::optional{result.command}
+                                                               : std::nullopt);
+    }
+    return true;
+}
+
+void DialogInput::ownerGoes(WindowHandle hwnd) {
+    if (m_menu && m_menu->owner() == hwnd) {
+        m_menu.reset();
+    }
+}
+
+void DialogInput::closeMenu(std::optional<std::uint32_t> chosen) {
+    if (!m_menu) {
         return;
     }
     const WindowHandle owner = m_menu->owner();
     m_menu.reset();
-    focus(owner);
-    if (result.outcome == PopupMenu::Outcome::Chosen) {
-        sysCommand(owner, result.command);
+    m_host.focus(owner);
+    if (DialogWindow* d = m_windows.dialog(owner)) {
+        d->reportFocus();
+    }
+    if (chosen) {
+        m_host.sysCommand(owner, *chosen);
     }
 }
 

@@ -2,11 +2,13 @@
 
 #include "common/error_line.h"
 #include "common/utf.h"
+#include "platform/x11/box_placement.h"
 #include "platform/x11/magnifier/x11_magnifier_control.h"
 #include "platform/x11/x11_message_box.h"
 #include "res/resource_lookup.h"
 
 #include <stdexcept>
+#include <utility>
 
 namespace kestrove::x11 {
 
@@ -18,17 +20,19 @@ constexpr auto kResizeQuietInterval = std::chrono::milliseconds{300};
 } // namespace
 
 X11DialogManager::X11DialogManager(X11Connection& x, WindowTable& windows, EventLoop& loop,
-                                   X11MagnifierControl& magnifiers)
-    : m_x(x), m_windows(windows), m_loop(loop), m_magnifiers(magnifiers) {}
+                                   X11MagnifierControl& magnifiers, Displays& displays,
+                                   AccessibleTree& accessible)
+    : m_x(x), m_windows(windows), m_loop(loop), m_magnifiers(magnifiers), m_displays(displays),
+      m_accessible(accessible), m_input(x, windows, accessible, *this) {}
 
 X11DialogManager::~X11DialogManager() {
-    // The dialogs use the fonts kept here: they go first.
-    m_menu.reset();
+    // The dialogs (and their menu) use the fonts kept here: they go first.
     std::vector<Window> open;
     for (const auto& [window, d] : m_windows.dialogs()) {
         open.push_back(window);
     }
     for (const Window window : open) {
+        m_input.ownerGoes(window);
         m_magnifiers.destroyChildrenOf(window);
         m_windows.removeDialog(window);
     }
@@ -48,11 +52,49 @@ const DialogFont& X11DialogManager::fontFor(std::u16string_view face, int pointS
 WindowHandle X11DialogManager::createDialog(int templateId, WindowHandle owner,
                                             DialogEvents& events) {
     const res::DialogTemplate* dialogTemplate = res::FindDialog(templateId);
-    return dialogTemplate == nullptr ? 0 : createDialogWindow(*dialogTemplate, owner, events);
+    return dialogTemplate == nullptr
+               ? 0
+               : createDialogWindow(*dialogTemplate, owner, events, Placement::OverOwner,
+                                    m_windows.dialog(owner) != nullptr ? AccessibleRole::Dialog
+                                                                       : AccessibleRole::Frame);
+}
+
+std::optional<Rect> X11DialogManager::rootRectOf(WindowHandle hwnd) {
+    const DialogWindow* d = m_windows.dialog(hwnd);
+    if (d == nullptr) {
+        return std::nullopt;
+    }
+    int x = 0;
+    int y = 0;
+    Window child = 0;
+    XTranslateCoordinates(m_x.display, hwnd, m_x.root, 0, 0, &x, &y, &child);
+    return Rect{x, y, x + d->width(), y + d->height()};
+}
+
+Rect X11DialogManager::workAreaOf(WindowHandle owner) {
+    std::vector<MonitorHandle> handles;
+    m_displays.enumDisplayMonitors(
+        [](MonitorHandle monitor, DeviceContextHandle, Rect*, std::intptr_t data) {
+            reinterpret_cast<std::vector<MonitorHandle>*>(data)->push_back(monitor);
+            return 1;
+        },
+        reinterpret_cast<std::intptr_t>(&handles));
+    std::vector<MonitorInfoEx> monitors;
+    for (const MonitorHandle handle : handles) {
+        MonitorInfoEx info{};
+        info.cbSize = kMonitorInfoExSize;
+        if (m_displays.getMonitorInfo(handle, info)) {
+            monitors.push_back(info);
+        }
+    }
+    Screen* screen = ScreenOfDisplay(m_x.display, m_x.screen);
+    return OwnersWorkArea(monitors, rootRectOf(owner),
+                          Rect{0, 0, WidthOfScreen(screen), HeightOfScreen(screen)});
 }
 
 WindowHandle X11DialogManager::createDialogWindow(const res::DialogTemplate& dialogTemplate,
-                                                  WindowHandle owner, DialogEvents& events) {
+                                                  WindowHandle owner, DialogEvents& events,
+                                                  Placement placement, AccessibleRole role) {
     const DialogFont* font = nullptr;
     try {
         font = &fontFor(dialogTemplate.fontFace, dialogTemplate.pointSize);
@@ -60,25 +102,36 @@ WindowHandle X11DialogManager::createDialogWindow(const res::DialogTemplate& dia
         PrintErrorLine(std::string("cannot create a window: ") + error.what());
         return 0;
     }
-    int x = font->unitsToPixelsX(dialogTemplate.x);
-    int y = font->unitsToPixelsY(dialogTemplate.y);
-    if (const DialogWindow* ownerDialog = m_windows.dialog(owner)) {
-        // An owned dialog opens centred over its owner.
-        Window child = 0;
-        XTranslateCoordinates(m_x.display, owner, m_x.root, 0, 0, &x, &y, &child);
-        x += (ownerDialog->width() - font->unitsToPixelsX(dialogTemplate.cx)) / 2;
-        y += (ownerDialog->height() - font->unitsToPixelsY(dialogTemplate.cy)) / 2;
-    } else {
+    const int width = font->unitsToPixelsX(dialogTemplate.cx);
+    const int height = font->unitsToPixelsY(dialogTemplate.cy);
+    Rect box{font->unitsToPixelsX(dialogTemplate.x), font->unitsToPixelsY(dialogTemplate.y), 0, 0};
+    const std::optional<Rect> ownerRect = rootRectOf(owner);
+    if (!ownerRect) {
         owner = 0;
     }
-    const Window window =
-        m_windows
-            .addDialog(std::make_unique<DialogWindow>(m_x.display, m_x.screen, m_x.atoms, *font,
-                                                      dialogTemplate, owner, x, y, events))
-            .window();
+    if (placement == Placement::OwnersMonitor || ownerRect) {
+        // Owned boxes and message boxes stay wholly on their owner's monitor,
+        // clear of the desktop's panels, so their buttons can be reached.
+        const Rect workArea = workAreaOf(owner);
+        box = placement == Placement::OwnersMonitor ? CentredIn(width, height, workArea)
+                                                    : CentredIn(width, height, *ownerRect);
+        box = KeptInside(box, workArea);
+    }
+    const int x = box.left;
+    const int y = box.top;
+    const Window window = m_windows
+                              .addDialog(std::make_unique<DialogWindow>(
+                                  m_x.display, m_x.screen, m_x.atoms, *font, m_accessible, role,
+                                  dialogTemplate, owner, x, y, events))
+                              .window();
 
     events.deliverCreated(window);
-    events.deliverInitDialog();
+    // TRUE from the initialisation: the first tab stop takes the focus.
+    if (events.deliverInitDialog()) {
+        if (DialogWindow* d = m_windows.dialog(window)) {
+            d->focusFirstTabStop();
+        }
+    }
     // Everything the dialog set up while initialising is in place before
     // the window is first shown.
     if (DialogWindow* d = m_windows.dialog(window); d != nullptr && d->visibleStyle()) {
@@ -91,9 +144,10 @@ WindowHandle X11DialogManager::createDialogWindow(const res::DialogTemplate& dia
 void X11DialogManager::runModalLoop(WindowHandle hwnd, WindowHandle owner, DialogEvents&) {
     if (DialogWindow* ownerDialog = m_windows.dialog(owner)) {
         ++ownerDialog->disabledCount;
+        m_accessible.setEnabled(owner, false);
     }
     // A modal dialog is shown even when its template does not say visible.
-    if (DialogWindow* d = m_windows.dialog(hwnd); d != nullptr && !d->shown) {
+    if (DialogWindow* d = m_windows.dialog(hwnd); d != nullptr && !d->shown()) {
         show(*d);
     }
     while (true) {
@@ -105,6 +159,7 @@ void X11DialogManager::runModalLoop(WindowHandle hwnd, WindowHandle owner, Dialo
     }
     if (DialogWindow* ownerDialog = m_windows.dialog(owner)) {
         --ownerDialog->disabledCount;
+        m_accessible.setEnabled(owner, ownerDialog->disabledCount == 0);
         focus(owner);
     }
 }
@@ -117,12 +172,12 @@ void X11DialogManager::endDialog(WindowHandle hwnd) {
 
 void X11DialogManager::show(DialogWindow& d) {
     XMapRaised(m_x.display, d.window());
-    d.shown = true;
+    d.setShown(true);
 }
 
 void X11DialogManager::hideWindow(WindowHandle hwnd) {
     if (DialogWindow* d = m_windows.dialog(hwnd)) {
-        d->shown = false;
+        d->setShown(false);
         XWithdrawWindow(m_x.display, hwnd, m_x.screen);
         XFlush(m_x.display);
     }
@@ -135,9 +190,7 @@ void X11DialogManager::destroyWindow(WindowHandle hwnd) {
     if (m_windows.dialog(hwnd) == nullptr) {
         return;
     }
-    if (m_menu && m_menu->owner() == hwnd) {
-        m_menu.reset();
-    }
+    m_input.ownerGoes(hwnd);
     m_magnifiers.destroyChildrenOf(hwnd);
     m_timers.killAll(hwnd);
     std::unique_ptr<DialogWindow> destroyed = m_windows.removeDialog(hwnd);
@@ -220,21 +273,21 @@ void X11DialogManager::killTimer(WindowHandle hwnd, TimerId id) {
 
 int X11DialogManager::messageBox(WindowHandle owner, std::u16string_view text,
                                  std::u16string_view caption, std::uint32_t) {
-    const DialogFont* font = nullptr;
+    WindowHandle hwnd = 0;
+    std::optional<MessageBoxDialog> box;
     try {
-        font = &fontFor(res::kDialogFont, MessageBoxDialog::kPointSize);
+        const DialogFont& font = fontFor(res::kDialogFont, MessageBoxDialog::kPointSize);
+        box.emplace(*this, text, caption, font, workAreaOf(owner));
+        hwnd = createDialogWindow(box->dialogTemplate(), owner, *box, Placement::OwnersMonitor,
+                                  AccessibleRole::Alert);
     } catch (const std::runtime_error&) {
     }
-    const int textUnits = font == nullptr ? 0 : font->pixelsToUnitsX(font->textWidth(text));
-    MessageBoxDialog box(*this, text, caption, textUnits);
-    const WindowHandle hwnd =
-        font == nullptr ? 0 : createDialogWindow(box.dialogTemplate(), owner, box);
     if (hwnd == 0) {
         // MessageBoxW fails; the message itself must not be lost.
         PrintErrorLine(ToUtf8(text));
         return 0;
     }
-    runModalLoop(hwnd, m_windows.dialog(owner) != nullptr ? owner : 0, box);
+    runModalLoop(hwnd, m_windows.dialog(owner) != nullptr ? owner : 0, *box);
     hideWindow(hwnd);
     destroyWindow(hwnd);
     return win::IDOK;
@@ -252,7 +305,18 @@ std::optional<Clock::time_point> X11DialogManager::nextDeadline() const {
     return next;
 }
 
+void X11DialogManager::postNotice(WindowHandle owner, std::u16string text) {
+    m_notices.emplace_back(owner, std::move(text));
+}
+
 void X11DialogManager::fireDue(Clock::time_point now) {
+    // Each step of the loop starts here, so a posted notice waits no longer
+    // than the step that posted it.
+    for (auto& [owner, text] : std::exchange(m_notices, {})) {
+        if (DialogWindow* d = m_windows.dialog(owner)) {
+            d->events().deliverNotice(text);
+        }
+    }
     for (const TimerQueue::Due& due : m_timers.takeDue(now)) {
         if (DialogWindow* d = m_windows.dialog(due.hwnd)) {
             DispatchScope scope(*this, due.hwnd, Dispatch::Timer);
@@ -282,13 +346,8 @@ bool X11DialogManager::handleEvent(XEvent& event) {
         XRefreshKeyboardMapping(&event.xmapping); // keysyms are looked up client-side
         return true;
     }
-    if (m_menu) {
-        const bool input =
-            event.type == KeyPress || event.type == ButtonPress || event.type == ButtonRelease;
-        if (input || m_menu->isMenuWindow(event.xany.window)) {
-            menuEvent(event);
-            return true;
-        }
+    if (m_input.menuTakes(event)) {
+        return true;
     }
     DialogWindow* d = m_windows.dialogOfEventWindow(event.xany.window);
     if (d == nullptr) {
@@ -312,6 +371,14 @@ bool X11DialogManager::handleEvent(XEvent& event) {
             sizeReported(*d, event.xconfigure, false);
         }
         break;
+    case FocusIn:
+    case FocusOut:
+        // The menu's grabs move the keyboard, not the window's focus.
+        if (event.xfocus.window == hwnd && event.xfocus.mode == NotifyNormal &&
+            event.xfocus.detail != NotifyInferior) {
+            d->setActive(event.type == FocusIn);
+        }
+        break;
     case MapNotify:
         if (event.xmap.window == hwnd && enabled) {
             focus(hwnd);
@@ -325,13 +392,13 @@ bool X11DialogManager::handleEvent(XEvent& event) {
         break;
     case KeyPress:
         if (enabled) {
-            handleKey(*d, event.xkey);
+            m_input.handleKey(*d, event.xkey);
         }
         break;
     case ButtonPress:
     case ButtonRelease:
         if (enabled) {
-            handleButton(*d, event.xbutton);
+            m_input.handleButton(*d, event.xbutton);
         }
         break;
     default:
@@ -353,6 +420,19 @@ void X11DialogManager::sysCommand(WindowHandle hwnd, std::uint32_t command) {
         DispatchScope scope(*this, hwnd, Dispatch::SysCommand, command);
         d->events().deliverSysCommand(command, 0);
     }
+}
+
+bool X11DialogManager::isDialogMessage(WindowHandle hwnd, Message& msg) {
+    return m_input.isDialogMessage(hwnd, msg);
+}
+
+bool X11DialogManager::translateAccelerator(WindowHandle hwnd, AccelHandle accel, Message& msg) {
+    return m_input.translateAccelerator(hwnd, accel, msg);
+}
+
+void X11DialogManager::dispatchKey(WindowHandle hwnd, const std::function<void()>& deliver) {
+    DispatchScope scope(*this, hwnd, Dispatch::Key);
+    deliver();
 }
 
 void X11DialogManager::focus(WindowHandle hwnd) {

@@ -6,10 +6,12 @@
 #pragma once
 
 #include "platform/seam/dialogs.h"
+#include "platform/seam/displays.h"
+#include "platform/x11/accessibility/accessible_tree.h"
 #include "platform/x11/x11_connection.h"
+#include "platform/x11/x11_dialog_input.h"
 #include "platform/x11/x11_event_loop.h"
 #include "platform/x11/x11_font.h"
-#include "platform/x11/x11_popup_menu.h"
 #include "platform/x11/x11_timers.h"
 #include "platform/x11/x11_window_table.h"
 
@@ -22,10 +24,11 @@ namespace kestrove::x11 {
 
 class X11MagnifierControl;
 
-class X11DialogManager final : public Dialogs, public EventTarget {
+class X11DialogManager final : public Dialogs, public EventTarget, private DialogInput::Host {
 public:
     X11DialogManager(X11Connection& x, WindowTable& windows, EventLoop& loop,
-                     X11MagnifierControl& magnifiers);
+                     X11MagnifierControl& magnifiers, Displays& displays,
+                     AccessibleTree& accessible);
     ~X11DialogManager();
     X11DialogManager(const X11DialogManager&) = delete;
     X11DialogManager& operator=(const X11DialogManager&) = delete;
@@ -51,6 +54,11 @@ public:
     bool handleEvent(XEvent& event) override;
     std::optional<Clock::time_point> nextDeadline() const override;
     void fireDue(Clock::time_point now) override;
+
+    // Tells the user, through the dialog `owner`, something of the
+    // platform's own; delivered from the event loop, not from inside the
+    // caller (which may be the dialog's own initialisation).
+    void postNotice(WindowHandle owner, std::u16string text);
 
     // A new size of a dialog from the server; one the program did not ask
     // for is a user's resize, which ends after a quiet interval.
@@ -81,31 +89,34 @@ private:
 
     // Throws std::runtime_error when no font can be opened.
     const DialogFont& fontFor(std::u16string_view face, int pointSize);
+    // Where a box opens: over its owner, or (message boxes) in the middle of
+    // its owner's monitor; either way inside that monitor's work area.
+    enum class Placement { OverOwner, OwnersMonitor };
     WindowHandle createDialogWindow(const res::DialogTemplate& dialogTemplate, WindowHandle owner,
-                                    DialogEvents& events);
+                                    DialogEvents& events, Placement placement, AccessibleRole role);
+    // The work area of the monitor `owner` is on (the primary's for none).
+    Rect workAreaOf(WindowHandle owner);
+    // The dialog's rectangle on the root window; nullopt for no dialog.
+    std::optional<Rect> rootRectOf(WindowHandle hwnd);
     void show(DialogWindow& dialog);
-    void focus(WindowHandle hwnd);
     void paint(WindowHandle hwnd);
-    void sysCommand(WindowHandle hwnd, std::uint32_t command);
 
-    // The keyboard, the mouse and the system menu (x11_dialog_input.cpp).
-    void handleKey(DialogWindow& dialog, XKeyEvent& key);
-    // What DefWindowProc does with a key no handler took.
-    void defaultKey(WindowHandle hwnd, const Message& msg);
-    void handleButton(DialogWindow& dialog, const XButtonEvent& button);
-    void openSystemMenu(WindowHandle hwnd, int rootX, int rootY);
-    void openSystemMenuAtWindow(WindowHandle hwnd);
-    void menuEvent(const XEvent& event);
+    // DialogInput::Host
+    void focus(WindowHandle hwnd) override;
+    void sysCommand(WindowHandle hwnd, std::uint32_t command) override;
+    void dispatchKey(WindowHandle hwnd, const std::function<void()>& deliver) override;
 
     X11Connection& m_x;
     WindowTable& m_windows;
     EventLoop& m_loop;
     X11MagnifierControl& m_magnifiers;
+    Displays& m_displays;
+    AccessibleTree& m_accessible;
     std::map<std::pair<std::u16string, int>, std::unique_ptr<DialogFont>> m_fonts;
     TimerQueue m_timers;
-    std::unique_ptr<PopupMenu> m_menu;
     std::vector<Dispatching> m_dispatching;
-    Window m_pressedButton = 0;
+    DialogInput m_input;
+    std::vector<std::pair<WindowHandle, std::u16string>> m_notices; // posted, not yet delivered
 };
 
 } // namespace kestrove::x11

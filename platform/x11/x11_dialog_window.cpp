@@ -1,5 +1,6 @@
 #include "platform/x11/x11_dialog_window.h"
 
+#include "platform/x11/line_breaker.h"
 #include "platform/x11/x11_dpi.h"
 #include "platform/x11/x11_icon.h"
 #include "platform/x11/x11_paint.h"
@@ -39,13 +40,34 @@ bool IsButton(const DialogControl& control) {
     return control.classOrdinal == res::kClassButton;
 }
 
+bool IsDefaultButton(const DialogControl& control) {
+    return IsButton(control) && (control.style & 0x0F) == res::BS_DEFPUSHBUTTON;
+}
+
+// What a static or button says, without the access-key marks it shows as
+// underlines.
+std::u16string AccessibleName(const DialogControl& control) {
+    if (IsIconStatic(control)) {
+        return {};
+    }
+    const bool noPrefix =
+        control.classOrdinal == res::kClassStatic && (control.style & res::SS_NOPREFIX) != 0;
+    return noPrefix ? control.text : StripAccessKey(control.text).text;
+}
+
+bool IsTabStop(const DialogControl& control) {
+    constexpr std::uint32_t kNeeded = res::WS_TABSTOP | res::WS_VISIBLE;
+    return (control.style & kNeeded) == kNeeded;
+}
+
 } // namespace
 
 DialogWindow::DialogWindow(Display* display, int screen, const Atoms& atoms, const DialogFont& font,
+                           AccessibleTree& accessible, AccessibleRole role,
                            const res::DialogTemplate& dialogTemplate, Window owner, int x, int y,
                            DialogEvents& events)
-    : m_display(display), m_screen(screen), m_atoms(atoms), m_font(font), m_events(events),
-      m_style(dialogTemplate.style), m_owner(owner),
+    : m_display(display), m_screen(screen), m_atoms(atoms), m_font(font), m_accessible(accessible),
+      m_events(events), m_style(dialogTemplate.style), m_owner(owner),
       m_width(std::max(1, font.unitsToPixelsX(dialogTemplate.cx))),
       m_height(std::max(1, font.unitsToPixelsY(dialogTemplate.cy))) {
     XSetWindowAttributes attributes{};
@@ -86,6 +108,7 @@ DialogWindow::DialogWindow(Display* display, int screen, const Atoms& atoms, con
     }
     setFrameHints(dialogTemplate);
     setSizeHints();
+    accessible.addWindow(m_window, role, dialogTemplate.caption, owner != 0);
     setTitle(dialogTemplate.caption);
 
     for (const res::DialogControl& control : dialogTemplate.controls) {
@@ -97,6 +120,7 @@ DialogWindow::DialogWindow(Display* display, int screen, const Atoms& atoms, con
 }
 
 DialogWindow::~DialogWindow() {
+    m_accessible.remove(m_window);
     XDestroyWindow(m_display, m_window);
 }
 
@@ -122,6 +146,7 @@ bool DialogWindow::updateSize(int width, int height) {
 
 void DialogWindow::setTitle(std::u16string_view text) {
     SetWindowName(m_display, m_atoms, m_window, text);
+    m_accessible.setName(m_window, text);
 }
 
 void DialogWindow::setAspect(int width, int height) {
@@ -189,6 +214,17 @@ void DialogWindow::createControl(const res::DialogControl& source) {
     if ((source.style & res::WS_VISIBLE) != 0) {
         XMapWindow(m_display, control.window);
     }
+    if (IsButton(control)) {
+        m_accessible.addControl(
+            m_window, control.window, AccessibleRole::PushButton, StripAccessKey(control.text).text,
+            IsDefaultButton(control),
+            [this, id = control.id] { m_events.deliverCommand(static_cast<std::uint32_t>(id)); });
+    } else {
+        m_accessible.addControl(m_window, control.window,
+                                IsIconStatic(control) ? AccessibleRole::Icon
+                                                      : AccessibleRole::Label,
+                                AccessibleName(control), false, {});
+    }
     m_controls.push_back(std::move(control));
 }
 
@@ -206,17 +242,76 @@ DialogControl* DialogWindow::controlOfWindow(Window window) {
 
 void DialogWindow::setControlText(DialogControl& control, std::u16string_view text) {
     control.text = std::u16string(text);
+    m_accessible.setName(control.window, AccessibleName(control));
     SetWindowName(m_display, m_atoms, control.window, control.text);
     XClearArea(m_display, control.window, 0, 0, 0, 0, True);
 }
 
 int DialogWindow::defaultCommand() const {
+    if (const DialogControl* focused = focusedControl(); focused != nullptr && IsButton(*focused)) {
+        return focused->id;
+    }
     for (const DialogControl& c : m_controls) {
-        if (IsButton(c) && (c.style & 0x0F) == res::BS_DEFPUSHBUTTON) {
+        if (IsDefaultButton(c)) {
             return c.id;
         }
     }
     return win::IDOK;
+}
+
+const DialogControl* DialogWindow::focusedControl() const {
+    return m_focus ? &m_controls[*m_focus] : nullptr;
+}
+
+void DialogWindow::focusFirstTabStop() {
+    const auto first = std::find_if(m_controls.begin(), m_controls.end(), IsTabStop);
+    if (first != m_controls.end()) {
+        setFocus(static_cast<std::size_t>(first - m_controls.begin()));
+    }
+}
+
+void DialogWindow::moveFocus(bool backward) {
+    const std::size_t count = m_controls.size();
+    const std::size_t from = m_focus.value_or(backward ? 0 : count - 1);
+    for (std::size_t step = 1; step <= count; ++step) {
+        const std::size_t i = backward ? (from + count - step) % count : (from + step) % count;
+        if (IsTabStop(m_controls[i])) {
+            setFocus(i);
+            return;
+        }
+    }
+}
+
+void DialogWindow::setActive(bool active) {
+    m_active = active;
+    m_accessible.setActive(m_window, active);
+    reportFocus();
+}
+
+void DialogWindow::setShown(bool shown) {
+    m_shown = shown;
+    m_accessible.setShowing(m_window, shown);
+}
+
+void DialogWindow::reportFocus() const {
+    if (m_active) {
+        m_accessible.setFocus(m_focus ? m_controls[*m_focus].window : m_window);
+    }
+}
+
+void DialogWindow::setFocus(std::optional<std::size_t> index) {
+    const std::optional<std::size_t> before = m_focus;
+    if (before == index) {
+        return;
+    }
+    m_focus = index;
+    reportFocus();
+    // Both controls repaint: the focus rectangle moves.
+    for (const std::optional<std::size_t> changed : {before, index}) {
+        if (changed) {
+            XClearArea(m_display, m_controls[*changed].window, 0, 0, 0, 0, True);
+        }
+    }
 }
 
 void DialogWindow::paintBackground() const {
@@ -233,16 +328,39 @@ void DialogWindow::paintControl(const DialogControl& control) const {
         control.classOrdinal == res::kClassStatic && (control.style & res::SS_NOPREFIX) != 0;
     const AccessKeyText label =
         noPrefix ? AccessKeyText{control.text, std::nullopt} : StripAccessKey(control.text);
-    int x = 0;
-    int baseline = m_font.ascent();
     if (IsButton(control)) {
-        const bool isDefault = (control.style & 0x0F) == res::BS_DEFPUSHBUTTON;
-        DrawFrame(m_display, m_screen, control.window, 0, 0, control.width, control.height,
-                  isDefault ? colors::kDefaultButtonBorder : colors::kButtonBorder);
-        x = (control.width - m_font.textWidth(label.text)) / 2;
-        baseline = (control.height - m_font.height()) / 2 + m_font.ascent();
+        if (IsDefaultButton(control)) {
+            // The default button's frame is two pixels deep.
+            DrawFrame(m_display, m_screen, control.window, 0, 0, control.width, control.height,
+                      colors::kDefaultButtonBorder);
+            DrawFrame(m_display, m_screen, control.window, 1, 1, control.width - 2,
+                      control.height - 2, colors::kDefaultButtonBorder);
+        } else {
+            DrawFrame(m_display, m_screen, control.window, 0, 0, control.width, control.height,
+                      colors::kButtonBorder);
+        }
+        if (&control == focusedControl()) {
+            constexpr int kInset = 3;
+            DrawFocusRect(m_display, m_screen, control.window, kInset, kInset,
+                          control.width - 2 * kInset, control.height - 2 * kInset);
+        }
+        const int x = (control.width - m_font.textWidth(label.text)) / 2;
+        const int baseline = (control.height - m_font.height()) / 2 + m_font.ascent();
+        m_font.drawLabel(control.window, x, baseline, label, colors::kText);
+        return;
     }
-    m_font.drawLabel(control.window, x, baseline, label, colors::kText);
+    // A static's text wraps at its width, as a Windows static control's does.
+    const std::vector<std::u16string> lines =
+        BreakLines(label.text, control.width,
+                   [this](std::u16string_view piece) { return m_font.textWidth(piece); });
+    if (lines.size() == 1) {
+        m_font.drawLabel(control.window, 0, m_font.ascent(), label, colors::kText);
+        return;
+    }
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        m_font.draw(control.window, 0, m_font.ascent() + static_cast<int>(i) * m_font.height(),
+                    lines[i], colors::kText);
+    }
 }
 
 } // namespace kestrove::x11

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/seam/dialogs.h"
+#include "platform/x11/accessibility/accessible_tree.h"
 #include "platform/x11/x11_atoms.h"
 #include "platform/x11/x11_font.h"
 #include "platform/x11/x11_timers.h"
@@ -36,8 +37,10 @@ struct MenuItem {
 class DialogWindow {
 public:
     // Creates the window, unmapped, at (x, y) of the root window; `owner` 0
-    // for a window of its own.
+    // for a window of its own. It and its controls join `accessible` as
+    // `role` with their controls.
     DialogWindow(Display* display, int screen, const Atoms& atoms, const DialogFont& font,
+                 AccessibleTree& accessible, AccessibleRole role,
                  const res::DialogTemplate& dialogTemplate, Window owner, int x, int y,
                  DialogEvents& events);
     ~DialogWindow();
@@ -63,8 +66,23 @@ public:
     DialogControl* control(int id);
     DialogControl* controlOfWindow(Window window);
     void setControlText(DialogControl& control, std::u16string_view text);
-    // The command of Return: the default push button's id, else IDOK.
+    // The command of Return: the focused push button's id, else the default
+    // push button's, else IDOK.
     int defaultCommand() const;
+
+    // The keyboard focus among the controls, as the dialog manager moves it.
+    const DialogControl* focusedControl() const;
+    // The first tab stop, as a dialog starts when its initialisation says so.
+    void focusFirstTabStop();
+    // Tab and Shift+Tab: the next (previous) tab stop, round the end.
+    void moveFocus(bool backward);
+    // The window gains or loses the desktop's focus; assistive technologies
+    // then learn where the focus is.
+    void setActive(bool active);
+    bool isActive() const { return m_active; }
+    // Tells assistive technologies which object has the focus now.
+    void reportFocus() const;
+    void setShown(bool shown);
 
     // The dialog's ordinary painting: the background around the controls.
     void paintBackground() const;
@@ -73,8 +91,9 @@ public:
     // The system menu: the standard Close item, then what the program adds.
     std::vector<MenuItem>& systemMenu() { return m_systemMenu; }
 
+    bool shown() const { return m_shown; }
+
     // Modal state and the end of a user's resize.
-    bool shown = false;
     bool ended = false;
     int disabledCount = 0;
     std::optional<Clock::time_point> resizeSettlesAt;
@@ -83,11 +102,13 @@ private:
     void setSizeHints() const;
     void setFrameHints(const res::DialogTemplate& dialogTemplate) const;
     void createControl(const res::DialogControl& control);
+    void setFocus(std::optional<std::size_t> index);
 
     Display* m_display;
     int m_screen;
     const Atoms& m_atoms;
     const DialogFont& m_font;
+    AccessibleTree& m_accessible;
     DialogEvents& m_events;
     std::uint32_t m_style;
     Window m_owner;
@@ -97,6 +118,9 @@ private:
     int m_aspectX = 0;
     int m_aspectY = 0;
     std::vector<DialogControl> m_controls;
+    std::optional<std::size_t> m_focus; // index into m_controls
+    bool m_active = false;
+    bool m_shown = false;
     std::vector<MenuItem> m_systemMenu;
 };
 

@@ -93,6 +93,10 @@ int DialogFont::pixelsToUnitsX(int pixels) const {
     return (pixels * 4 + m_baseX - 1) / m_baseX;
 }
 
+int DialogFont::pixelsToUnitsY(int pixels) const {
+    return (pixels * 8 + m_baseY - 1) / m_baseY;
+}
+
 int DialogFont::textWidth(std::u16string_view text) const {
     const std::string utf8 = ToUtf8(text);
     XGlyphInfo extents{};

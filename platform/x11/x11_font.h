@@ -34,6 +34,7 @@ public:
     int unitsToPixelsY(int units) const;
     // The inverse, rounded up, for sizing boxes around measured text.
     int pixelsToUnitsX(int pixels) const;
+    int pixelsToUnitsY(int pixels) const;
 
     int textWidth(std::u16string_view text) const;
     int ascent() const { return m_font->ascent; }

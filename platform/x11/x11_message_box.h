@@ -1,8 +1,12 @@
 // MessageBoxW on X11: a small modal dialog with the text as a static control
-// and an OK button, laid out in dialog units like the program's own dialogs.
+// and an OK button, laid out in dialog units like the program's own dialogs
+// and sized as Windows sizes its message boxes: the text wrapped so the box
+// takes at most three quarters of the width of the work area it opens in,
+// and no more than that work area's height.
 #pragma once
 
 #include "platform/seam/dialogs.h"
+#include "platform/x11/x11_font.h"
 #include "res/resource_types.h"
 
 #include <array>
@@ -14,9 +18,8 @@ class MessageBoxDialog final : public DialogEvents {
 public:
     static constexpr int kPointSize = 9;
 
-    // `textUnits`: the text's width in dialog units of the dialog font.
     MessageBoxDialog(Dialogs& dialogs, std::u16string_view text, std::u16string_view caption,
-                     int textUnits);
+                     const DialogFont& font, const Rect& workArea);
     MessageBoxDialog(const MessageBoxDialog&) = delete;
     MessageBoxDialog& operator=(const MessageBoxDialog&) = delete;
 
@@ -32,6 +35,7 @@ public:
     IconHandle deliverQueryDragIcon() override { return 0; }
     void deliverHelp() override {}
     void deliverNcDestroy() override { m_hwnd = 0; }
+    void deliverNotice(std::u16string_view) override {}
 
 private:
     Dialogs& m_dialogs;

@@ -69,4 +69,18 @@ void DrawFrame(Display* display, int screen, Drawable drawable, int x, int y, in
     });
 }
 
+void DrawFocusRect(Display* display, int screen, Drawable drawable, int x, int y, int width,
+                   int height) {
+    if (width <= 1 || height <= 1) {
+        return;
+    }
+    WithGc(display, screen, drawable, colors::kFocusDots, [&](GC gc) {
+        XSetLineAttributes(display, gc, 0, LineOnOffDash, CapButt, JoinMiter);
+        const char dots[] = {1, 1};
+        XSetDashes(display, gc, 0, dots, 2);
+        XDrawRectangle(display, drawable, gc, x, y, static_cast<unsigned>(width - 1),
+                       static_cast<unsigned>(height - 1));
+    });
+}
+
 } // namespace kestrove::x11

@@ -16,6 +16,7 @@ constexpr unsigned long kMenuFace = 0xF2F2F2;
 constexpr unsigned long kMenuBorder = 0x979797;
 constexpr unsigned long kMenuHighlight = 0x91C9F7;
 constexpr unsigned long kSeparator = 0xD7D7D7;
+constexpr unsigned long kFocusDots = 0x000000;
 } // namespace colors
 
 // The pixel value of a 0xRRGGBB colour on the screen's default visual.
@@ -26,5 +27,9 @@ void FillRect(Display* display, int screen, Drawable drawable, int x, int y, int
 // A one-pixel frame just inside the rectangle.
 void DrawFrame(Display* display, int screen, Drawable drawable, int x, int y, int width, int height,
                unsigned long rgb);
+
+// The dotted rectangle of the control with the keyboard focus.
+void DrawFocusRect(Display* display, int screen, Drawable drawable, int x, int y, int width,
+                   int height);
 
 } // namespace kestrove::x11

@@ -23,8 +23,9 @@ char16_t AsciiUpper(char16_t c) {
 } // namespace
 
 PopupMenu::PopupMenu(Display* display, int screen, const Atoms& atoms, const DialogFont& font,
-                     const std::vector<MenuItem>& items, Window owner, int rootX, int rootY)
-    : m_display(display), m_screen(screen), m_font(font), m_owner(owner) {
+                     AccessibleTree& accessible, const std::vector<MenuItem>& items, Window owner,
+                     int rootX, int rootY, std::function<void(std::uint32_t)> choose)
+    : m_display(display), m_screen(screen), m_font(font), m_accessible(accessible), m_owner(owner) {
     const int entryHeight = font.height() + kEntryPadding;
     int y = kBorder;
     int textWidth = 0;
@@ -70,8 +71,17 @@ PopupMenu::PopupMenu(Display* display, int screen, const Atoms& atoms, const Dia
             CWBackPixel | CWEventMask, &entryAttributes);
         SetWindowName(display, atoms, entry.window, entry.label.text);
     }
+    accessible.addWindow(m_window, AccessibleRole::Menu, u"", false);
+    for (const Entry& entry : m_entries) {
+        if (!entry.item.separator) {
+            const std::uint32_t command = entry.item.command;
+            accessible.addControl(m_window, entry.window, AccessibleRole::MenuItem,
+                                  entry.label.text, false, [choose, command] { choose(command); });
+        }
+    }
     XMapSubwindows(display, m_window);
     XMapRaised(display, m_window);
+    accessible.setShowing(m_window, true);
     // Clicks elsewhere close the menu, keys go to it wherever the focus is.
     XGrabPointer(display, m_window, True,
                  ButtonPressMask | ButtonReleaseMask | EnterWindowMask | LeaveWindowMask,
@@ -80,6 +90,7 @@ PopupMenu::PopupMenu(Display* display, int screen, const Atoms& atoms, const Dia
 }
 
 PopupMenu::~PopupMenu() {
+    m_accessible.remove(m_window);
     XUngrabKeyboard(m_display, CurrentTime);
     XUngrabPointer(m_display, CurrentTime);
     XDestroyWindow(m_display, m_window);
@@ -192,6 +203,8 @@ void PopupMenu::setHighlight(std::optional<std::size_t> index) {
     if (index) {
         paintEntry(*index);
     }
+    // The highlighted entry is where a screen reader's focus is.
+    m_accessible.setFocus(index ? m_entries[*index].window : 0);
 }
 
 void PopupMenu::moveHighlight(int step) {

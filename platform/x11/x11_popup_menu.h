@@ -3,6 +3,7 @@
 // text, chosen with the mouse, the arrow keys and Return, or an access key.
 #pragma once
 
+#include "platform/x11/accessibility/accessible_tree.h"
 #include "platform/x11/x11_atoms.h"
 #include "platform/x11/x11_dialog_window.h"
 #include "platform/x11/x11_font.h"
@@ -10,6 +11,7 @@
 #include <X11/Xlib.h>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -24,9 +26,11 @@ public:
     };
 
     // Opens the menu with its top-left corner at (rootX, rootY), kept on
-    // the screen, and takes the pointer and the keyboard.
+    // the screen, and takes the pointer and the keyboard. `choose` runs when
+    // an assistive technology clicks an entry.
     PopupMenu(Display* display, int screen, const Atoms& atoms, const DialogFont& font,
-              const std::vector<MenuItem>& items, Window owner, int rootX, int rootY);
+              AccessibleTree& accessible, const std::vector<MenuItem>& items, Window owner,
+              int rootX, int rootY, std::function<void(std::uint32_t)> choose);
     ~PopupMenu();
     PopupMenu(const PopupMenu&) = delete;
     PopupMenu& operator=(const PopupMenu&) = delete;
@@ -54,6 +58,7 @@ private:
     Display* m_display;
     int m_screen;
     const DialogFont& m_font;
+    AccessibleTree& m_accessible;
     Window m_owner;
     Window m_window = 0;
     int m_width = 0;

@@ -101,6 +101,8 @@ TEST(Mirror, KeysThatChooseNothingChangeNothingAndCloseNothing) {
         {"2 without Ctrl", XK_2, {}},
         {"Return", XK_Return, {}},
         {"Escape", XK_Escape, {}},
+        {"Tab (no tab stops)", XK_Tab, {}},
+        {"Space (no button)", XK_space, {}},
     };
     for (const Press& press : presses) {
         session.pressKey(press.key, press.modifiers);

@@ -3,13 +3,16 @@
 # a GNOME session uses for screen casting: a session bus of its own, PipeWire
 # with WirePlumber, mutter headless with two virtual monitors and its
 # XWayland, and the xdg-desktop-portal front-end. Only the back-end that would
-# ask the user is ours (BACKEND, granting every monitor or, with --refuse,
-# answering as a user who cancels).
+# ask the user is ours (BACKEND, granting every monitor; with "unplaced"
+# granting streams without a position, as KDE's back-end does). A user's
+# refusal is GNOME's own dialog's (gnome_chain.sh). With "bare" neither the back-end nor the
+# front-end is started: COMMAND puts its own portal on the bus, or none.
 #
-#   portal_chain.sh BACKEND grant|refuse COMMAND...
+#   portal_chain.sh BACKEND grant|unplaced|bare COMMAND...
 #
-# COMMAND sees DISPLAY (mutter's XWayland), the session bus, and
-# KESTROVE_PORTAL_BACKEND_PID (SIGUSR1 stops every recording, as the
+# COMMAND sees DISPLAY (mutter's XWayland), the session bus,
+# KESTROVE_PORTAL_WORK (the session's folder, logs/ in it) and, with a
+# back-end, KESTROVE_PORTAL_BACKEND_PID (SIGUSR1 stops every recording, as the
 # desktop's "stop sharing" does). Its exit status is the script's.
 set -euo pipefail
 
@@ -103,20 +106,22 @@ wait_for "XWayland on $display" 30 test -S "/tmp/.X11-unix/X${display#:}"
 XAUTHORITY=$(find "$XDG_RUNTIME_DIR" -maxdepth 1 -name '.mutter-Xwaylandauth.*' | head -n 1)
 export XAUTHORITY
 
-backend_args=("$backend_name")
-[[ $mode == refuse ]] && backend_args+=(--refuse)
-"$backend" "${backend_args[@]}" >"$logs/backend.log" 2>&1 &
-backend_pid=$!
-pids+=($backend_pid)
-wait_for "the test back-end" 10 on_bus "$backend_name"
-/usr/libexec/xdg-desktop-portal --replace >"$logs/xdg-desktop-portal.log" 2>&1 &
-pids+=($!)
-wait_for "xdg-desktop-portal" 20 on_bus org.freedesktop.portal.Desktop
+if [[ $mode != bare ]]; then
+    backend_args=("$backend_name")
+    [[ $mode != grant ]] && backend_args+=("--$mode")
+    "$backend" "${backend_args[@]}" >"$logs/backend.log" 2>&1 &
+    backend_pid=$!
+    pids+=($backend_pid)
+    export KESTROVE_PORTAL_BACKEND_PID=$backend_pid
+    wait_for "the test back-end" 10 on_bus "$backend_name"
+    /usr/libexec/xdg-desktop-portal --replace >"$logs/xdg-desktop-portal.log" 2>&1 &
+    pids+=($!)
+    wait_for "xdg-desktop-portal" 20 on_bus org.freedesktop.portal.Desktop
+fi
 
 status=0
 # As in a GNOME session: Wayland clients reach mutter, X clients its XWayland.
-WAYLAND_DISPLAY=kestrove-wayland DISPLAY=$display KESTROVE_PORTAL_BACKEND_PID=$backend_pid \
-    "$@" || status=$?
+WAYLAND_DISPLAY=kestrove-wayland DISPLAY=$display "$@" || status=$?
 if ((status != 0)); then
     show_logs
 fi

@@ -16,8 +16,9 @@ Rgb CapturedFrame::at(int x, int y) const {
 
 CapturedFrame ReadFrame(const compositor::Frame& frame) {
     void* map = mmap(nullptr, frame.fdSize, PROT_READ, MAP_SHARED, frame.fd, 0);
-    if (map == MAP_FAILED)
+    if (map == MAP_FAILED) {
         throw std::runtime_error("cannot map the frame's memory");
+    }
     CapturedFrame copy{frame.width, frame.height, frame.bufferId, frame.damage, {}};
     copy.pixels.resize(static_cast<std::size_t>(frame.width) * frame.height);
     for (int y = 0; y < frame.height; ++y) {
@@ -31,6 +32,21 @@ CapturedFrame ReadFrame(const compositor::Frame& frame) {
     return copy;
 }
 
+bool WaitForAnswer(compositor::FrameCapture& capture, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (capture.asking()) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            return false;
+        }
+        pollfd wait{capture.waitDescriptor(), POLLIN, 0};
+        poll(&wait, 1, static_cast<int>(left.count()));
+        capture.dispatch();
+    }
+    return true;
+}
+
 std::optional<CapturedFrame> WaitForFrame(compositor::FrameCapture& capture,
                                           const std::function<bool(const CapturedFrame&)>& accept,
                                           std::chrono::milliseconds timeout) {
@@ -38,8 +54,9 @@ std::optional<CapturedFrame> WaitForFrame(compositor::FrameCapture& capture,
     while (capture.failure().empty()) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0)
+        if (left.count() <= 0) {
             return std::nullopt;
+        }
         capture.requestFrame();
         capture.flush();
         pollfd wait{capture.waitDescriptor(), POLLIN, 0};
@@ -47,8 +64,9 @@ std::optional<CapturedFrame> WaitForFrame(compositor::FrameCapture& capture,
         capture.dispatch();
         if (const compositor::Frame* frame = capture.takeFrame()) {
             CapturedFrame copy = ReadFrame(*frame);
-            if (accept(copy))
+            if (accept(copy)) {
                 return copy;
+            }
         }
     }
     return std::nullopt;

@@ -25,6 +25,10 @@ struct CapturedFrame {
 // Copies a frame out of its shared memory.
 CapturedFrame ReadFrame(const compositor::Frame& frame);
 
+// Dispatches the capture until the desktop has answered its request for
+// monitors (granted or not); false when `timeout` passes first.
+bool WaitForAnswer(compositor::FrameCapture& capture, std::chrono::milliseconds timeout);
+
 // Dispatches the capture until a frame that `accept` takes arrives, or
 // `timeout` passes or the capture fails. Frames passed over are handed to
 // `accept` too, in order.

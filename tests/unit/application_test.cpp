@@ -67,6 +67,19 @@ TEST_F(ApplicationTest, MissingTemplateEndsAtOnceWithoutAMessage) {
     EXPECT_EQ(app.m_pMainWnd, nullptr);
 }
 
+// What the platform tells the user of its own (no screen capture) comes up
+// through the dialog and is shown in the framework's box, captioned with the
+// application's name; the window stays.
+TEST_F(ApplicationTest, APlatformNoticeIsShownUnderTheApplicationsName) {
+    Run([](DialogEvents& events) {
+        events.deliverNotice(u"画面を取り込めません");
+        events.deliverCommand(win::IDCANCEL);
+    });
+    EXPECT_THAT(platform.messageBoxes, ElementsAre(u"画面を取り込めません"));
+    EXPECT_THAT(platform.calls, Contains("messageBox(Kestrove,48)")); // OK, exclamation
+    EXPECT_THAT(platform.calls, Contains("endDialog"));
+}
+
 TEST_F(ApplicationTest, HelpWithoutAHelpEngineShowsTheMessageAndStays) {
     Run([&](DialogEvents& events) {
         events.deliverHelp();

@@ -24,15 +24,6 @@ using std::chrono::seconds;
 constexpr const char* kUser = "kestrove-desktop";
 constexpr const char* kPath = "/usr/local/bin:/usr/bin:/bin";
 
-bool OnPath(const std::string& program) {
-    for (const char* dir : {"/usr/local/bin", "/usr/bin", "/bin"}) {
-        if (access((std::string(dir) + "/" + program).c_str(), X_OK) == 0) {
-            return true;
-        }
-    }
-    return false;
-}
-
 // Runs a program to its end; its standard output, or throws with its error.
 std::string RunToEnd(const std::vector<std::string>& argv) {
     ChildProcess child(argv, {});
@@ -104,6 +95,15 @@ std::optional<std::string> ReadFile(const std::string& path) {
     std::ostringstream content;
     content << file.rdbuf();
     return content.str();
+}
+
+bool OnPath(const std::string& program) {
+    for (const char* dir : {"/usr/local/bin", "/usr/bin", "/bin"}) {
+        if (access((std::string(dir) + "/" + program).c_str(), X_OK) == 0) {
+            return true;
+        }
+    }
+    return false;
 }
 
 std::string HeadlessSway::Unavailable() {

@@ -73,6 +73,9 @@ private:
     std::string m_display;
 };
 
+// Whether `program` is installed where the session's PATH finds it.
+bool OnPath(const std::string& program);
+
 // Reads a file that a program in the session writes; nullopt while it is missing.
 std::optional<std::string> ReadFile(const std::string& path);
 

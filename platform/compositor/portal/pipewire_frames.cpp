@@ -7,7 +7,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <functional>
 
 #include <sys/mman.h>
 #include <unistd.h>
@@ -22,22 +24,15 @@ constexpr std::uint32_t kDamageRegions = 16;
 // Damage rectangles kept between two frames taken.
 constexpr std::size_t kDamageKept = 64;
 
+// Beyond any monitor; keeps sizes and damage in range of our arithmetic.
+constexpr int kLargestSide = 16384;
+
 // The mirror refreshes every 50 ms.
 constexpr std::uint32_t kMaxFramesPerSecond = 20;
 
-std::uint32_t fourccOf(std::uint32_t videoFormat) {
-    switch (videoFormat) {
-    case SPA_VIDEO_FORMAT_BGRx:
-        return kFormatXrgb8888;
-    case SPA_VIDEO_FORMAT_BGRA:
-        return kFormatArgb8888;
-    default:
-        return 0;
-    }
-}
-
-// The formats we take: the two the X server reads as they are, any size.
-const spa_pod* enumFormat(spa_pod_builder& b) {
+// The formats we take, any size: the one the X server reads as it is
+// preferred, the others are turned into it as they are copied.
+const spa_pod* EnumFormatParam(spa_pod_builder& b) {
     spa_pod_frame object, choice;
     spa_pod_builder_push_object(&b, &object, SPA_TYPE_OBJECT_Format, SPA_PARAM_EnumFormat);
     spa_pod_builder_prop(&b, SPA_FORMAT_mediaType, 0);
@@ -47,9 +42,10 @@ const spa_pod* enumFormat(spa_pod_builder& b) {
 
     spa_pod_builder_prop(&b, SPA_FORMAT_VIDEO_format, 0);
     spa_pod_builder_push_choice(&b, &choice, SPA_CHOICE_Enum, 0);
-    spa_pod_builder_id(&b, SPA_VIDEO_FORMAT_BGRx); // the default
-    spa_pod_builder_id(&b, SPA_VIDEO_FORMAT_BGRx);
-    spa_pod_builder_id(&b, SPA_VIDEO_FORMAT_BGRA);
+    spa_pod_builder_id(&b, kAcceptedVideoFormats[0]); // the default
+    for (const std::uint32_t format : kAcceptedVideoFormats) {
+        spa_pod_builder_id(&b, format);
+    }
     spa_pod_builder_pop(&b, &choice);
 
     spa_pod_builder_prop(&b, SPA_FORMAT_VIDEO_size, 0);
@@ -74,7 +70,7 @@ const spa_pod* enumFormat(spa_pod_builder& b) {
 }
 
 // Shared memory only: a memfd, or a pointer when the producer has nothing better.
-const spa_pod* buffersParam(spa_pod_builder& b) {
+const spa_pod* BuffersParam(spa_pod_builder& b) {
     spa_pod_frame object, choice;
     spa_pod_builder_push_object(&b, &object, SPA_TYPE_OBJECT_ParamBuffers, SPA_PARAM_Buffers);
     spa_pod_builder_prop(&b, SPA_PARAM_BUFFERS_dataType, 0);
@@ -84,7 +80,7 @@ const spa_pod* buffersParam(spa_pod_builder& b) {
     return static_cast<const spa_pod*>(spa_pod_builder_pop(&b, &object));
 }
 
-const spa_pod* metaParam(spa_pod_builder& b, std::uint32_t type, std::uint32_t size) {
+const spa_pod* MetaParam(spa_pod_builder& b, std::uint32_t type, std::uint32_t size) {
     spa_pod_frame object;
     spa_pod_builder_push_object(&b, &object, SPA_TYPE_OBJECT_ParamMeta, SPA_PARAM_Meta);
     spa_pod_builder_prop(&b, SPA_PARAM_META_type, 0);
@@ -94,12 +90,15 @@ const spa_pod* metaParam(spa_pod_builder& b, std::uint32_t type, std::uint32_t s
     return static_cast<const spa_pod*>(spa_pod_builder_pop(&b, &object));
 }
 
-Rect clipped(Rect r, int width, int height) {
-    r.left = std::clamp(r.left, 0, width);
-    r.right = std::clamp(r.right, 0, width);
-    r.top = std::clamp(r.top, 0, height);
-    r.bottom = std::clamp(r.bottom, 0, height);
-    return r;
+// The producer may write its buffer's chunk while we read it: each field is
+// read once, and only the copy is used.
+PipeWireFrames::Chunk ReadChunk(const spa_chunk& chunk) {
+    return PipeWireFrames::Chunk{
+        __atomic_load_n(&chunk.offset, __ATOMIC_RELAXED),
+        __atomic_load_n(&chunk.size, __ATOMIC_RELAXED),
+        __atomic_load_n(&chunk.stride, __ATOMIC_RELAXED),
+        __atomic_load_n(&chunk.flags, __ATOMIC_RELAXED),
+    };
 }
 
 } // namespace
@@ -116,10 +115,12 @@ struct PipeWireFrames::OwnCopy {
     void* map = MAP_FAILED;
     std::uint64_t id = 0;
     ~OwnCopy() {
-        if (map != MAP_FAILED)
+        if (map != MAP_FAILED) {
             munmap(map, size);
-        if (fd >= 0)
+        }
+        if (fd >= 0) {
             close(fd);
+        }
     }
 };
 
@@ -138,8 +139,9 @@ PipeWireFrames::PipeWireFrames(pw_core* core, std::uint32_t node, std::uint64_t&
         static_cast<PipeWireFrames*>(self)->onStateChanged(state, error);
     };
     m_listener->events.param_changed = [](void* self, std::uint32_t id, const spa_pod* param) {
-        if (id == SPA_PARAM_Format)
+        if (id == SPA_PARAM_Format) {
             static_cast<PipeWireFrames*>(self)->onFormat(param);
+        }
     };
     m_listener->events.add_buffer = [](void* self, pw_buffer* buffer) {
         buffer->user_data =
@@ -148,10 +150,12 @@ PipeWireFrames::PipeWireFrames(pw_core* core, std::uint32_t node, std::uint64_t&
     m_listener->events.remove_buffer = [](void* data, pw_buffer* buffer) {
         // Gone with a new format or the stream's end: never queue it back.
         auto* self = static_cast<PipeWireFrames*>(data);
-        if (self->m_pending == buffer)
+        if (self->m_pending == buffer) {
             self->m_pending = nullptr;
-        if (self->m_held == buffer)
+        }
+        if (self->m_held == buffer) {
             self->m_held = nullptr;
+        }
     };
     m_listener->events.process = [](void* self) {
         static_cast<PipeWireFrames*>(self)->onProcess();
@@ -160,51 +164,60 @@ PipeWireFrames::PipeWireFrames(pw_core* core, std::uint32_t node, std::uint64_t&
 
     std::uint8_t storage[1024];
     spa_pod_builder b = SPA_POD_BUILDER_INIT(storage, sizeof storage);
-    const spa_pod* params[] = {enumFormat(b)};
+    const spa_pod* params[] = {EnumFormatParam(b)};
     int r = pw_stream_connect(
         m_stream, PW_DIRECTION_INPUT, node,
         static_cast<pw_stream_flags>(PW_STREAM_FLAG_AUTOCONNECT | PW_STREAM_FLAG_DONT_RECONNECT),
         params, 1);
-    if (r < 0)
+    if (r < 0) {
         m_failure = std::string("PipeWire stream: ") + std::strerror(-r);
+    }
 }
 
 PipeWireFrames::~PipeWireFrames() {
-    if (!m_stream)
+    if (!m_stream) {
         return;
+    }
     spa_hook_remove(&m_listener->hook);
     pw_stream_destroy(m_stream);
 }
 
 void PipeWireFrames::onStateChanged(int state, const char* error) {
-    if (state == PW_STREAM_STATE_ERROR)
+    if (state == PW_STREAM_STATE_ERROR) {
         m_failure = std::string("the screen-cast stream failed: ") + (error ? error : "no reason");
-    else if (state == PW_STREAM_STATE_UNCONNECTED && m_failure.empty())
+    } else if (state == PW_STREAM_STATE_UNCONNECTED && m_failure.empty()) {
         m_failure = "the screen-cast stream ended";
+    }
 }
 
 void PipeWireFrames::onFormat(const spa_pod* param) {
     if (!param) { // the producer took its format back: no frames until the next one
-        m_format = 0;
+        m_layout.reset();
         return;
     }
     spa_video_info_raw info{};
-    if (spa_format_video_raw_parse(param, &info) < 0 || !fourccOf(info.format) ||
-        info.size.width == 0 || info.size.height == 0) {
+    std::optional<PixelLayout> layout;
+    if (spa_format_video_raw_parse(param, &info) < 0 ||
+        !(layout = LayoutOf(info.format)).has_value() || info.size.width == 0 ||
+        info.size.height == 0 || info.size.width > kLargestSide ||
+        info.size.height > kLargestSide) {
+        m_layout.reset();
         pw_stream_set_error(m_stream, -EINVAL, "unsupported video format");
         return;
     }
     m_width = static_cast<int>(info.size.width);
     m_height = static_cast<int>(info.size.height);
-    m_format = fourccOf(info.format);
+    m_layout = layout;
+    m_format = info.format == SPA_VIDEO_FORMAT_BGRA ? kFormatArgb8888 : kFormatXrgb8888;
     m_wholeFrame = true;
+    m_damage.clear();
 
     std::uint8_t storage[1024];
     spa_pod_builder b = SPA_POD_BUILDER_INIT(storage, sizeof storage);
     const spa_pod* params[] = {
-        buffersParam(b),
-        metaParam(b, SPA_META_Header, sizeof(spa_meta_header)),
-        metaParam(b, SPA_META_VideoDamage, sizeof(spa_meta_region) * kDamageRegions),
+        BuffersParam(b),
+        MetaParam(b, SPA_META_Header, sizeof(spa_meta_header)),
+        MetaParam(b, SPA_META_VideoDamage, sizeof(spa_meta_region) * kDamageRegions),
     };
     pw_stream_update_params(m_stream, params, 3);
 }
@@ -214,19 +227,22 @@ void PipeWireFrames::onProcess() {
         const spa_buffer* spa = buffer->buffer;
         const auto* header = static_cast<const spa_meta_header*>(
             spa_buffer_find_meta_data(spa, SPA_META_Header, sizeof(spa_meta_header)));
+        const Chunk chunk = spa->n_datas > 0 ? ReadChunk(*spa->datas[0].chunk) : Chunk{};
         // Mutter sends buffers without a picture when only the cursor moved
         // and the cursor travels as metadata; there is none such here, as the
         // cursor is drawn in, but a producer may still send empty chunks.
-        bool usable = spa->n_datas > 0 && spa->datas[0].chunk->size > 0 &&
-                      !(spa->datas[0].chunk->flags & SPA_CHUNK_FLAG_CORRUPTED) &&
-                      !(header && (header->flags & SPA_META_HEADER_FLAG_CORRUPTED));
+        const bool usable = chunk.size > 0 && (chunk.flags & SPA_CHUNK_FLAG_CORRUPTED) == 0 &&
+                            !(header && (__atomic_load_n(&header->flags, __ATOMIC_RELAXED) &
+                                         SPA_META_HEADER_FLAG_CORRUPTED));
         if (!usable) {
-            pw_stream_queue_buffer(m_stream, buffer);
+            // What changed in it is lost with it: the next frame is whole.
+            dropped(buffer);
             continue;
         }
         addDamage(buffer);
         release(m_pending);
         m_pending = buffer;
+        m_pendingChunk = chunk;
     }
 }
 
@@ -236,9 +252,16 @@ void PipeWireFrames::addDamage(pw_buffer* buffer) {
     if (meta && !m_wholeFrame) {
         const auto* regions = static_cast<const spa_meta_region*>(meta->data);
         for (std::size_t i = 0; i < meta->size / sizeof(spa_meta_region); ++i) {
-            if (!spa_meta_region_is_valid(&regions[i]))
+            spa_meta_region region; // read once: the producer writes it
+            std::memcpy(&region, &regions[i], sizeof region);
+            if (!spa_meta_region_is_valid(&region) ||
+                region.region.size.width > static_cast<std::uint32_t>(kLargestSide) ||
+                region.region.size.height > static_cast<std::uint32_t>(kLargestSide) ||
+                std::abs(region.region.position.x) > kLargestSide ||
+                std::abs(region.region.position.y) > kLargestSide) {
                 break;
-            const spa_region& r = regions[i].region;
+            }
+            const spa_region& r = region.region;
             m_damage.push_back(Rect{r.position.x, r.position.y,
                                     r.position.x + static_cast<std::int32_t>(r.size.width),
                                     r.position.y + static_cast<std::int32_t>(r.size.height)});
@@ -253,23 +276,33 @@ void PipeWireFrames::addDamage(pw_buffer* buffer) {
     }
 }
 
+void PipeWireFrames::dropped(pw_buffer* buffer) {
+    pw_stream_queue_buffer(m_stream, buffer);
+    m_wholeFrame = true;
+    m_damage.clear();
+}
+
 void PipeWireFrames::release(pw_buffer*& buffer) {
-    if (buffer)
+    if (buffer) {
         pw_stream_queue_buffer(m_stream, buffer);
+    }
     buffer = nullptr;
 }
 
 // Each buffer holds a whole picture, so the damage since the previous frame
 // taken is valid whichever buffer carries the next one.
 const Frame* PipeWireFrames::take() {
-    if (!m_pending || !m_format)
+    if (!m_pending || !m_layout) {
         return nullptr;
+    }
     release(m_held);
     m_held = m_pending;
     m_pending = nullptr;
     Frame frame;
-    if (!describe(m_held, frame)) {
-        release(m_held);
+    if (!describe(m_held, m_pendingChunk, frame)) {
+        pw_buffer* bad = m_held;
+        m_held = nullptr;
+        dropped(bad);
         return nullptr;
     }
     frame.damage.clear();
@@ -277,9 +310,9 @@ const Frame* PipeWireFrames::take() {
         frame.damage.push_back(Rect{0, 0, m_width, m_height});
     } else {
         for (const Rect& r : m_damage) {
-            Rect c = clipped(r, m_width, m_height);
-            if (c.right > c.left && c.bottom > c.top)
+            if (const Rect c = Intersection(r, Rect{0, 0, m_width, m_height}); !IsEmpty(c)) {
                 frame.damage.push_back(c);
+            }
         }
     }
     m_damage.clear();
@@ -288,59 +321,90 @@ const Frame* PipeWireFrames::take() {
     return &m_frame;
 }
 
-bool PipeWireFrames::describe(pw_buffer* buffer, Frame& frame) {
+bool PipeWireFrames::describe(pw_buffer* buffer, const Chunk& chunk, Frame& frame) {
     const spa_data& data = buffer->buffer->datas[0];
-    const spa_chunk& chunk = *data.chunk;
     frame.width = m_width;
     frame.height = m_height;
     frame.format = m_format;
     const std::size_t rowBytes = static_cast<std::size_t>(m_width) * 4;
-    if (chunk.stride < static_cast<std::int32_t>(rowBytes))
+    if (chunk.stride < 0 || static_cast<std::size_t>(chunk.stride) < rowBytes) {
         return false;
-    frame.stride = chunk.stride;
-    const std::size_t needed = chunk.offset + std::size_t(chunk.stride) * (m_height - 1) + rowBytes;
-    if (data.type == SPA_DATA_MemFd) {
-        if (data.fd < 0 || needed > data.maxsize)
+    }
+    const std::size_t stride = static_cast<std::size_t>(chunk.stride);
+    const std::size_t needed = std::size_t{chunk.offset} + stride * (m_height - 1) + rowBytes;
+    if (needed > data.maxsize) {
+        return false;
+    }
+    if (data.type == SPA_DATA_MemFd && m_layout->native()) {
+        if (data.fd < 0) {
             return false;
+        }
+        m_copy.reset(); // a later copy starts whole
         frame.fd = static_cast<int>(data.fd);
+        frame.stride = chunk.stride;
         frame.offset = data.mapoffset + chunk.offset;
         frame.fdSize = data.mapoffset + data.maxsize;
         frame.bufferId = reinterpret_cast<std::uint64_t>(buffer->user_data);
         return true;
     }
-    if (data.type != SPA_DATA_MemPtr || !data.data || needed > data.maxsize)
+    // Memory the producer shares by descriptor is mapped only while a frame
+    // in a format the X server cannot read is turned into one it can:
+    // mapping every buffer for the stream's life would cost tens of MiB.
+    const std::uint8_t* mapped = nullptr;
+    std::unique_ptr<void, std::function<void(void*)>> mapping;
+    if (data.type == SPA_DATA_MemPtr && data.data != nullptr) {
+        mapped = static_cast<const std::uint8_t*>(data.data);
+    } else if (data.type == SPA_DATA_MemFd && data.fd >= 0) {
+        const std::size_t length = data.mapoffset + data.maxsize;
+        void* map = mmap(nullptr, length, PROT_READ, MAP_SHARED, static_cast<int>(data.fd), 0);
+        if (map == MAP_FAILED) {
+            return false;
+        }
+        mapping = {map, [length](void* p) { munmap(p, length); }};
+        mapped = static_cast<const std::uint8_t*>(map) + data.mapoffset;
+    } else {
         return false;
-    // Only a pointer: copy what changed into our own memfd, and give the
+    }
+    // Only a pointer, or a format the X server cannot read: copy what
+    // changed into our own memfd, turned into its format, and give the
     // producer its buffer back at once.
-    const std::size_t size = std::size_t(chunk.stride) * m_height;
+    const std::size_t size = rowBytes * m_height;
     if (!m_copy || m_copy->size != size) {
         auto copy = std::make_unique<OwnCopy>();
         copy->fd = memfd_create("kestrove-frame", MFD_CLOEXEC);
-        if (copy->fd < 0 || ftruncate(copy->fd, static_cast<off_t>(size)) < 0)
+        if (copy->fd < 0 || ftruncate(copy->fd, static_cast<off_t>(size)) < 0) {
             return false;
+        }
         copy->map = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, copy->fd, 0);
-        if (copy->map == MAP_FAILED)
+        if (copy->map == MAP_FAILED) {
             return false;
+        }
         copy->size = size;
         copy->id = m_nextBufferId++;
         m_copy = std::move(copy);
         m_wholeFrame = true;
     }
-    const auto* source = static_cast<const std::uint8_t*>(data.data) + chunk.offset;
+    const std::uint8_t* source = mapped + chunk.offset;
     auto* target = static_cast<std::uint8_t*>(m_copy->map);
     auto copyRect = [&](const Rect& r) {
-        for (int y = r.top; y < r.bottom; ++y)
-            std::memcpy(target + std::size_t(y) * chunk.stride + std::size_t(r.left) * 4,
-                        source + std::size_t(y) * chunk.stride + std::size_t(r.left) * 4,
-                        std::size_t(r.right - r.left) * 4);
+        for (int y = r.top; y < r.bottom; ++y) {
+            ToNative(source + std::size_t(y) * stride + std::size_t(r.left) * 4,
+                     target + std::size_t(y) * rowBytes + std::size_t(r.left) * 4,
+                     std::size_t(r.right - r.left), *m_layout);
+        }
     };
-    if (m_wholeFrame)
+    if (m_wholeFrame) {
         copyRect(Rect{0, 0, m_width, m_height});
-    else
-        for (const Rect& r : m_damage)
-            copyRect(clipped(r, m_width, m_height));
+    } else {
+        for (const Rect& r : m_damage) {
+            if (const Rect c = Intersection(r, Rect{0, 0, m_width, m_height}); !IsEmpty(c)) {
+                copyRect(c);
+            }
+        }
+    }
     release(m_held);
     frame.fd = m_copy->fd;
+    frame.stride = static_cast<int>(rowBytes);
     frame.offset = 0;
     frame.fdSize = m_copy->size;
     frame.bufferId = m_copy->id;

@@ -6,9 +6,11 @@
 #pragma once
 
 #include "platform/compositor/frame_capture.h"
+#include "platform/compositor/portal/pixel_layout.h"
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,6 +38,14 @@ public:
     // Why the stream stopped for good; empty while it runs.
     const std::string& failure() const { return m_failure; }
 
+    // A buffer's chunk as read, once, from the producer's memory.
+    struct Chunk {
+        std::uint32_t offset = 0;
+        std::uint32_t size = 0;
+        std::int32_t stride = 0;
+        std::int32_t flags = 0;
+    };
+
 private:
     struct Listener;
     struct OwnCopy;
@@ -43,7 +53,9 @@ private:
     void onFormat(const spa_pod* param);
     void onProcess();
     void release(pw_buffer*& buffer);
-    bool describe(pw_buffer* buffer, Frame& frame);
+    // Gives back a buffer that will not be shown; the next frame is whole.
+    void dropped(pw_buffer* buffer);
+    bool describe(pw_buffer* buffer, const Chunk& chunk, Frame& frame);
     void addDamage(pw_buffer* buffer);
 
     pw_stream* m_stream = nullptr;
@@ -52,12 +64,14 @@ private:
 
     int m_width = 0;
     int m_height = 0;
-    std::uint32_t m_format = 0;
+    std::optional<PixelLayout> m_layout; // of the stream's format; nothing until one is agreed
+    std::uint32_t m_format = 0;          // kFormat* of the frames handed out
 
     pw_buffer* m_pending = nullptr; // newest, not yet taken
-    pw_buffer* m_held = nullptr;    // taken: its memory is in use until the next take()
-    std::vector<Rect> m_damage;     // since the last frame taken
-    bool m_wholeFrame = true;       // the next frame replaces everything
+    Chunk m_pendingChunk;
+    pw_buffer* m_held = nullptr; // taken: its memory is in use until the next take()
+    std::vector<Rect> m_damage;  // since the last frame taken
+    bool m_wholeFrame = true;    // the next frame replaces everything
     std::uint64_t& m_nextBufferId;
     std::unique_ptr<OwnCopy> m_copy; // for producers that share a pointer only
     Frame m_frame;

@@ -4,7 +4,8 @@
 
 namespace kestrove::compositor {
 
-std::unique_ptr<FrameCapture> createPortalFrameCapture(std::string& reason) {
+std::unique_ptr<FrameCapture> OpenPortalCapture(const std::string& /*parentWindow*/,
+                                                std::string& reason) {
     reason = "this Kestrove is built without the screen-cast portal "
              "(KESTROVE_PORTAL_CAPTURE=OFF)";
     return nullptr;

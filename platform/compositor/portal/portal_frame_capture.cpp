@@ -4,101 +4,124 @@
 #include "platform/compositor/portal/portal_session.h"
 
 #include <pipewire/pipewire.h>
+#include <systemd/sd-bus.h>
 
 #include <cstring>
+#include <ctime>
 
 #include <unistd.h>
 
 namespace kestrove::compositor {
 namespace {
 
+// One consent and what it granted: its streams reach PipeWire through a
+// connection of their own.
+struct Grant {
+    explicit Grant(std::unique_ptr<PortalSession> asked) : session(std::move(asked)) {}
+    ~Grant() {
+        if (core != nullptr) {
+            spa_hook_remove(&hook);
+            pw_core_disconnect(core);
+        }
+    }
+    Grant(const Grant&) = delete;
+    Grant& operator=(const Grant&) = delete;
+
+    std::unique_ptr<PortalSession> session;
+    pw_core* core = nullptr;
+    spa_hook hook{};
+    pw_core_events events{};
+    std::string coreFailure;
+
+    bool connected() const { return core != nullptr; }
+    std::string ended() const { return !session->ended().empty() ? session->ended() : coreFailure; }
+};
+
 class PortalFrameCapture final : public FrameCapture {
 public:
-    explicit PortalFrameCapture(std::unique_ptr<PortalSession> session)
-        : m_session(std::move(session)) {
-        for (const PortalStream& stream : m_session->streams())
-            m_outputs.push_back(Output{.name = {}, .rect = stream.rect});
-    }
+    PortalFrameCapture(sd_bus* bus, std::string parentWindow)
+        : m_bus(bus), m_parentWindow(std::move(parentWindow)) {}
 
     ~PortalFrameCapture() override {
         m_frames.reset();
-        if (m_core)
-            pw_core_disconnect(m_core);
-        if (m_context)
+        m_grants.clear(); // withdraws a request still open: the dialog closes
+        if (m_context != nullptr) {
             pw_context_destroy(m_context);
-        if (m_busSource)
+        }
+        if (m_timer != nullptr) {
+            pw_loop_destroy_source(m_loop, m_timer);
+        }
+        if (m_busSource != nullptr) {
             pw_loop_destroy_source(m_loop, m_busSource);
-        if (m_entered)
+        }
+        if (m_entered) {
             pw_loop_leave(m_loop);
-        if (m_loop)
+        }
+        if (m_loop != nullptr) {
             pw_loop_destroy(m_loop);
-        m_session.reset();
+        }
+        sd_bus_flush_close_unref(m_bus);
     }
 
-    bool connect(std::string& reason) {
+    bool begin(std::string& reason) {
         pw_init(nullptr, nullptr);
         m_loop = pw_loop_new(nullptr);
-        if (!m_loop) {
+        if (m_loop == nullptr) {
             reason = std::string("PipeWire loop: ") + std::strerror(errno);
             return false;
         }
-        // The session bus joins PipeWire's loop, so that one descriptor
-        // covers both.
+        // The session bus and the portal's time limits join PipeWire's loop,
+        // so that one descriptor covers all.
         m_busSource = pw_loop_add_io(
-            m_loop, m_session->busDescriptor(), SPA_IO_IN, false,
+            m_loop, sd_bus_get_fd(m_bus), SPA_IO_IN, false,
             [](void* self, int, std::uint32_t) {
-                static_cast<PortalFrameCapture*>(self)->m_session->dispatch();
+                static_cast<PortalFrameCapture*>(self)->processBus();
+            },
+            this);
+        m_timer = pw_loop_add_timer(
+            m_loop,
+            [](void* self, std::uint64_t) {
+                static_cast<PortalFrameCapture*>(self)->checkDeadlines();
             },
             this);
         m_context = pw_context_new(m_loop, nullptr, 0);
-        if (!m_context) {
+        if (m_busSource == nullptr || m_timer == nullptr || m_context == nullptr) {
             reason = std::string("PipeWire context: ") + std::strerror(errno);
             return false;
         }
-        int fd = m_session->openPipeWireRemote(reason);
-        if (fd < 0)
-            return false;
         // Entered for good: PipeWire's data thread then queues its calls for
         // this thread (they wake waitDescriptor()) instead of making them
         // itself while this thread waits.
         pw_loop_enter(m_loop);
         m_entered = true;
-        m_core = pw_context_connect_fd(m_context, fd, nullptr, 0);
-        if (!m_core) {
-            reason = std::string("PipeWire connection: ") + std::strerror(errno);
-            return false;
-        }
-        m_coreEvents.version = PW_VERSION_CORE_EVENTS;
-        m_coreEvents.error = [](void* self, std::uint32_t id, int, int res, const char* message) {
-            auto* capture = static_cast<PortalFrameCapture*>(self);
-            if (id == PW_ID_CORE && capture->m_coreFailure.empty())
-                capture->m_coreFailure =
-                    std::string("PipeWire: ") + (message ? message : std::strerror(-res));
-        };
-        pw_core_add_listener(m_core, &m_coreHook, &m_coreEvents, this);
-        // The bus may hold messages read during the calls above; its
-        // descriptor will not tell of those.
-        m_session->dispatch();
+        ask();
         return true;
     }
 
     int waitDescriptor() const override { return pw_loop_get_fd(m_loop); }
 
-    void dispatch() override { pw_loop_iterate(m_loop, 0); }
+    void dispatch() override {
+        pw_loop_iterate(m_loop, 0);
+        connectGranted();
+        armTimer();
+    }
 
-    // PipeWire and the bus send as they are asked; nothing waits here.
+    // The bus is flushed as each step is sent; PipeWire sends as it is asked.
     void flush() override {}
 
     const std::vector<Output>& outputs() const override { return m_outputs; }
 
     bool select(std::size_t index) override {
-        if (index >= m_outputs.size())
+        if (index >= m_outputs.size()) {
             return false;
-        if (ended())
-            return true; // nothing to connect to: the capture stays as it ended
+        }
         m_frames.reset();
-        m_frames = std::make_unique<PipeWireFrames>(m_core, m_session->streams()[index].node,
-                                                    m_nextBufferId);
+        m_selected = &grantOf(index);
+        if (!m_selected->ended().empty()) {
+            return true; // nothing to connect to: the capture stays as it ended
+        }
+        m_frames =
+            std::make_unique<PipeWireFrames>(m_selected->core, m_nodes[index], m_nextBufferId);
         return true;
     }
 
@@ -107,33 +130,148 @@ public:
 
     const Frame* takeFrame() override { return m_frames ? m_frames->take() : nullptr; }
 
-    // Once the session or the connection is gone, the first reason given
-    // stays the reason, whichever monitor is asked for next.
+    // The first consent refused, or the selected monitor's share or stream
+    // gone: the first reason given stays the reason.
     std::string failure() const override {
-        if (!m_final.empty())
+        if (!m_final.empty()) {
             return m_final;
+        }
+        const Grant& first = *m_grants.front();
+        if (!m_busFailure.empty() && !first.connected()) {
+            m_final = m_busFailure;
+            return m_final;
+        }
+        if (first.session->state() == PortalSession::State::Failed && !first.connected()) {
+            m_final = first.session->problem();
+            return m_final;
+        }
         std::string reason = m_frames ? m_frames->failure() : std::string();
-        if (ended()) {
-            if (reason.empty())
-                reason = !m_session->ended().empty() ? m_session->ended() : m_coreFailure;
+        if (m_selected != nullptr && !m_selected->ended().empty()) {
+            if (reason.empty()) {
+                reason = m_selected->ended();
+            }
             m_final = reason;
         }
         return reason;
     }
 
-private:
-    bool ended() const { return !m_session->ended().empty() || !m_coreFailure.empty(); }
+    bool asking() const override {
+        if (!m_busFailure.empty()) {
+            return false;
+        }
+        return m_grants.back()->session->state() == PortalSession::State::Asking ||
+               (m_grants.back()->session->state() == PortalSession::State::Granted &&
+                !m_grants.back()->connected());
+    }
 
-    std::unique_ptr<PortalSession> m_session;
-    std::vector<Output> m_outputs;
+    bool askForMore() override {
+        if (asking() || !failure().empty() || !m_grants.front()->connected()) {
+            return false;
+        }
+        ask();
+        return true;
+    }
+
+    std::string declined() const override {
+        const Grant& last = *m_grants.back();
+        return m_grants.size() > 1 && !last.connected() ? last.session->problem() : std::string();
+    }
+
+private:
+    void ask() {
+        m_grants.push_back(
+            std::make_unique<Grant>(std::make_unique<PortalSession>(m_bus, m_parentWindow)));
+        sd_bus_flush(m_bus);
+        // Messages read while asking are in the bus's queue already; its
+        // descriptor will not tell of those.
+        processBus();
+        armTimer();
+    }
+
+    void processBus() {
+        int r = 0;
+        while ((r = sd_bus_process(m_bus, nullptr)) > 0) {
+        }
+        sd_bus_flush(m_bus);
+        if (r < 0 && m_busFailure.empty()) {
+            m_busFailure = std::string("session bus: ") + std::strerror(-r);
+        }
+    }
+
+    void checkDeadlines() {
+        const auto now = PortalSession::Clock::now();
+        for (const auto& grant : m_grants) {
+            grant->session->checkDeadline(now);
+        }
+    }
+
+    // The next time limit of a step awaited, or none.
+    void armTimer() {
+        std::optional<PortalSession::Clock::time_point> next;
+        for (const auto& grant : m_grants) {
+            if (const auto deadline = grant->session->deadline();
+                deadline && (!next || *deadline < *next)) {
+                next = deadline;
+            }
+        }
+        timespec value{};
+        if (next) {
+            // steady_clock is CLOCK_MONOTONIC, as PipeWire's timers are.
+            const auto since = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                next->time_since_epoch() + std::chrono::milliseconds{1});
+            value.tv_sec = static_cast<time_t>(since.count() / 1'000'000'000);
+            value.tv_nsec = static_cast<long>(since.count() % 1'000'000'000);
+        }
+        timespec interval{};
+        pw_loop_update_timer(m_loop, m_timer, &value, &interval, true);
+    }
+
+    // Connects the streams of a consent just granted to PipeWire.
+    void connectGranted() {
+        for (const auto& grant : m_grants) {
+            if (grant->connected() || grant->session->state() != PortalSession::State::Granted) {
+                continue;
+            }
+            const int fd = grant->session->takePipeWireRemote();
+            grant->core = fd >= 0 ? pw_context_connect_fd(m_context, fd, nullptr, 0) : nullptr;
+            if (grant->core == nullptr) {
+                grant->coreFailure = std::string("PipeWire connection: ") + std::strerror(errno);
+                continue;
+            }
+            grant->events.version = PW_VERSION_CORE_EVENTS;
+            grant->events.error = [](void* data, std::uint32_t id, int, int res,
+                                     const char* message) {
+                auto* owner = static_cast<Grant*>(data);
+                if (id == PW_ID_CORE && owner->coreFailure.empty()) {
+                    owner->coreFailure =
+                        std::string("PipeWire: ") + (message ? message : std::strerror(-res));
+                }
+            };
+            pw_core_add_listener(grant->core, &grant->hook, &grant->events, grant.get());
+            for (const PortalStream& stream : grant->session->streams()) {
+                m_outputs.push_back(
+                    Output{.name = {}, .rect = stream.rect, .placed = stream.placed});
+                m_nodes.push_back(stream.node);
+                m_grantOf.push_back(grant.get());
+            }
+        }
+    }
+
+    Grant& grantOf(std::size_t output) { return *m_grantOf[output]; }
+
+    sd_bus* m_bus;
+    std::string m_parentWindow;
     pw_loop* m_loop = nullptr;
     bool m_entered = false;
     spa_source* m_busSource = nullptr;
+    spa_source* m_timer = nullptr;
     pw_context* m_context = nullptr;
-    pw_core* m_core = nullptr;
-    spa_hook m_coreHook{};
-    pw_core_events m_coreEvents{};
-    std::string m_coreFailure;
+    std::string m_busFailure;
+    std::vector<std::unique_ptr<Grant>> m_grants; // the first consent, then one per ask for more
+    std::vector<Output> m_outputs;
+    std::vector<std::uint32_t> m_nodes; // of each output
+    std::vector<Grant*> m_grantOf;      // of each output
+    Grant* m_selected = nullptr;
     mutable std::string m_final;
     std::uint64_t m_nextBufferId = 1;
     std::unique_ptr<PipeWireFrames> m_frames;
@@ -141,13 +279,17 @@ private:
 
 } // namespace
 
-std::unique_ptr<FrameCapture> createPortalFrameCapture(std::string& reason) {
-    std::unique_ptr<PortalSession> session = PortalSession::open(reason);
-    if (!session)
+std::unique_ptr<FrameCapture> OpenPortalCapture(const std::string& parentWindow,
+                                                std::string& reason) {
+    sd_bus* bus = nullptr;
+    if (const int r = sd_bus_open_user(&bus); r < 0) {
+        reason = std::string("no session bus: ") + std::strerror(-r);
         return nullptr;
-    auto capture = std::make_unique<PortalFrameCapture>(std::move(session));
-    if (!capture->connect(reason))
+    }
+    auto capture = std::make_unique<PortalFrameCapture>(bus, parentWindow);
+    if (!capture->begin(reason)) {
         return nullptr;
+    }
     return capture;
 }
 

@@ -1,7 +1,8 @@
 // Monitors captured through the desktop's ScreenCast portal and PipeWire: the
 // route on GNOME, KDE and most desktops that offer no capture protocol to
 // ordinary Wayland clients. Everything of ours runs on the caller's thread:
-// PipeWire's loop and the session bus are both behind waitDescriptor().
+// PipeWire's loop, the session bus and the portal's time limits are all
+// behind waitDescriptor(), and nothing waits for the desktop's dialog.
 // (libpipewire 0.3 starts a data-loop thread of its own in every context; it
 // hands the stream's events to this thread's loop and runs none of our code.)
 #pragma once
@@ -13,9 +14,12 @@
 
 namespace kestrove::compositor {
 
-// Asks the portal for every monitor; the desktop shows its dialog and this
-// waits for the answer. nullptr with `reason` set when there is no portal,
-// the user refuses, or PipeWire cannot be reached.
-std::unique_ptr<FrameCapture> createPortalFrameCapture(std::string& reason);
+// Starts asking the portal for every monitor and returns at once: the
+// desktop shows its dialog (over `parentWindow`, "x11:<id in hex>", when
+// given) and the answer arrives through dispatch(). nullptr with `reason` set
+// only when there is no session bus or PipeWire cannot be set up; everything
+// the portal answers later (no portal, a refusal) comes as failure().
+std::unique_ptr<FrameCapture> OpenPortalCapture(const std::string& parentWindow,
+                                                std::string& reason);
 
 } // namespace kestrove::compositor

@@ -14,6 +14,7 @@
 #include <fcntl.h>
 #include <memory>
 #include <optional>
+#include <utility>
 
 namespace kestrove::x11 {
 
@@ -85,7 +86,7 @@ void CompositorFrameSource::resizePixmap(int width, int height) {
 }
 
 void CompositorFrameSource::setMonitor(const MonitorIdentity& monitor) {
-    if (m_selected && monitor == m_monitor) {
+    if ((m_selected || m_awaiting) && monitor == m_monitor) {
         return;
     }
     m_monitor = monitor;
@@ -93,49 +94,80 @@ void CompositorFrameSource::setMonitor(const MonitorIdentity& monitor) {
     resizePixmap(m_width, m_height); // blank until the output's first frame
     m_everything = true;
     m_changes.clear();
-    selectOutput(false);
+    m_failed = false;
+    showMonitor(false);
 }
 
-void CompositorFrameSource::selectOutput(bool quietly) {
-    m_selected = false;
-    m_failed = false;
-    m_uploading = false;
-    m_outputsSeen = m_capture->outputs();
-    std::optional<std::size_t> output;
+std::optional<std::size_t> CompositorFrameSource::findOutput() const {
+    // The output shown before, by the compositor's name for it: it may come
+    // back elsewhere or in another size.
     if (!m_outputName.empty()) {
         const auto same =
             std::find_if(m_outputsSeen.begin(), m_outputsSeen.end(),
                          [&](const compositor::Output& o) { return o.name == m_outputName; });
-        if (same != m_outputsSeen.end()) {
-            output = static_cast<std::size_t>(same - m_outputsSeen.begin());
+        if (same == m_outputsSeen.end()) {
+            return std::nullopt;
         }
-    } else {
-        output = compositor::MatchOutputs({compositor::Output{m_monitor.name, m_monitor.rect}},
-                                          m_outputsSeen)
-                     .front();
+        return static_cast<std::size_t>(same - m_outputsSeen.begin());
     }
-    if (!output || !m_capture->select(*output)) {
-        if (quietly) {
-            m_failed = true;
-        } else {
-            fail("no compositor output matches the monitor " +
-                 (m_monitor.name.empty() ? std::string() : m_monitor.name + " ") + "at " +
-                 Describe(m_monitor.rect));
-        }
+    return compositor::MatchOutputs({compositor::Output{m_monitor.name, m_monitor.rect}},
+                                    m_outputsSeen)
+        .front();
+}
+
+// A monitor the desktop has not granted is asked for once more (the user may
+// have shared only some monitors); the mirror stays blank until the answer.
+void CompositorFrameSource::showMonitor(bool quietly) {
+    m_selected = false;
+    m_awaiting = false;
+    m_outputsSeen = m_capture->outputs();
+    const std::optional<std::size_t> output = findOutput();
+    if (output && m_capture->select(*output)) {
+        m_outputName = m_outputsSeen[*output].name;
+        m_selected = true;
+        m_uploading = false;
+        m_failed = false;
+        m_firstFrame = true;
         return;
     }
-    m_outputName = m_outputsSeen[*output].name;
-    m_selected = true;
-    m_firstFrame = true;
+    if (quietly) {
+        m_failed = true; // still away: it was said when it went
+        return;
+    }
+    const Rect& place = m_monitor.rect;
+    const bool askedBefore =
+        std::find(m_askedFor.begin(), m_askedFor.end(), place) != m_askedFor.end();
+    if (m_capture->asking() || (!askedBefore && m_capture->askForMore())) {
+        if (!askedBefore) {
+            m_askedFor.push_back(place);
+        }
+        m_awaiting = true;
+        return;
+    }
+    std::string problem = m_capture->failure();
+    if (problem.empty() && askedBefore) {
+        problem = m_capture->declined();
+    }
+    if (problem.empty()) {
+        problem = "no compositor output matches the monitor " +
+                  (m_monitor.name.empty() ? std::string() : m_monitor.name + " ") + "at " +
+                  Describe(place);
+    }
+    m_noticeDue = m_noticeDue || !m_everShown || askedBefore;
+    fail(problem);
 }
 
 void CompositorFrameSource::reselectWhenBack() {
     // The outputs changing is the only news that can end a failure here: an
     // output came back or a monitor's output appeared.
-    if (!m_failed || m_capture->outputs() == m_outputsSeen) {
+    if (!m_failed || m_awaiting || m_capture->outputs() == m_outputsSeen) {
         return;
     }
-    selectOutput(true);
+    showMonitor(true);
+}
+
+bool CompositorFrameSource::takeNotice() {
+    return std::exchange(m_noticeDue, false);
 }
 
 bool CompositorFrameSource::handleEvent(const XEvent& event) {
@@ -146,6 +178,9 @@ bool CompositorFrameSource::handleEvent(const XEvent& event) {
     if (completion.shmseg == m_segment &&
         (completion.drawable == m_pixmap || completion.drawable == m_stored)) {
         m_uploading = false;
+        if (m_requestOwed) {
+            requestFrame(); // the refresh that found the server still reading
+        }
     }
     return true;
 }
@@ -154,37 +189,50 @@ int CompositorFrameSource::waitDescriptor() const {
     return m_capture->waitDescriptor();
 }
 
-void CompositorFrameSource::dispatch() {
+bool CompositorFrameSource::dispatch() {
     m_capture->dispatch();
+    if (m_awaiting && !m_capture->asking()) {
+        showMonitor(false); // the desktop has answered
+    }
     reselectWhenBack();
+    bool arrived = false;
     if (const compositor::Frame* frame = m_capture->takeFrame(); frame != nullptr && m_selected) {
-        upload(*frame);
+        arrived = upload(*frame);
         // Showing again: the next time it goes away is told again.
         m_said.clear();
     }
     if (const std::string failure = m_capture->failure(); !failure.empty()) {
+        m_noticeDue = m_noticeDue || (!m_everShown && !m_failed);
         fail(failure);
     }
+    return arrived;
 }
 
-bool CompositorFrameSource::pending() {
+void CompositorFrameSource::requestFrame() {
     // The compositor holds the request until the output changes; asking
-    // here, once a refresh, keeps frames no more frequent than refreshes.
+    // only here, once a refresh, keeps frames no more frequent than
+    // refreshes, however soon each is shown after it arrives.
+    // While the X server still reads the last frame, the request waits for
+    // it to finish, not for the next refresh.
+    m_requestOwed = m_uploading;
     if (m_selected && !m_uploading && !m_failed) {
         m_capture->requestFrame();
     }
     m_capture->flush();
+}
+
+bool CompositorFrameSource::pending() {
     return m_everything || !m_changes.empty();
 }
 
-FrameChanges CompositorFrameSource::takeChanges(const Rect& ignored) {
+FrameChanges CompositorFrameSource::takeChanges(const Rect&) {
+    // Showing the mirror's own pixels costs little: each repaint of them is
+    // a smaller copy than the one before (the mirror scales down what it
+    // shows of itself), and the few pixels where the copies end are left
+    // out by the magnifier (self_echo.h): on a still screen it comes to rest.
     FrameChanges changes;
     changes.all = m_everything;
-    for (const Change& change : m_changes) {
-        if (!(Intersection(change.onRoot, ignored) == change.onRoot)) {
-            changes.rects.push_back(change.inPicture);
-        }
-    }
+    changes.rects = m_changes;
     discard();
     return changes;
 }
@@ -225,16 +273,16 @@ void CompositorFrameSource::detach() {
     }
 }
 
-void CompositorFrameSource::upload(const compositor::Frame& frame) {
+bool CompositorFrameSource::upload(const compositor::Frame& frame) {
     if (frame.width <= 0 || frame.height <= 0 || frame.width > SHRT_MAX ||
         frame.height > SHRT_MAX || frame.stride % 4 != 0 || frame.stride / 4 > USHRT_MAX ||
         frame.stride / 4 < frame.width || frame.offset > UINT32_MAX) {
         fail("the compositor sent a frame of " + std::to_string(frame.width) + "x" +
              std::to_string(frame.height) + " the X server cannot take");
-        return;
+        return false;
     }
     if (frame.bufferId != m_attachedBuffer && !attach(frame)) {
-        return;
+        return false;
     }
     using compositor::FrameTransform;
     const FrameTransform transform =
@@ -265,7 +313,7 @@ void CompositorFrameSource::upload(const compositor::Frame& frame) {
         }
     }
     if (puts.empty()) {
-        return;
+        return m_everything;
     }
     xcb_connection_t* connection = XGetXCBConnection(m_display);
     const Pixmap target = upright ? m_pixmap : m_stored;
@@ -282,9 +330,9 @@ void CompositorFrameSource::upload(const compositor::Frame& frame) {
             static_cast<std::int16_t>(r.top), kDepth, XCB_IMAGE_FORMAT_Z_PIXMAP, last ? 1 : 0,
             m_segment, static_cast<std::uint32_t>(frame.offset));
     }
+    m_everShown = true;
     m_uploading = true; // until the X server says it has read the memory
     xcb_flush(connection);
-    std::vector<Rect> changed;
     for (const Rect& r : puts) {
         const Rect turned = compositor::StoredToUpright(transform, r, frame.width, frame.height);
         if (!upright) {
@@ -295,9 +343,13 @@ void CompositorFrameSource::upload(const compositor::Frame& frame) {
                              static_cast<unsigned>(turned.right - turned.left),
                              static_cast<unsigned>(turned.bottom - turned.top));
         }
-        changed.push_back(turned);
+        m_changes.push_back(turned);
     }
-    noteChanges(changed);
+    if (m_changes.size() > kChangesKept) {
+        m_everything = true;
+        m_changes.clear();
+    }
+    return true;
 }
 
 void CompositorFrameSource::prepareStored(const compositor::Frame& frame,
@@ -342,23 +394,6 @@ void CompositorFrameSource::releaseStored() {
     m_storedTransform = compositor::FrameTransform::Normal;
 }
 
-void CompositorFrameSource::noteChanges(const std::vector<Rect>& upright) {
-    const Rect& monitor = m_monitor.rect;
-    const double scaleX = static_cast<double>(monitor.right - monitor.left) / m_width;
-    const double scaleY = static_cast<double>(monitor.bottom - monitor.top) / m_height;
-    for (const Rect& r : upright) {
-        m_changes.push_back(
-            Change{r, Rect{monitor.left + static_cast<int>(r.left * scaleX),
-                           monitor.top + static_cast<int>(r.top * scaleY),
-                           monitor.left + static_cast<int>(r.right * scaleX + 0.999),
-                           monitor.top + static_cast<int>(r.bottom * scaleY + 0.999)}});
-    }
-    if (m_changes.size() > kChangesKept) {
-        m_everything = true;
-        m_changes.clear();
-    }
-}
-
 void CompositorFrameSource::fail(const std::string& problem) {
     if (m_failed) {
         return;
@@ -366,7 +401,9 @@ void CompositorFrameSource::fail(const std::string& problem) {
     m_failed = true;
     // A capture that has ended stays ended: another monitor does not say it again.
     if (problem != m_said) {
-        PrintErrorLine("the mirror stops showing the desktop: " + problem);
+        PrintErrorLine(
+            (m_everShown ? "the mirror stops showing the desktop: " : "the mirror stays blank: ") +
+            problem);
         m_said = problem;
     }
 }

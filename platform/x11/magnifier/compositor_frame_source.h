@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,30 +26,37 @@ public:
 
     void setMonitor(const MonitorIdentity& monitor) override;
     bool handleEvent(const XEvent& event) override;
+    void requestFrame() override;
     bool pending() override;
-    FrameChanges takeChanges(const Rect& ignored) override;
+    // Wayland-native windows are unknown to X, so nothing tells what lies
+    // above the mirror's window: its rectangle is shown as the compositor
+    // shows it, the mirror's own nested picture included.
+    FrameChanges takeChanges(const Rect& ownWindow) override;
     void discard() override;
     Picture picture() const override { return m_picture; }
     Rect area() const override { return Rect{0, 0, m_width, m_height}; }
     bool includesCursor() const override { return true; }
     int waitDescriptor() const override;
-    void dispatch() override;
+    bool dispatch() override;
+    bool takeNotice() override;
 
 private:
     CompositorFrameSource(Display* display, std::unique_ptr<compositor::FrameCapture> capture,
                           int completionEvent);
-    // Starts capturing the monitor's output; a failure is said unless `quietly`.
-    void selectOutput(bool quietly);
+    // Captures the monitor's output; a failure is said unless `quietly`.
+    void showMonitor(bool quietly);
+    // The monitor's output among m_outputsSeen.
+    std::optional<std::size_t> findOutput() const;
     // After the output went away: captures it again once it is back.
     void reselectWhenBack();
-    void upload(const compositor::Frame& frame);
+    // False when nothing of the frame was put into the picture.
+    bool upload(const compositor::Frame& frame);
     bool attach(const compositor::Frame& frame);
     void detach();
     void resizePixmap(int width, int height);
     // The pixmap that frames stored turned or flipped land in first.
     void prepareStored(const compositor::Frame& frame, compositor::FrameTransform transform);
     void releaseStored();
-    void noteChanges(const std::vector<Rect>& upright);
     // Says once on standard error why the picture stops changing.
     void fail(const std::string& problem);
 
@@ -75,17 +83,18 @@ private:
     std::string m_outputName;
     std::vector<compositor::Output> m_outputsSeen; // when the output was last looked for
     bool m_selected = false;
-    bool m_firstFrame = false;   // of the output selected, not uploaded yet
+    bool m_firstFrame = false;    // of the output selected, not uploaded yet
+    bool m_awaiting = false;      // the desktop is asked for the monitor
+    std::vector<Rect> m_askedFor; // monitors the desktop was asked for once more
+    bool m_everShown = false;     // a frame has reached the picture
+    bool m_noticeDue = false;
     std::uint32_t m_segment = 0; // MIT-SHM segment holding the frames' memory
     std::uint64_t m_attachedBuffer = 0;
-    bool m_uploading = false; // the X server still reads the last frame
-    // What changed since the last look, in the picture and on the root.
-    struct Change {
-        Rect inPicture;
-        Rect onRoot;
-    };
+    bool m_uploading = false;   // the X server still reads the last frame
+    bool m_requestOwed = false; // a refresh asked for a frame while it did
+    // What changed since the last look, in the picture's pixels.
     bool m_everything = false;
-    std::vector<Change> m_changes;
+    std::vector<Rect> m_changes;
     std::string m_said;    // the last problem told
     bool m_failed = false; // nothing more is asked of the compositor for this monitor
 };

@@ -31,14 +31,18 @@ public:
     // Takes the source's own X events (damage reports, ...); true when the
     // event was the source's.
     virtual bool handleEvent(const XEvent& event) = 0;
-    // Once per refresh: whether anything may have changed since the last
-    // look. Cheap: no round trip to the server.
+    // Once per refresh: asks for the next frame, where frames are asked for.
+    virtual void requestFrame() {}
+    // Whether anything may have changed since the last look. Cheap: no
+    // round trip to the server.
     virtual bool pending() = 0;
-    // What changed in the monitor, leaving out changes that lie wholly in
-    // `ignored` (root coordinates: the mirror's own window); picture() then
-    // holds them. The source starts over: what changes from now on is
-    // reported next time.
-    virtual FrameChanges takeChanges(const Rect& ignored) = 0;
+    // What changed in the monitor; picture() then holds it. `ownWindow` (root
+    // coordinates) is the mirror's own window: what the mirror drew there
+    // itself is left out where the source can tell it from what others draw
+    // (the mirror would otherwise repaint forever), and shown where it
+    // cannot. The source starts over: what changes from now on is reported
+    // next time.
+    virtual FrameChanges takeChanges(const Rect& ownWindow) = 0;
     // Forgets what changed so far: the caller is about to read everything.
     virtual void discard() = 0;
 
@@ -51,9 +55,13 @@ public:
     virtual bool includesCursor() const = 0;
 
     // A descriptor for the event loop to wait on beside the X connection, -1
-    // when there is none, and what to do when it is readable.
+    // when there is none, and what to do when it is readable: true when a
+    // frame asked for arrived, to be shown at once.
     virtual int waitDescriptor() const { return -1; }
-    virtual void dispatch() {}
+    virtual bool dispatch() { return false; }
+    // True once after the source found that it cannot show the desktop for
+    // a reason the user should be told (the desktop refused to share it).
+    virtual bool takeNotice() { return false; }
 };
 
 } // namespace kestrove::x11

@@ -5,6 +5,7 @@
 #include "platform/x11/magnifier/render_scaler.h"
 #include "platform/x11/magnifier/root_frame_source.h"
 #include "platform/x11/magnifier/scale_plan.h"
+#include "platform/x11/magnifier/self_echo.h"
 
 #include <X11/extensions/XInput2.h>
 #include <X11/extensions/Xdamage.h>
@@ -12,6 +13,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <stdexcept>
 
 namespace kestrove::x11 {
@@ -132,7 +134,7 @@ MagnifierWindow::MagnifierWindow(Display* display, Window parent, const Rect& ar
     if (m_supported) {
         m_frames = source ? std::move(source)
                           : std::make_unique<RootFrameSource>(display, extensions.damageEventBase,
-                                                              rootFormat);
+                                                              rootFormat, m_window);
         m_scaler = std::make_unique<RenderScaler>(display, root, rootAttributes.depth, rootFormat);
         m_cursor = std::make_unique<CursorOverlay>(display, extensions.fixesEventBase,
                                                    extensions.inputOpcode);
@@ -211,14 +213,25 @@ void MagnifierWindow::repaint() {
     if (!m_supported || m_windowGone || !seen()) {
         return; // nothing drawn would show: no scaling until it is seen again
     }
+    m_frames->requestFrame();
+    update();
+}
+
+void MagnifierWindow::update() {
     const bool framesPending = m_frames->pending();
     if (!m_repaintAll && !framesPending && !m_cursor->dueForLocate()) {
         return; // nothing on the screen can have changed
     }
     const Rect self = locate();
     // Our own picture is part of the screen when the mirror shows the monitor
-    // it is on; counting it as a change would repaint forever.
-    const FrameChanges changes = framesPending ? m_frames->takeChanges(self) : FrameChanges{};
+    // it is on: the source tells it from what others draw, as far as it can.
+    FrameChanges changes;
+    if (framesPending) {
+        changes = m_frames->takeChanges(self);
+        // The echo of a paint comes with the next frame, or not at all.
+        dropSettledEchoes(changes);
+        m_lastDrawn.clear();
+    }
     if (m_repaintAll || cursorChanged() || changes.any()) {
         paint(changes);
     }
@@ -240,7 +253,29 @@ Rect MagnifierWindow::locate() {
     }
     const int left = rootX - windowX;
     const int top = rootY - windowY;
-    return Rect{left, top, left + m_width, top + m_height};
+    m_onRoot = Rect{left, top, left + m_width, top + m_height};
+    return m_onRoot;
+}
+
+void MagnifierWindow::dropSettledEchoes(FrameChanges& changes) const {
+    const Rect area = m_frames->area();
+    if (changes.all || m_lastDrawn.empty() || IsEmpty(area)) {
+        return;
+    }
+    // Changes are in the picture's pixels; the mirror's place is on the root.
+    const double toRootX =
+        static_cast<double>(m_source.right - m_source.left) / (area.right - area.left);
+    const double toRootY =
+        static_cast<double>(m_source.bottom - m_source.top) / (area.bottom - area.top);
+    const MirrorPlacement placement{m_source, m_onRoot, m_transform.v[0][0]};
+    std::erase_if(changes.rects, [&](const Rect& r) {
+        const Rect onRoot{
+            m_source.left + static_cast<int>(std::floor((r.left - area.left) * toRootX)),
+            m_source.top + static_cast<int>(std::floor((r.top - area.top) * toRootY)),
+            m_source.left + static_cast<int>(std::ceil((r.right - area.left) * toRootX)),
+            m_source.top + static_cast<int>(std::ceil((r.bottom - area.top) * toRootY))};
+        return IsSettledSelfEcho(onRoot, placement, m_lastDrawn);
+    });
 }
 
 bool MagnifierWindow::cursorChanged() const {
@@ -303,6 +338,13 @@ void MagnifierWindow::paint(const FrameChanges& changes) {
                                         {oldCursor});
     }
     m_composedOffScreen = offScreen;
+    // Where this paint drew, on the root: a change coming back from there in
+    // the next frame may be the mirror's own.
+    m_lastDrawn.clear();
+    for (const Rect& r : drawn.everything() ? std::vector<Rect>{whole} : drawn.rects()) {
+        m_lastDrawn.push_back(Rect{r.left + m_onRoot.left, r.top + m_onRoot.top,
+                                   r.right + m_onRoot.left, r.bottom + m_onRoot.top});
+    }
     if (drawsCursor) {
         m_cursor->draw(target, m_source, zoom);
     }
@@ -371,8 +413,11 @@ int MagnifierWindow::waitDescriptor() const {
 }
 
 void MagnifierWindow::dispatchSource() {
-    if (m_frames) {
-        m_frames->dispatch();
+    // A frame asked for at a refresh is shown as soon as it is there, not a
+    // refresh later; frames are asked for once a refresh, so this still
+    // draws no more often than refreshes.
+    if (m_frames && m_frames->dispatch() && !m_windowGone && seen()) {
+        update();
     }
 }
 

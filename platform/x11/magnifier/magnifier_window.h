@@ -10,6 +10,7 @@
 #include <X11/extensions/Xrender.h>
 
 #include <memory>
+#include <vector>
 
 namespace kestrove::x11 {
 
@@ -43,9 +44,16 @@ public:
     // and its handling when readable.
     int waitDescriptor() const;
     void dispatchSource();
+    // The source's word that the user should be told it cannot show the desktop.
+    bool takeNotice() { return m_frames->takeNotice(); }
 
 private:
     void resizeBackBuffer();
+    // Draws what changed since the last look, if anything did.
+    void update();
+    // Leaves out the changes that are the mirror's own last repaint where its
+    // copies of itself end (see self_echo.h).
+    void dropSettledEchoes(FrameChanges& changes) const;
     // Whether the cursor the magnifier draws itself moved or changed.
     bool cursorChanged() const;
     // Brings the picture up to date: all of it after a change of size,
@@ -75,7 +83,9 @@ private:
     int m_depth = 0;                             // of the window, as its parent's
     XRenderPictFormat* m_windowFormat = nullptr; // of the window's visual
     bool m_repaintAll = true;                    // size, source or transform changed, or exposed
-    Rect m_planArea{}; // the frame source's area the scale plan was made for
+    Rect m_planArea{};             // the frame source's area the scale plan was made for
+    Rect m_onRoot{};               // where the window was when last located
+    std::vector<Rect> m_lastDrawn; // what the last paint drew, root coordinates
     Picture m_windowPicture = None;
     Pixmap m_back = None; // where the picture is composed when the cursor is over it
     Picture m_backPicture = None;

@@ -6,6 +6,7 @@
 #include "platform/x11/magnifier/compositor_frame_source.h"
 #include "platform/x11/x11_monitors.h"
 
+#include <cstdio>
 #include <vector>
 
 namespace kestrove::x11 {
@@ -27,7 +28,7 @@ bool IsXWayland(Display* display) {
 
 } // namespace
 
-PictureRoute ChoosePictureRoute(Display* display) {
+PictureRoute ChoosePictureRoute(Display* display, Window parent) {
     PictureRoute route;
     if (!IsXWayland(display)) {
         return route;
@@ -35,9 +36,12 @@ PictureRoute ChoosePictureRoute(Display* display) {
     auto capture = compositor::wayland::OpenWaylandCapture(route.unavailable);
     if (!capture) {
         // GNOME, KDE and most others: the desktop's screen-cast portal,
-        // which asks the user once for every monitor.
+        // which asks the user which monitors to share, in a dialog placed
+        // over the mirror's window.
+        char parentWindow[32];
+        std::snprintf(parentWindow, sizeof parentWindow, "x11:%lx", parent);
         std::string portalProblem;
-        capture = compositor::createPortalFrameCapture(portalProblem);
+        capture = compositor::OpenPortalCapture(parentWindow, portalProblem);
         if (capture) {
             route.unavailable.clear();
         } else {

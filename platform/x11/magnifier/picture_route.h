@@ -17,6 +17,8 @@ struct PictureRoute {
     std::string unavailable;
 };
 
-PictureRoute ChoosePictureRoute(Display* display);
+// `parent`: the window the mirror lies in, over which a desktop places the
+// consent dialog it may show.
+PictureRoute ChoosePictureRoute(Display* display, Window parent);
 
 } // namespace kestrove::x11

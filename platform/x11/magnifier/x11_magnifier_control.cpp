@@ -27,13 +27,11 @@ WindowHandle X11MagnifierControl::createMagnifierWindow(WindowHandle parent, con
     }
     std::unique_ptr<MagnifierWindow> created;
     try {
-        PictureRoute route = ChoosePictureRoute(m_display);
-        if (!route.unavailable.empty() && !m_toldNoCapture) {
-            // A black mirror that looked like a working one would mislead.
-            m_toldNoCapture = true;
-            m_noticeOwner = parent;
+        PictureRoute route = ChoosePictureRoute(m_display, parent);
+        if (!route.unavailable.empty()) {
             PrintErrorLine("no screen capture on this Wayland desktop, the mirror stays blank: " +
                            route.unavailable);
+            tellNoCapture(parent);
         }
         created =
             std::make_unique<MagnifierWindow>(m_display, parent, area, std::move(route.source));
@@ -51,6 +49,10 @@ WindowHandle X11MagnifierControl::createMagnifierWindow(WindowHandle parent, con
 bool X11MagnifierControl::magSetWindowSource(WindowHandle hwnd, const Rect& source) {
     return withMagnifier(hwnd, [&](MagnifierWindow& magnifier) {
         magnifier.setSource(m_monitors.reportedAt(source));
+        // The source may know at once that the desktop will not share it.
+        if (magnifier.takeNotice()) {
+            tellNoCapture(m_windows.parentOf(hwnd));
+        }
     });
 }
 
@@ -97,19 +99,12 @@ bool X11MagnifierControl::handleEvent(XEvent& event) {
     return false;
 }
 
-std::optional<Clock::time_point> X11MagnifierControl::nextDeadline() const {
-    if (m_noticeOwner != 0) {
-        return Clock::time_point{}; // due at once
-    }
-    return std::nullopt;
-}
-
-void X11MagnifierControl::fireDue(Clock::time_point) {
-    if (m_noticeOwner == 0) {
+// A black mirror that looked like a working one would mislead.
+void X11MagnifierControl::tellNoCapture(WindowHandle owner) {
+    if (m_toldNoCapture) {
         return;
     }
-    const WindowHandle owner = m_noticeOwner;
-    m_noticeOwner = 0; // before the box's own loop runs this again
+    m_toldNoCapture = true;
     if (m_notice) {
         m_notice(owner, res::FindString(IDS_NO_SCREEN_CAPTURE));
     }
@@ -128,6 +123,9 @@ std::vector<int> X11MagnifierControl::waitDescriptors() const {
 void X11MagnifierControl::dispatchDescriptors() {
     for (const auto& [window, magnifier] : m_magnifiers) {
         magnifier->dispatchSource();
+        if (magnifier->takeNotice()) {
+            tellNoCapture(m_windows.parentOf(window));
+        }
     }
 }
 

@@ -40,19 +40,19 @@ public:
     // Whether a magnifier child shows in `parent`.
     bool hostsMagnifier(WindowHandle parent) const;
 
-    // How the user is told that the desktop cannot be shown (a message box
-    // owned by `owner`); told from the event loop once the mirror is up.
+    // How the user is told that the desktop cannot be shown, through the
+    // mirror's dialog `owner`.
     using Notice = std::function<void(WindowHandle owner, std::u16string_view text)>;
     void setNotice(Notice notice) { m_notice = std::move(notice); }
 
     // The children's windows' events and what their sources report.
     bool handleEvent(XEvent& event) override;
-    std::optional<Clock::time_point> nextDeadline() const override;
-    void fireDue(Clock::time_point now) override;
     std::vector<int> waitDescriptors() const override;
     void dispatchDescriptors() override;
 
 private:
+    // Once per run, whatever the number of mirrors.
+    void tellNoCapture(WindowHandle owner);
     // Runs `action` on the magnifier `hwnd`; false when there is none.
     template <typename Action> bool withMagnifier(WindowHandle hwnd, Action action) {
         const auto it = m_magnifiers.find(hwnd);
@@ -68,8 +68,7 @@ private:
     const X11Monitors& m_monitors;
     std::map<Window, std::unique_ptr<MagnifierWindow>> m_magnifiers;
     Notice m_notice;
-    bool m_toldNoCapture = false;   // once per run, whatever the number of mirrors
-    WindowHandle m_noticeOwner = 0; // set while the notice waits to be shown
+    bool m_toldNoCapture = false;
 };
 
 } // namespace kestrove::x11

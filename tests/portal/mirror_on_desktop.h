@@ -1,0 +1,133 @@
+// The real executable on the XWayland of a private desktop session
+// (portal_chain.sh, gnome_chain.sh): the mirror's picture comes through the
+// screen-cast portal. Monitors are painted with X windows; the mirror
+// window's own pixels are read back.
+#pragma once
+
+#include "tests/harness/child_process.h"
+#include "tests/harness/kestrove_session.h"
+#include "tests/harness/wait.h"
+#include "tests/harness/x_client.h"
+
+#include <gtest/gtest.h>
+
+#include <X11/keysym.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kestrove::e2e {
+
+using namespace std::chrono_literals;
+
+inline constexpr Rgb kBlack{0, 0, 0};
+
+// The mirror scales with a smoothing filter: flat colours may drift a step.
+inline bool Near(Rgb a, Rgb b) {
+    auto close = [](int x, int y) { return std::abs(x - y) <= 3; };
+    return close(a.r, b.r) && close(a.g, b.g) && close(a.b, b.b);
+}
+
+inline std::string Describe(Rgb c) {
+    return "(" + std::to_string(c.r) + "," + std::to_string(c.g) + "," + std::to_string(c.b) + ")";
+}
+
+class MirrorOnMutter : public testing::Test {
+protected:
+    void SetUp() override {
+        if (!std::getenv("KESTROVE_PORTAL_WORK")) {
+            GTEST_SKIP() << "needs a private desktop session (portal_chain.sh, gnome_chain.sh)";
+        }
+        display = std::getenv("DISPLAY");
+        x = std::make_unique<XClient>(display);
+        monitors = x->monitors();
+        ASSERT_EQ(monitors.size(), 2u);
+        std::sort(monitors.begin(), monitors.end(),
+                  [](const ServerMonitor& a, const ServerMonitor& b) { return a.x < b.x; });
+    }
+
+    Window paint(std::size_t monitor, Rgb colour) {
+        const ServerMonitor& m = monitors[monitor];
+        return x->showColour({m.x, m.y, m.width, m.height}, colour);
+    }
+
+    void start() {
+        kestrove = std::make_unique<ChildProcess>(std::vector<std::string>{KestrovePath()},
+                                                  std::vector<EnvironmentChange>{});
+        ASSERT_TRUE(WaitUntil(
+            [&] {
+                mirror = x->findWindow([&](Window w) {
+                    return x->wmClass(w) == "Kestrove" &&
+                           x->name(w).rfind("Kestrove - [", 0) == 0 && x->viewable(w);
+                });
+                return mirror.has_value();
+            },
+            20s))
+            << "no mirror window; Kestrove said: " << kestrove->standardError();
+    }
+
+    // The mirror window is there and titled; the portal's dialog, whatever it
+    // does, holds nothing back.
+    bool windowWorks() {
+        return pressUntil(*mirror, XK_2, {XK_Control_L},
+                          [&] { return x->name(*mirror).rfind("Kestrove - [2:2]", 0) == 0; }) &&
+               pressUntil(*mirror, XK_1, {XK_Control_L},
+                          [&] { return x->name(*mirror).rfind("Kestrove - [1:2]", 0) == 0; });
+    }
+
+    // The "no screen capture" box, once it is up.
+    std::optional<Window> notice() {
+        std::optional<Window> box;
+        WaitUntil(
+            [&] {
+                box = x->findWindow([&](Window w) {
+                    return w != *mirror && x->name(w) == "Kestrove" && x->viewable(w);
+                });
+                return box.has_value();
+            },
+            15s);
+        return box;
+    }
+
+    Rgb centre() {
+        std::optional<Image> image = x->grabContents(*mirror);
+        return image && image->width > 0 ? image->at(image->width / 2, image->height / 2)
+                                         : Rgb{1, 2, 3};
+    }
+
+    bool showsCentre(Rgb colour) {
+        return WaitUntil([&] { return Near(centre(), colour); }, 15s);
+    }
+
+    // Mutter hands focus back to the window it chose, so the key goes again
+    // until it takes.
+    bool pressUntil(Window target, KeySym key, const std::vector<KeySym>& modifiers,
+                    const std::function<bool()>& done) {
+        for (int attempt = 0; attempt < 5; ++attempt) {
+            x->pressKey(target, key, modifiers);
+            if (WaitUntil(done, 2s)) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    std::string said() {
+        return "; Kestrove " +
+               (kestrove->running() ? "runs" : "ended " + kestrove->terminate().describe()) +
+               " and said: " + kestrove->standardError();
+    }
+
+    std::string display;
+    std::unique_ptr<XClient> x;
+    std::vector<ServerMonitor> monitors;
+    std::unique_ptr<ChildProcess> kestrove;
+    std::optional<Window> mirror;
+};
+
+} // namespace kestrove::e2e
