@@ -49,9 +49,10 @@ std::vector<std::optional<std::size_t>> MatchOutputs(const std::vector<Output>& 
     // height stays.
     claim([](const Output& monitor, const Output& output) {
         const std::int64_t narrower = std::int64_t{output.rect.right} - monitor.rect.right;
-        return monitor.rect.left == output.rect.left && monitor.rect.top == output.rect.top &&
-               monitor.rect.bottom == output.rect.bottom && narrower >= 0 && narrower < 8 &&
-               monitor.rect.right > monitor.rect.left && monitor.rect.bottom > monitor.rect.top;
+        return output.placed && monitor.rect.left == output.rect.left &&
+               monitor.rect.top == output.rect.top && monitor.rect.bottom == output.rect.bottom &&
+               narrower >= 0 && narrower < 8 && monitor.rect.right > monitor.rect.left &&
+               monitor.rect.bottom > monitor.rect.top;
     });
     return matches;
 }

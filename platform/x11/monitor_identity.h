@@ -6,12 +6,16 @@
 #include "platform/types.h"
 
 #include <string>
+#include <vector>
 
 namespace kestrove::x11 {
 
 struct MonitorIdentity {
     std::string name; // empty: a rectangle the adapter never reported
     Rect rect;
+    // The other monitors reported beside it: outputs are matched to all of
+    // them at once, so that what two monitors share (a size) never decides.
+    std::vector<MonitorIdentity> others;
     friend bool operator==(const MonitorIdentity&, const MonitorIdentity&) = default;
 };
 

@@ -86,6 +86,7 @@ std::vector<X11Monitors::Monitor> X11Monitors::query() const {
 }
 
 void X11Monitors::enumDisplayMonitors(MonitorEnumProcType proc, std::intptr_t data) {
+    m_reported.clear();
     for (const Monitor& m : query()) {
         report(m);
         Rect rect = m.rect;
@@ -107,7 +108,7 @@ void X11Monitors::report(const Monitor& monitor) {
     auto known = std::find_if(m_reported.begin(), m_reported.end(),
                               [&](const MonitorIdentity& m) { return m.name == monitor.nameText; });
     if (known == m_reported.end()) {
-        m_reported.push_back(MonitorIdentity{monitor.nameText, monitor.rect});
+        m_reported.push_back(MonitorIdentity{monitor.nameText, monitor.rect, {}});
     } else {
         known->rect = monitor.rect;
     }
@@ -116,7 +117,13 @@ void X11Monitors::report(const Monitor& monitor) {
 MonitorIdentity X11Monitors::reportedAt(const Rect& rect) const {
     const auto found = std::find_if(m_reported.begin(), m_reported.end(),
                                     [&](const MonitorIdentity& m) { return m.rect == rect; });
-    return found != m_reported.end() ? *found : MonitorIdentity{{}, rect};
+    MonitorIdentity shown = found != m_reported.end() ? *found : MonitorIdentity{{}, rect, {}};
+    for (auto m = m_reported.begin(); m != m_reported.end(); ++m) {
+        if (m != found) {
+            shown.others.push_back(*m);
+        }
+    }
+    return shown;
 }
 
 bool X11Monitors::getMonitorInfo(MonitorHandle monitor, MonitorInfoEx& info) {

@@ -27,7 +27,8 @@ public:
     bool enumDisplayDevices(std::uint32_t index, DisplayDevice& device) override;
 
     // The monitor last reported with rectangle `rect` (by enumeration or
-    // GetMonitorInfoW); a nameless identity when none was.
+    // GetMonitorInfoW), with the others of the last enumeration; a nameless
+    // identity when none was.
     MonitorIdentity reportedAt(const Rect& rect) const;
 
 private:
@@ -46,7 +47,8 @@ private:
     bool m_hasMonitors; // RandR 1.5 is there
     // Handle h names the monitor m_handles[h - 1]; names are never removed.
     std::vector<Atom> m_handles;
-    std::vector<MonitorIdentity> m_reported; // one per name, the rectangle last told
+    // The last enumeration, one per name, each with the rectangle last told.
+    std::vector<MonitorIdentity> m_reported;
 };
 
 // The server's active RandR monitors now, in its order, read through

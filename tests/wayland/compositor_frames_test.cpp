@@ -76,7 +76,7 @@ protected:
         m_source = CompositorFrameSource::Create(m_display, std::move(capture), reason);
         ASSERT_TRUE(m_source) << reason;
         // XWayland's monitor for the output, as the displays reported it.
-        m_source->setMonitor(x11::MonitorIdentity{"XWAYLAND0", Rect{0, 0, width, height}});
+        m_source->setMonitor(x11::MonitorIdentity{"XWAYLAND0", Rect{0, 0, width, height}, {}});
     }
 
     // Runs the source as the mirror's event loop does, until `done` or
@@ -84,7 +84,7 @@ protected:
     bool pump(const std::function<bool()>& done, milliseconds timeout = seconds(5)) {
         const auto end = std::chrono::steady_clock::now() + timeout;
         while (std::chrono::steady_clock::now() < end) {
-            m_source->pending();
+            m_source->requestFrame();
             XFlush(m_display);
             pollfd ready[2] = {{m_source->waitDescriptor(), POLLIN, 0},
                                {ConnectionNumber(m_display), POLLIN, 0}};

@@ -110,9 +110,11 @@ std::optional<std::size_t> CompositorFrameSource::findOutput() const {
         }
         return static_cast<std::size_t>(same - m_outputsSeen.begin());
     }
-    return compositor::MatchOutputs({compositor::Output{m_monitor.name, m_monitor.rect}},
-                                    m_outputsSeen)
-        .front();
+    std::vector<compositor::Output> monitors{{m_monitor.name, m_monitor.rect}};
+    for (const MonitorIdentity& other : m_monitor.others) {
+        monitors.push_back({other.name, other.rect});
+    }
+    return compositor::MatchOutputs(monitors, m_outputsSeen).front();
 }
 
 // A monitor the desktop has not granted is asked for once more (the user may
