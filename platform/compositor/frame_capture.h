@@ -5,6 +5,7 @@
 // memory to the X server and uploads what changed.
 #pragma once
 
+#include "platform/compositor/frame_transform.h"
 #include "platform/types.h"
 
 #include <cstddef>
@@ -19,6 +20,7 @@ struct Output {
     std::string name;   // connector name ("HDMI-A-1"); empty when the compositor names none
     Rect rect;          // logical position and size in the compositor's layout
     bool placed = true; // false: only the size is known (rect starts at 0,0)
+    friend bool operator==(const Output&, const Output&) = default;
 };
 
 // DRM fourcc codes of the 32-bit formats a frame may come in: in memory
@@ -36,6 +38,9 @@ struct Frame {
     int stride = 0;           // bytes per row
     std::uint32_t format = 0; // kFormat*
     bool yInverted = false;   // rows stored bottom first
+    // How the stored picture is turned or flipped (before any y-inversion);
+    // width and height above are the stored ones.
+    FrameTransform transform = FrameTransform::Normal;
     // Changes whenever fd or the layout above changes, so that the receiver
     // attaches the memory once per buffer and not once per frame.
     std::uint64_t bufferId = 0;

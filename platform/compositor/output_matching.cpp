@@ -41,8 +41,19 @@ std::vector<std::optional<std::size_t>> MatchOutputs(const std::vector<Output>& 
     for (std::size_t i = 0; i < byPlace.size(); ++i) {
         if (byPlace[i]) {
             matches[monitorsLeft[i]] = outputsLeft[*byPlace[i]];
+            taken[outputsLeft[*byPlace[i]]] = true;
         }
     }
+    // XWayland gives a fractionally scaled output (853.3 logical pixels
+    // wide) a video mode whose width is rounded down to a multiple of 8; the
+    // height stays.
+    claim([](const Output& monitor, const Output& output) {
+        const std::int64_t narrower = std::int64_t{output.rect.right} - monitor.rect.right;
+        return output.placed && monitor.rect.left == output.rect.left &&
+               monitor.rect.top == output.rect.top && monitor.rect.bottom == output.rect.bottom &&
+               narrower >= 0 && narrower < 8 && monitor.rect.right > monitor.rect.left &&
+               monitor.rect.bottom > monitor.rect.top;
+    });
     return matches;
 }
 

@@ -1,6 +1,7 @@
 // Which compositor output each X monitor shows. XWayland names its RandR
 // monitors after the compositor's outputs, so names decide; where a name is
-// missing or differs, the place and size in the layout do (MatchByPlace).
+// missing or differs, the place and size in the layout do (MatchByPlace),
+// then the place with the size as XWayland rounds it.
 #pragma once
 
 #include "platform/compositor/frame_capture.h"

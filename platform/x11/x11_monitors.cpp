@@ -43,20 +43,29 @@ std::string AtomText(Display* display, Atom atom) {
 
 } // namespace
 
+std::vector<MonitorRecord> ReadRandrMonitors(Display* display) {
+    if (!HasMonitorsRequest(display)) {
+        return {};
+    }
+    int count = 0;
+    XRRMonitorInfo* raw = XRRGetMonitors(display, DefaultRootWindow(display), True, &count);
+    if (raw == nullptr) {
+        return {};
+    }
+    std::vector<MonitorRecord> monitors =
+        ToMonitorRecords({raw, static_cast<std::size_t>(std::max(count, 0))},
+                         [&](Atom name) { return AtomText(display, name); });
+    XRRFreeMonitors(raw);
+    return monitors;
+}
+
 X11Monitors::X11Monitors(Display* display)
     : m_display(display), m_hasMonitors(HasMonitorsRequest(display)) {}
 
 std::vector<X11Monitors::Monitor> X11Monitors::query() const {
-    Window root = DefaultRootWindow(m_display);
     std::vector<Monitor> monitors;
     if (m_hasMonitors) {
-        int count = 0;
-        XRRMonitorInfo* raw = XRRGetMonitors(m_display, root, True, &count);
-        if (raw != nullptr) {
-            monitors = ToMonitorRecords({raw, static_cast<std::size_t>(std::max(count, 0))},
-                                        [&](Atom name) { return AtomText(m_display, name); });
-            XRRFreeMonitors(raw);
-        }
+        monitors = ReadRandrMonitors(m_display);
         if (!monitors.empty()) {
             // The primary leads the list, as the server lists a primary it names.
             std::vector<MonitorPlacement> placements;
@@ -77,7 +86,9 @@ std::vector<X11Monitors::Monitor> X11Monitors::query() const {
 }
 
 void X11Monitors::enumDisplayMonitors(MonitorEnumProcType proc, std::intptr_t data) {
+    m_reported.clear();
     for (const Monitor& m : query()) {
+        report(m);
         Rect rect = m.rect;
         if (proc(handleFor(m.name), 0, &rect, data) == 0) {
             break;
@@ -93,6 +104,28 @@ MonitorHandle X11Monitors::handleFor(Atom name) {
     return static_cast<MonitorHandle>(found - m_handles.begin()) + 1;
 }
 
+void X11Monitors::report(const Monitor& monitor) {
+    auto known = std::find_if(m_reported.begin(), m_reported.end(),
+                              [&](const MonitorIdentity& m) { return m.name == monitor.nameText; });
+    if (known == m_reported.end()) {
+        m_reported.push_back(MonitorIdentity{monitor.nameText, monitor.rect, {}});
+    } else {
+        known->rect = monitor.rect;
+    }
+}
+
+MonitorIdentity X11Monitors::reportedAt(const Rect& rect) const {
+    const auto found = std::find_if(m_reported.begin(), m_reported.end(),
+                                    [&](const MonitorIdentity& m) { return m.rect == rect; });
+    MonitorIdentity shown = found != m_reported.end() ? *found : MonitorIdentity{{}, rect, {}};
+    for (auto m = m_reported.begin(); m != m_reported.end(); ++m) {
+        if (m != found) {
+            shown.others.push_back(*m);
+        }
+    }
+    return shown;
+}
+
 bool X11Monitors::getMonitorInfo(MonitorHandle monitor, MonitorInfoEx& info) {
     if (monitor == 0 || monitor > m_handles.size()) {
         return false;
@@ -104,6 +137,7 @@ bool X11Monitors::getMonitorInfo(MonitorHandle monitor, MonitorInfoEx& info) {
     if (found == monitors.end()) {
         return false; // the monitor is gone since the enumeration
     }
+    report(*found);
     info.rcMonitor = found->rect;
     info.rcWork = found->rect;
     if (const auto work = ReadWorkArea(m_display, DefaultRootWindow(m_display))) {

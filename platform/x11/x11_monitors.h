@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/seam/displays.h"
+#include "platform/x11/monitor_identity.h"
 #include "platform/x11/randr_monitor_list.h"
 
 #include <X11/Xlib.h>
@@ -25,6 +26,11 @@ public:
     // EnumDisplayDevicesW(NULL, index): device index = RandR monitor index.
     bool enumDisplayDevices(std::uint32_t index, DisplayDevice& device) override;
 
+    // The monitor last reported with rectangle `rect` (by enumeration or
+    // GetMonitorInfoW), with the others of the last enumeration; a nameless
+    // identity when none was.
+    MonitorIdentity reportedAt(const Rect& rect) const;
+
 private:
     using Monitor = MonitorRecord;
     // The server's monitors now, in its order.
@@ -34,11 +40,19 @@ private:
 
     // The handle of the monitor with this name, the same in every enumeration.
     MonitorHandle handleFor(Atom name);
+    // Notes what the program was told of a monitor.
+    void report(const Monitor& monitor);
 
     Display* m_display;
     bool m_hasMonitors; // RandR 1.5 is there
     // Handle h names the monitor m_handles[h - 1]; names are never removed.
     std::vector<Atom> m_handles;
+    // The last enumeration, one per name, each with the rectangle last told.
+    std::vector<MonitorIdentity> m_reported;
 };
+
+// The server's active RandR monitors now, in its order, read through
+// ToMonitorRecords; empty when it lists none or lacks RandR 1.5.
+std::vector<MonitorRecord> ReadRandrMonitors(Display* display);
 
 } // namespace kestrove::x11

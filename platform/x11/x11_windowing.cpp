@@ -48,7 +48,15 @@ void X11Windowing::setWindowSize(WindowHandle hwnd, int width, int height) {
     DialogWindow* d = m_windows.dialog(hwnd);
     width = std::max(1, width);
     height = std::max(1, height);
-    if (d == nullptr || (d->width() == width && d->height() == height)) {
+    if (d == nullptr) {
+        return;
+    }
+    // A window showing a mirror is sized to the monitor's shape: the window
+    // manager keeps that shape while the user drags it.
+    if (m_magnifiers.hostsMagnifier(hwnd)) {
+        d->setAspect(width, height);
+    }
+    if (d->width() == width && d->height() == height) {
         return;
     }
     // The size allowed is what the answer to this request says: the first

@@ -40,11 +40,15 @@ TEST(Mirror, CtrlTwoSwitchesToMonitorTwoAndFitsItsAspect) {
         << session.geometry().width << "x" << session.geometry().height << " instead of " << width
         << "x" << portraitHeight;
     EXPECT_EQ(session.waitForPattern(kPortrait), "");
+    // The window manager is asked to keep the fitted shape while the user drags.
+    EXPECT_EQ(session.x().aspectHint(session.mirror()), std::pair(width, portraitHeight));
 
     // And back.
     session.pressKey(XK_1, {XK_Control_L});
     EXPECT_TRUE(WaitUntil([&] { return session.title() == "Kestrove - [1:2] "; }));
     EXPECT_EQ(session.waitForPattern(kPrimary), "");
+    const WindowGeometry now = session.geometry();
+    EXPECT_EQ(session.x().aspectHint(session.mirror()), std::pair(now.width, now.height));
 }
 
 TEST(Mirror, FollowsWhatTheMonitorShows) {

@@ -95,7 +95,7 @@ protected:
         m_parent = showWindow(x, y, width, height);
         m_magnifier =
             std::make_unique<MagnifierWindow>(m_display, m_parent, Rect{0, 0, width, height});
-        m_magnifier->setSource(source);
+        m_magnifier->setSource(MonitorIdentity{{}, source, {}});
         m_magnifier->setTransform(Zoom(zoom));
         m_width = width;
         m_height = height;

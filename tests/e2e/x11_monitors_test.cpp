@@ -10,6 +10,7 @@
 #include "common/fixed_text.h"
 #include "common/utf.h"
 #include "platform/x11/x11_monitors.h"
+#include "tests/harness/randr_monitor.h"
 
 #include <X11/Xatom.h>
 #include <X11/extensions/Xrandr.h>
@@ -99,6 +100,11 @@ TEST_F(Monitors, ReportsTheServersMonitorsInItsOrderWithTheirNamesAndThePrimaryF
         EXPECT_EQ(info.rcWork, expected[i].rect) << "no window manager: the work area is all of it";
         EXPECT_EQ(info.dwFlags, expected[i].flags);
         EXPECT_EQ(Text(FixedText(info.szDevice)), expected[i].name);
+        // The magnifier is handed the rectangle; the adapter knows whose it is.
+        const MonitorIdentity shown = m_monitors->reportedAt(expected[i].rect);
+        EXPECT_EQ(shown.name, expected[i].name);
+        EXPECT_EQ(shown.rect, expected[i].rect);
+        EXPECT_EQ(shown.others.size(), std::size(expected) - 1);
 
         // Device i is monitor i; Xvfb has no RandR providers, so no description.
         DisplayDevice device{};
@@ -110,6 +116,22 @@ TEST_F(Monitors, ReportsTheServersMonitorsInItsOrderWithTheirNamesAndThePrimaryF
     }
     DisplayDevice device{};
     EXPECT_FALSE(m_monitors->enumDisplayDevices(3, device));
+    EXPECT_EQ(m_monitors->reportedAt(Rect{0, 0, 10, 10}).name, "");
+}
+
+TEST_F(Monitors, AMonitorThatMovesKeepsItsNameAtItsNewPlaceOnceReported) {
+    const std::vector<Reported> reported = enumerate(); // DP-2, DP-1, DP-3
+    ASSERT_EQ(reported.size(), 3u);
+    XRRDeleteMonitor(m_display, DefaultRootWindow(m_display), XInternAtom(m_display, "DP-3", True));
+    e2e::SetRandrMonitor(m_display, "DP-3", e2e::MonitorGeometry{1024, 600, 0, 1100, false}, None);
+    XSync(m_display, False);
+    MonitorInfoEx info{};
+    info.cbSize = kMonitorInfoExSize;
+    ASSERT_TRUE(m_monitors->getMonitorInfo(reported[2].handle, info));
+    const Rect now{0, 1100, 1024, 1700};
+    EXPECT_EQ(info.rcMonitor, now);
+    EXPECT_EQ(m_monitors->reportedAt(now).name, "DP-3");
+    EXPECT_EQ(m_monitors->reportedAt(reported[2].rect).name, "");
 }
 
 TEST_F(Monitors, WorkAreaIsTheMonitorsShareOfTheWindowManagersOnTheCurrentDesktop) {

@@ -151,6 +151,17 @@ bool XClient::viewable(Window window) {
            attributes.map_state == IsViewable;
 }
 
+std::pair<int, int> XClient::aspectHint(Window window) {
+    XSizeHints hints{};
+    long supplied = 0;
+    if (!call([&] { XGetWMNormalHints(m_display, window, &hints, &supplied); }) ||
+        (hints.flags & PAspect) == 0 || hints.min_aspect.x != hints.max_aspect.x ||
+        hints.min_aspect.y != hints.max_aspect.y) {
+        return {0, 0};
+    }
+    return {hints.min_aspect.x, hints.min_aspect.y};
+}
+
 std::optional<WindowGeometry> XClient::geometry(Window window) {
     XWindowAttributes attributes{};
     int x = 0;

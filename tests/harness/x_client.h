@@ -11,6 +11,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct _XDisplay;
@@ -63,6 +64,9 @@ public:
     std::string wmName(Window window);    // WM_NAME, converted to UTF-8
     std::string wmClass(Window window);   // the class half of WM_CLASS
     bool viewable(Window window);
+    // The width:height the window asks the window manager to keep
+    // (WM_NORMAL_HINTS, one aspect for both bounds); {0, 0} when it asks none.
+    std::pair<int, int> aspectHint(Window window);
     std::optional<WindowGeometry> geometry(Window window);
     // The top-level window (a child of the root) that holds `window`.
     Window topLevel(Window window);

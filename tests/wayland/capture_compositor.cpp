@@ -48,6 +48,8 @@ struct CaptureCompositor::State {
     std::vector<Waiting> waiting;
     int screencopyFrames = 0;
     int imageCopyFrames = 0;
+    std::uint32_t transform = WL_OUTPUT_TRANSFORM_NORMAL;
+    bool yInverted = false;
 
     // With the mutex held.
     void copy(const Waiting& w) {
@@ -73,13 +75,15 @@ struct CaptureCompositor::State {
         const std::vector<Damage> sent =
             copied ? damage : std::vector<Damage>{{0, 0, kWidth, kHeight}};
         if (w.imageCopy) {
+            ext_image_copy_capture_frame_v1_send_transform(w.frame, transform);
             for (const Damage& d : sent) {
                 ext_image_copy_capture_frame_v1_send_damage(w.frame, d.x, d.y, d.width, d.height);
             }
             ext_image_copy_capture_frame_v1_send_ready(w.frame);
             ++imageCopyFrames;
         } else {
-            zwlr_screencopy_frame_v1_send_flags(w.frame, 0);
+            zwlr_screencopy_frame_v1_send_flags(
+                w.frame, yInverted ? ZWLR_SCREENCOPY_FRAME_V1_FLAGS_Y_INVERT : 0);
             for (const Damage& d : sent) {
                 zwlr_screencopy_frame_v1_send_damage(
                     w.frame, static_cast<std::uint32_t>(d.x), static_cast<std::uint32_t>(d.y),
@@ -127,13 +131,17 @@ void ForgetFrame(wl_resource* frame) {
 
 // ---- wl_output
 
-void BindOutput(wl_client* client, void*, std::uint32_t version, std::uint32_t id) {
+void BindOutput(wl_client* client, void* data, std::uint32_t version, std::uint32_t id) {
+    State* state = static_cast<State*>(data);
+    std::unique_lock lock(state->mutex);
+    const auto transform = static_cast<std::int32_t>(state->transform);
+    lock.unlock();
     wl_resource* output = wl_resource_create(client, &wl_output_interface,
                                              static_cast<int>(std::min(version, 4u)), id);
     static const struct wl_output_interface implementation { DestroyResource };
     wl_resource_set_implementation(output, &implementation, nullptr, nullptr);
     wl_output_send_geometry(output, 0, 0, 0, 0, WL_OUTPUT_SUBPIXEL_UNKNOWN, "Kestrove", "Stand-in",
-                            WL_OUTPUT_TRANSFORM_NORMAL);
+                            transform);
     wl_output_send_mode(output, WL_OUTPUT_MODE_CURRENT, CaptureCompositor::kWidth,
                         CaptureCompositor::kHeight, 60000);
     if (wl_resource_get_version(output) >= WL_OUTPUT_SCALE_SINCE_VERSION) {
@@ -284,7 +292,25 @@ int OnWake(int fd, std::uint32_t, void* data) {
             continue;
         }
         if (byte == 'r') {
+            // As a real compositor does, captures of the gone output fail.
             wl_global_destroy(state->output);
+            std::lock_guard lock(state->mutex);
+            for (const Waiting& w : state->waiting) {
+                if (w.imageCopy) {
+                    ext_image_copy_capture_frame_v1_send_failed(
+                        w.frame, EXT_IMAGE_COPY_CAPTURE_FRAME_V1_FAILURE_REASON_STOPPED);
+                } else {
+                    zwlr_screencopy_frame_v1_send_failed(w.frame);
+                }
+            }
+            state->waiting.clear();
+            continue;
+        }
+        if (byte == 'p') {
+            state->output =
+                wl_global_create(state->display, &wl_output_interface, 4, state, BindOutput);
+            std::lock_guard lock(state->mutex);
+            state->copied = false; // a new output's first copy is answered at once
             continue;
         }
         std::lock_guard lock(state->mutex);
@@ -370,6 +396,19 @@ void CaptureCompositor::unplug() {
     if (write(m_state->wake[1], &unplug, 1) != 1) {
         throw std::runtime_error("the stand-in compositor is gone");
     }
+}
+
+void CaptureCompositor::replug() {
+    const char replug = 'p';
+    if (write(m_state->wake[1], &replug, 1) != 1) {
+        throw std::runtime_error("the stand-in compositor is gone");
+    }
+}
+
+void CaptureCompositor::storeTurned(std::uint32_t transform, bool yInverted) {
+    std::lock_guard lock(m_state->mutex);
+    m_state->transform = transform;
+    m_state->yInverted = yInverted;
 }
 
 int CaptureCompositor::screencopyFrames() const {

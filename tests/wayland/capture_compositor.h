@@ -2,7 +2,8 @@
 // wlr-screencopy only, so a compositor offering ext-image-copy-capture-v1 is
 // played here, in a thread of the test, with libwayland-server. It has one
 // output of one colour, offers either capture protocol, both or neither, and
-// answers a capture once the output has changed, as a real one does.
+// answers a capture once the output has changed, as a real one does. The
+// pixels painted are the buffer's, as stored.
 #pragma once
 
 #include <cstdint>
@@ -30,8 +31,14 @@ public:
     // Paints a rectangle of the output in `colour` (XRGB); a capture waiting
     // for a change is then answered with that rectangle as damage.
     void paint(int x, int y, int width, int height, std::uint32_t colour);
-    // The output goes away, as a monitor unplugged.
+    // The output goes away, as a monitor unplugged, and comes back (the same
+    // name, place and size).
     void unplug();
+    void replug();
+    // How the output's buffer holds its picture, from the next client on:
+    // turned (a wl_output transform, told by wl_output and with each
+    // ext-image-copy-capture frame) and, for screencopy, bottom row first.
+    void storeTurned(std::uint32_t transform, bool yInverted);
     // Frames copied so far through each protocol.
     int screencopyFrames() const;
     int imageCopyFrames() const;

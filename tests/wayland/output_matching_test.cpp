@@ -25,6 +25,18 @@ TEST(OutputMatching, WithoutAMatchingNamePlaceAndSizeDecide) {
     EXPECT_EQ(MatchOutputs(monitors, outputs), (Matches{1, 0, std::nullopt}));
 }
 
+TEST(OutputMatching, AFractionallyScaledOutputMatchesTheWidthXWaylandRoundedDown) {
+    // 1280x720 at scale 1.5 is 853x480 in the layout; XWayland's mode is 848 wide.
+    const std::vector<Output> monitors{{"XWAYLAND0", {0, 0, 848, 480}},
+                                       {"XWAYLAND1", {2000, 0, 2792, 600}},
+                                       {"XWAYLAND2", {0, 480, 848, 960}}};
+    const std::vector<Output> outputs{{"HEADLESS-1", {0, 0, 853, 480}},
+                                      {"HEADLESS-2", {2000, 0, 2800, 600}},
+                                      {"HEADLESS-3", {0, 480, 853, 961}}};
+    // Eight pixels narrower, or another height, is another monitor.
+    EXPECT_EQ(MatchOutputs(monitors, outputs), (Matches{0, std::nullopt, std::nullopt}));
+}
+
 TEST(OutputMatching, AnOutputClaimedByNameIsNotGivenAgainByPlace) {
     // Two monitors at the same place (a clone): one output each at most.
     const std::vector<Output> monitors{{"A", {0, 0, 100, 100}}, {"B", {0, 0, 100, 100}}};

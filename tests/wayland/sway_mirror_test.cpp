@@ -1,7 +1,7 @@
 // The real executable on a headless sway, started from sway so that it runs
 // on sway's XWayland: monitors as XWayland reports them, the live mirror of
-// an output read back from the compositor, the monitor switch, and a
-// compositor that offers no screen capture.
+// an output read back from the compositor, the monitor switch, a compositor
+// that offers no screen capture, and outputs turned, flipped and scaled.
 #include "tests/harness/kestrove_session.h"
 #include "tests/harness/wait.h"
 #include "tests/wayland/headless_sway.h"
@@ -11,6 +11,8 @@
 #include <X11/keysym.h>
 
 #include <algorithm>
+#include <array>
+#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -110,6 +112,29 @@ protected:
         return "";
     }
 
+    // Samples of the mirror in each quarter, near its corners and its middle.
+    // "" when each holds the quarter's colour (top left, top right, bottom
+    // left, bottom right).
+    std::string mirrorShowsQuarters(const std::array<Rgb, 4>& quarters) {
+        const WindowGeometry area = geometry();
+        const Image image = m_sway->grab(area);
+        for (int q = 0; q < 4; ++q) {
+            for (const int fx : {6, 44}) {
+                for (const int fy : {6, 44}) {
+                    const int x = image.width * (q % 2 == 0 ? fx : 100 - fx) / 100;
+                    const int y = image.height * (q < 2 ? fy : 100 - fy) / 100;
+                    if (!(image.at(x, y) == quarters[static_cast<std::size_t>(q)])) {
+                        return "quarter " + std::to_string(q) + " at (" + std::to_string(x) + ", " +
+                               std::to_string(y) + ") of " + std::to_string(image.width) + "x" +
+                               std::to_string(image.height) + ": " + Describe(image.at(x, y)) +
+                               " instead of " + Describe(quarters[static_cast<std::size_t>(q)]);
+                    }
+                }
+            }
+        }
+        return "";
+    }
+
     std::string waitForMirror(const Rgb& colour) {
         std::string mismatch;
         WaitUntil([&] { return (mismatch = mirrorShows(colour)).empty(); }, seconds(10));
@@ -191,6 +216,64 @@ TEST_F(SwayMirror, WithoutScreenCaptureSaysSoOnceAndKeepsWorking) {
     })) << title();
     EXPECT_EQ(standardError(), error) << "said more than once";
 }
+
+// Four quarters that tell up from down and left from right.
+constexpr std::array<Rgb, 4> kQuarters{Rgb{0xF0, 0xD2, 0x28}, Rgb{0x28, 0xB4, 0x3C},
+                                       Rgb{0xA0, 0x28, 0xC8}, Rgb{0x28, 0xC8, 0xC8}};
+
+std::string Hex(const Rgb& c) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%02X%02X%02X", c.r, c.g, c.b);
+    return text;
+}
+
+struct OutputSetting {
+    const char* name;
+    std::vector<std::string> command; // swaymsg's words for the first output
+};
+
+class SwayOutputSettings : public SwayMirror,
+                           public ::testing::WithParamInterface<OutputSetting> {};
+
+TEST_P(SwayOutputSettings, TheMirrorShowsTheOutputUprightAndInPlace) {
+    m_sway->message(GetParam().command);
+    // Room for the mirror of an output standing on its side, all of it seen.
+    m_sway->message({"output", "HEADLESS-2", "mode", "1600x1200"});
+    // The probe covers the whole output, a quarter of it in each colour.
+    const std::string probe = m_sway->handOver(KESTROVE_COLOUR_WINDOW);
+    std::string words;
+    for (const Rgb& c : kQuarters) {
+        words += " " + Hex(c);
+    }
+    m_sway->exec(probe + words);
+    ASSERT_TRUE(WaitUntil([&] {
+        try {
+            m_sway->message({"[class=\"^KestroveProbe$\"]", "fullscreen", "enable"});
+            return true;
+        } catch (const std::runtime_error&) {
+            return false; // not there yet
+        }
+    })) << m_sway->log();
+    start();
+    std::string mismatch;
+    WaitUntil([&] { return (mismatch = mirrorShowsQuarters(kQuarters)).empty(); }, seconds(10));
+    EXPECT_EQ(mismatch, "") << "Kestrove said: " << standardError();
+    // And it stays live: the probe gone, the output's background shows.
+    m_sway->message({"[class=\"^KestroveProbe$\"]", "kill"});
+    EXPECT_EQ(waitForMirror(kOutput1), "");
+    EXPECT_EQ(standardError(), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Outputs, SwayOutputSettings,
+    ::testing::Values(
+        OutputSetting{"QuarterTurn", {"output", "HEADLESS-1", "transform", "90"}},
+        OutputSetting{"HalfTurn", {"output", "HEADLESS-1", "transform", "180"}},
+        OutputSetting{"ThreeQuarterTurn", {"output", "HEADLESS-1", "transform", "270"}},
+        OutputSetting{"Flipped", {"output", "HEADLESS-1", "transform", "flipped"}},
+        OutputSetting{"FlippedQuarterTurn", {"output", "HEADLESS-1", "transform", "flipped-90"}},
+        OutputSetting{"FractionalScale", {"output", "HEADLESS-1", "scale", "1.5"}}),
+    [](const ::testing::TestParamInfo<OutputSetting>& info) { return info.param.name; });
 
 } // namespace
 } // namespace kestrove::e2e

@@ -1,6 +1,7 @@
 // Capturing an output through each protocol, against the stand-in
 // compositor: frames land in shared memory with their damage, and a still
 // output costs no frame.
+#include "platform/compositor/wayland/capture_stream.h"
 #include "platform/compositor/wayland/wayland_frame_capture.h"
 #include "tests/wayland/capture_compositor.h"
 
@@ -10,6 +11,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <limits>
+#include <optional>
 #include <poll.h>
 #include <sys/mman.h>
 
@@ -151,6 +154,31 @@ INSTANTIATE_TEST_SUITE_P(Protocols, OutputCapture,
                                  return "BothOffered";
                              }
                          });
+
+TEST(ClippedDamage, KeepsWhatLiesInTheFrameAndDropsWhatCoversNothing) {
+    // A rectangle sent back outside the buffer, or an empty one, is a
+    // protocol error that ends the connection; sizes come as 32-bit values.
+    constexpr std::int64_t kLargest = std::numeric_limits<std::int32_t>::max();
+    constexpr std::int64_t kLargestUnsigned = std::numeric_limits<std::uint32_t>::max();
+    const struct {
+        std::int64_t x, y, width, height;
+        std::optional<Rect> kept; // in a 64 x 48 frame
+    } cases[] = {
+        {8, 4, 16, 8, Rect{8, 4, 24, 12}},
+        {60, 40, 10, 10, Rect{60, 40, 64, 48}},
+        {-5, -5, 10, 10, Rect{0, 0, 5, 5}},
+        {0, 0, kLargestUnsigned, kLargestUnsigned, Rect{0, 0, 64, 48}},
+        {0, 0, 0, 10, std::nullopt},
+        {10, 10, -5, 5, std::nullopt},
+        {64, 0, 10, 10, std::nullopt},
+        {kLargest, 0, kLargest, 1, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.x) + "," + std::to_string(c.y) + " " +
+                     std::to_string(c.width) + "x" + std::to_string(c.height));
+        EXPECT_EQ(compositor::wayland::ClippedDamage(c.x, c.y, c.width, c.height, 64, 48), c.kept);
+    }
+}
 
 using NoCaptureRoute = PrivateRuntime;
 

@@ -2,6 +2,8 @@
 
 #include <wayland-client.h>
 
+#include <algorithm>
+#include <limits>
 #include <stdexcept>
 
 namespace kestrove::compositor::wayland {
@@ -37,16 +39,27 @@ const Frame* CaptureStream::takeFrame() {
     return &m_taken;
 }
 
-bool CaptureStream::prepareSlots(int width, int height, int stride, std::uint32_t shmFormat) {
+bool CaptureStream::prepareSlots(std::int64_t width, std::int64_t height, std::int64_t stride,
+                                 std::uint32_t shmFormat) {
     if (!SupportedShmFormat(shmFormat)) {
         stop("the compositor offers frames only in a pixel format the X server cannot take");
         return false;
     }
-    if (m_slots && m_slots->fits(width, height, stride, shmFormat)) {
+    constexpr std::int64_t kLargest = std::numeric_limits<std::int32_t>::max();
+    if (width <= 0 || height <= 0 || width > kLargest / 4 || height > kLargest ||
+        stride < width * 4 || stride > kLargest) {
+        stop("the compositor asked for a frame of " + std::to_string(width) + "x" +
+             std::to_string(height) + " with rows of " + std::to_string(stride) + " bytes");
+        return false;
+    }
+    const auto w = static_cast<int>(width);
+    const auto h = static_cast<int>(height);
+    const auto s = static_cast<int>(stride);
+    if (m_slots && m_slots->fits(w, h, s, shmFormat)) {
         return true;
     }
     try {
-        auto fresh = std::make_unique<ShmFrames>(m_shm, width, height, stride, shmFormat);
+        auto fresh = std::make_unique<ShmFrames>(m_shm, w, h, s, shmFormat);
         // The frame taken last may lie in the old memory: it stays valid
         // until the next frame is taken.
         m_retired = std::move(m_slots);
@@ -60,7 +73,7 @@ bool CaptureStream::prepareSlots(int width, int height, int stride, std::uint32_
     return true;
 }
 
-void CaptureStream::frameReady(std::vector<Rect> damage, bool yInverted) {
+void CaptureStream::frameReady(std::vector<Rect> damage, bool yInverted, FrameTransform transform) {
     m_requested = false;
     m_failuresInARow = 0;
     const ShmFrames& slots = *m_slots;
@@ -72,6 +85,7 @@ void CaptureStream::frameReady(std::vector<Rect> damage, bool yInverted) {
     m_ready.stride = slots.stride();
     m_ready.format = FourccOfShmFormat(slots.format());
     m_ready.yInverted = yInverted;
+    m_ready.transform = transform;
     m_ready.bufferId = slots.id();
     if (m_wholeFrameDamaged || yInverted) {
         m_ready.damage = {Rect{0, 0, slots.width(), slots.height()}};
@@ -81,6 +95,20 @@ void CaptureStream::frameReady(std::vector<Rect> damage, bool yInverted) {
     m_wholeFrameDamaged = false;
     m_hasReady = true;
     m_writingSlot = (m_writingSlot + 1) % ShmFrames::kSlots;
+}
+
+std::optional<Rect> ClippedDamage(std::int64_t x, std::int64_t y, std::int64_t width,
+                                  std::int64_t height, int frameWidth, int frameHeight) {
+    // In 64 bits: x + width of two 32-bit values cannot overflow here.
+    const std::int64_t left = std::max<std::int64_t>(x, 0);
+    const std::int64_t top = std::max<std::int64_t>(y, 0);
+    const std::int64_t right = std::min<std::int64_t>(x + width, frameWidth);
+    const std::int64_t bottom = std::min<std::int64_t>(y + height, frameHeight);
+    if (right <= left || bottom <= top) {
+        return std::nullopt;
+    }
+    return Rect{static_cast<std::int32_t>(left), static_cast<std::int32_t>(top),
+                static_cast<std::int32_t>(right), static_cast<std::int32_t>(bottom)};
 }
 
 void CaptureStream::frameFailed(const std::string& reason) {

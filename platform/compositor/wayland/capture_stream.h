@@ -6,7 +6,9 @@
 #include "platform/compositor/frame_capture.h"
 #include "platform/compositor/wayland/shm_frames.h"
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,18 +28,22 @@ public:
     void requestFrame();
     const Frame* takeFrame();
     const std::string& failure() const { return m_failure; }
+    // The output's own transform, as wl_output tells it; for protocols
+    // whose frames do not say how they are turned.
+    virtual void outputTransformChanged(FrameTransform) {}
 
 protected:
     // Sends the protocol's request for a frame into slot `writingSlot()`.
     virtual void startFrame() = 0;
 
-    // Makes sure the slots fit the compositor's constraints; false (and a
-    // failure) when they cannot.
-    bool prepareSlots(int width, int height, int stride, std::uint32_t shmFormat);
+    // Makes sure the slots fit the compositor's constraints, as it sent
+    // them; false (and a failure) when they cannot.
+    bool prepareSlots(std::int64_t width, std::int64_t height, std::int64_t stride,
+                      std::uint32_t shmFormat);
     ShmFrames* slots() const { return m_slots.get(); }
     int writingSlot() const { return m_writingSlot; }
     // The frame asked for is in its slot.
-    void frameReady(std::vector<Rect> damage, bool yInverted);
+    void frameReady(std::vector<Rect> damage, bool yInverted, FrameTransform transform);
     // The frame asked for did not come; a few of these in a row end the stream.
     void frameFailed(const std::string& reason);
     // Nothing more will come.
@@ -57,5 +63,10 @@ private:
     Frame m_taken;
     std::string m_failure;
 };
+
+// A damage rectangle as the compositor sent it, within a frame of width x
+// height; nothing when it covers no pixel of the frame.
+std::optional<Rect> ClippedDamage(std::int64_t x, std::int64_t y, std::int64_t width,
+                                  std::int64_t height, int frameWidth, int frameHeight);
 
 } // namespace kestrove::compositor::wayland

@@ -46,21 +46,30 @@ void ImageCopyStream::capture() {
     if (!prepareSlots(m_width, m_height, m_width * 4, m_shmFormat)) {
         return;
     }
+    const int width = slots()->width();
+    const int height = slots()->height();
     if (slots()->id() != m_slotsId) {
         m_slotsId = slots()->id();
         for (auto& stale : m_stale) {
-            stale = {Rect{0, 0, m_width, m_height}};
+            stale = {Rect{0, 0, width, height}};
         }
     }
     static const ext_image_copy_capture_frame_v1_listener listener{
         onTransform, onDamage, onPresentationTime, onReady, onFailed};
     m_damage.clear();
+    m_transform = FrameTransform::Normal;
     m_frame = ext_image_copy_capture_session_v1_create_frame(m_session);
     ext_image_copy_capture_frame_v1_add_listener(m_frame, &listener, this);
     ext_image_copy_capture_frame_v1_attach_buffer(m_frame, slots()->buffer(writingSlot()));
+    // A rectangle outside the buffer, or an empty one, is a protocol error
+    // that would end the connection.
     for (const Rect& r : m_stale[static_cast<std::size_t>(writingSlot())]) {
-        ext_image_copy_capture_frame_v1_damage_buffer(m_frame, r.left, r.top, r.right - r.left,
-                                                      r.bottom - r.top);
+        if (const auto inside = ClippedDamage(r.left, r.top, std::int64_t{r.right} - r.left,
+                                              std::int64_t{r.bottom} - r.top, width, height)) {
+            ext_image_copy_capture_frame_v1_damage_buffer(m_frame, inside->left, inside->top,
+                                                          inside->right - inside->left,
+                                                          inside->bottom - inside->top);
+        }
     }
     ext_image_copy_capture_frame_v1_capture(m_frame);
 }
@@ -75,8 +84,8 @@ void ImageCopyStream::endFrame() {
 void ImageCopyStream::onBufferSize(void* data, ext_image_copy_capture_session_v1*,
                                    std::uint32_t width, std::uint32_t height) {
     auto* self = static_cast<ImageCopyStream*>(data);
-    self->m_width = static_cast<int>(width);
-    self->m_height = static_cast<int>(height);
+    self->m_width = width;
+    self->m_height = height;
 }
 
 void ImageCopyStream::onShmFormat(void* data, ext_image_copy_capture_session_v1*,
@@ -110,11 +119,28 @@ void ImageCopyStream::onStopped(void* data, ext_image_copy_capture_session_v1*) 
     self->stop("the compositor stopped the capture of the output");
 }
 
-void ImageCopyStream::onTransform(void*, ext_image_copy_capture_frame_v1*, std::uint32_t) {}
+void ImageCopyStream::onTransform(void* data, ext_image_copy_capture_frame_v1*,
+                                  std::uint32_t transform) {
+    auto* self = static_cast<ImageCopyStream*>(data);
+    if (const auto known = TransformFromProtocol(transform)) {
+        self->m_transform = *known;
+    } else {
+        self->endFrame();
+        self->stop("the compositor sent frames turned in an unknown way (transform " +
+                   std::to_string(transform) + ")");
+    }
+}
 
 void ImageCopyStream::onDamage(void* data, ext_image_copy_capture_frame_v1*, std::int32_t x,
                                std::int32_t y, std::int32_t width, std::int32_t height) {
-    static_cast<ImageCopyStream*>(data)->m_damage.push_back(Rect{x, y, x + width, y + height});
+    auto* self = static_cast<ImageCopyStream*>(data);
+    if (self->slots() == nullptr) {
+        return;
+    }
+    if (const auto r =
+            ClippedDamage(x, y, width, height, self->slots()->width(), self->slots()->height())) {
+        self->m_damage.push_back(*r);
+    }
 }
 
 void ImageCopyStream::onPresentationTime(void*, ext_image_copy_capture_frame_v1*, std::uint32_t,
@@ -132,10 +158,10 @@ void ImageCopyStream::onReady(void* data, ext_image_copy_capture_frame_v1*) {
         }
         stale.insert(stale.end(), self->m_damage.begin(), self->m_damage.end());
         if (stale.size() > kStaleRectsKept) {
-            stale = {Rect{0, 0, self->m_width, self->m_height}};
+            stale = {Rect{0, 0, self->slots()->width(), self->slots()->height()}};
         }
     }
-    self->frameReady(std::move(self->m_damage), false);
+    self->frameReady(std::move(self->m_damage), false, self->m_transform);
 }
 
 void ImageCopyStream::onFailed(void* data, ext_image_copy_capture_frame_v1*, std::uint32_t reason) {

@@ -39,7 +39,7 @@ private:
     static void onSessionDone(void* data, ext_image_copy_capture_session_v1*);
     static void onStopped(void* data, ext_image_copy_capture_session_v1*);
 
-    static void onTransform(void*, ext_image_copy_capture_frame_v1*, std::uint32_t);
+    static void onTransform(void* data, ext_image_copy_capture_frame_v1*, std::uint32_t transform);
     static void onDamage(void* data, ext_image_copy_capture_frame_v1*, std::int32_t x,
                          std::int32_t y, std::int32_t width, std::int32_t height);
     static void onPresentationTime(void*, ext_image_copy_capture_frame_v1*, std::uint32_t,
@@ -52,8 +52,8 @@ private:
     ext_image_copy_capture_frame_v1* m_frame = nullptr;
     // The session's constraints, complete once `done` came.
     bool m_constraintsKnown = false;
-    int m_width = 0;
-    int m_height = 0;
+    std::int64_t m_width = 0;
+    std::int64_t m_height = 0;
     std::uint32_t m_shmFormat = 0;
     bool m_shmFormatOffered = false;
     std::uint64_t m_slotsId = 0;
@@ -61,7 +61,8 @@ private:
     // landed in the other slot since it was last written (empty: none;
     // whole: everything).
     std::array<std::vector<Rect>, ShmFrames::kSlots> m_stale;
-    std::vector<Rect> m_damage; // of the frame under way
+    std::vector<Rect> m_damage;                          // of the frame under way
+    FrameTransform m_transform = FrameTransform::Normal; // of the frame under way
 };
 
 } // namespace kestrove::compositor::wayland

@@ -49,9 +49,9 @@ void ScreencopyStream::onBuffer(void* data, zwlr_screencopy_frame_v1*, std::uint
     auto* self = static_cast<ScreencopyStream*>(data);
     self->m_offeredShm = true;
     self->m_format = format;
-    self->m_width = static_cast<int>(width);
-    self->m_height = static_cast<int>(height);
-    self->m_stride = static_cast<int>(stride);
+    self->m_width = width;
+    self->m_height = height;
+    self->m_stride = stride;
     if (self->m_version < ZWLR_SCREENCOPY_FRAME_V1_BUFFER_DONE_SINCE_VERSION) {
         self->copy(); // no list of buffer types follows
     }
@@ -71,18 +71,22 @@ void ScreencopyStream::onFlags(void* data, zwlr_screencopy_frame_v1*, std::uint3
 
 void ScreencopyStream::onDamage(void* data, zwlr_screencopy_frame_v1*, std::uint32_t x,
                                 std::uint32_t y, std::uint32_t width, std::uint32_t height) {
-    const auto left = static_cast<std::int32_t>(x);
-    const auto top = static_cast<std::int32_t>(y);
-    static_cast<ScreencopyStream*>(data)->m_damage.push_back(
-        Rect{left, top, left + static_cast<std::int32_t>(width),
-             top + static_cast<std::int32_t>(height)});
+    auto* self = static_cast<ScreencopyStream*>(data);
+    // The slots are the size of the buffer the copy went into.
+    if (self->slots() == nullptr) {
+        return;
+    }
+    if (const auto r =
+            ClippedDamage(x, y, width, height, self->slots()->width(), self->slots()->height())) {
+        self->m_damage.push_back(*r);
+    }
 }
 
 void ScreencopyStream::onReady(void* data, zwlr_screencopy_frame_v1*, std::uint32_t, std::uint32_t,
                                std::uint32_t) {
     auto* self = static_cast<ScreencopyStream*>(data);
     self->endFrame();
-    self->frameReady(std::move(self->m_damage), self->m_yInverted);
+    self->frameReady(std::move(self->m_damage), self->m_yInverted, self->m_outputTransform);
 }
 
 void ScreencopyStream::onFailed(void* data, zwlr_screencopy_frame_v1*) {

@@ -19,6 +19,9 @@ public:
     ScreencopyStream(zwlr_screencopy_manager_v1* manager, std::uint32_t version, wl_shm* shm,
                      wl_output* output);
     ~ScreencopyStream() override;
+    void outputTransformChanged(FrameTransform transform) override {
+        m_outputTransform = transform;
+    }
 
 private:
     void startFrame() override;
@@ -44,10 +47,12 @@ private:
     // What the compositor asked for in this frame.
     bool m_offeredShm = false;
     std::uint32_t m_format = 0;
-    int m_width = 0;
-    int m_height = 0;
-    int m_stride = 0;
+    std::int64_t m_width = 0;
+    std::int64_t m_height = 0;
+    std::int64_t m_stride = 0;
     bool m_yInverted = false;
+    // Frames hold the output as its buffer does: turned as the output is.
+    FrameTransform m_outputTransform = FrameTransform::Normal;
     std::vector<Rect> m_damage;
 };
 

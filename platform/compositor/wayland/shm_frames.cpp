@@ -35,7 +35,7 @@ std::uint32_t FourccOfShmFormat(std::uint32_t shmFormat) {
 ShmFrames::ShmFrames(wl_shm* shm, int width, int height, int stride, std::uint32_t format)
     : m_width(width), m_height(height), m_stride(stride), m_format(format),
       m_id(g_nextId.fetch_add(1)) {
-    if (width <= 0 || height <= 0 || stride < width * 4) {
+    if (width <= 0 || height <= 0 || stride < std::int64_t{width} * 4) {
         throw std::runtime_error("the compositor asked for a frame of " + std::to_string(width) +
                                  "x" + std::to_string(height) + " with rows of " +
                                  std::to_string(stride) + " bytes");

@@ -83,6 +83,7 @@ public:
             m_stream = std::make_unique<ScreencopyStream>(
                 m_globals->screencopy(), m_globals->screencopyVersion(), m_globals->shm(), output);
         }
+        m_stream->outputTransformChanged(states[index]->transform);
         return true;
     }
 
@@ -116,7 +117,12 @@ private:
         bool selectedThere = false;
         for (const auto& state : m_globals->outputs()) {
             m_outputs.push_back(state->describe());
-            selectedThere = selectedThere || state->globalName == m_selectedGlobal;
+            if (state->globalName == m_selectedGlobal) {
+                selectedThere = true;
+                if (m_stream) {
+                    m_stream->outputTransformChanged(state->transform);
+                }
+            }
         }
         // The stream's output object is gone with the output: nothing more
         // may be asked of it.

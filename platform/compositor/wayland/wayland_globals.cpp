@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
 namespace kestrove::compositor::wayland {
 
@@ -24,7 +25,10 @@ void OnGeometry(void* data, wl_output*, std::int32_t x, std::int32_t y, std::int
     auto* state = static_cast<OutputState*>(data);
     state->x = x;
     state->y = y;
-    state->rotated = (transform & 1) != 0; // 90 and 270, flipped or not
+    // An unknown value leaves the output as it was: its frames may then
+    // show turned, but nothing is read out of place.
+    state->transform =
+        TransformFromProtocol(static_cast<std::uint32_t>(transform)).value_or(state->transform);
 }
 
 void OnMode(void* data, wl_output*, std::uint32_t flags, std::int32_t width, std::int32_t height,
@@ -49,6 +53,19 @@ void OnName(void* data, wl_output*, const char* name) {
 }
 
 void OnDescription(void*, wl_output*, const char*) {}
+
+// The compositor's values in 64 bits: a place near the end of the range plus
+// a size must not wrap. What does not fit the layout is no place at all.
+Rect LayoutRect(std::int64_t x, std::int64_t y, std::int64_t width, std::int64_t height) {
+    constexpr std::int64_t kLow = std::numeric_limits<std::int32_t>::min();
+    constexpr std::int64_t kHigh = std::numeric_limits<std::int32_t>::max();
+    if (width <= 0 || height <= 0 || x < kLow || y < kLow || x + width > kHigh ||
+        y + height > kHigh) {
+        return Rect{};
+    }
+    return Rect{static_cast<std::int32_t>(x), static_cast<std::int32_t>(y),
+                static_cast<std::int32_t>(x + width), static_cast<std::int32_t>(y + height)};
+}
 
 constexpr wl_output_listener kOutputListener{OnGeometry, OnMode, OnDone,
                                              OnScale,    OnName, OnDescription};
@@ -80,18 +97,30 @@ void OnXdgDescription(void*, zxdg_output_v1*, const char*) {}
 constexpr zxdg_output_v1_listener kXdgOutputListener{OnLogicalPosition, OnLogicalSize, OnXdgDone,
                                                      OnXdgName, OnXdgDescription};
 
+// Tells the compositor, where it can be told, that the output is no longer
+// used: otherwise it keeps the object of a gone output for us.
+void ReleaseOutput(const OutputState& state) {
+    if (state.xdgOutput != nullptr) {
+        zxdg_output_v1_destroy(state.xdgOutput);
+    }
+    if (wl_output_get_version(state.output) >= WL_OUTPUT_RELEASE_SINCE_VERSION) {
+        wl_output_release(state.output);
+    } else {
+        wl_output_destroy(state.output);
+    }
+}
+
 } // namespace
 
 Output OutputState::describe() const {
     Output described;
     described.name = !name.empty() ? name : xdgName;
     if (hasLogical && logicalWidth > 0 && logicalHeight > 0) {
-        described.rect =
-            Rect{logicalX, logicalY, logicalX + logicalWidth, logicalY + logicalHeight};
+        described.rect = LayoutRect(logicalX, logicalY, logicalWidth, logicalHeight);
     } else {
-        const int width = (rotated ? modeHeight : modeWidth) / scale;
-        const int height = (rotated ? modeWidth : modeHeight) / scale;
-        described.rect = Rect{x, y, x + width, y + height};
+        const bool swapped = SwapsAxes(transform);
+        described.rect = LayoutRect(x, y, (swapped ? modeHeight : modeWidth) / scale,
+                                    (swapped ? modeWidth : modeHeight) / scale);
     }
     return described;
 }
@@ -107,14 +136,7 @@ WaylandGlobals::WaylandGlobals(wl_display* display) : m_registry(wl_display_get_
 
 WaylandGlobals::~WaylandGlobals() {
     for (const auto& state : m_outputs) {
-        if (state->xdgOutput != nullptr) {
-            zxdg_output_v1_destroy(state->xdgOutput);
-        }
-        if (wl_output_get_version(state->output) >= WL_OUTPUT_RELEASE_SINCE_VERSION) {
-            wl_output_release(state->output);
-        } else {
-            wl_output_destroy(state->output);
-        }
+        ReleaseOutput(*state);
     }
     if (m_outputSources != nullptr) {
         ext_output_image_capture_source_manager_v1_destroy(m_outputSources);
@@ -175,10 +197,7 @@ void WaylandGlobals::onGlobalRemove(void* data, wl_registry*, std::uint32_t name
     if (found == self->m_outputs.end()) {
         return;
     }
-    if ((*found)->xdgOutput != nullptr) {
-        zxdg_output_v1_destroy((*found)->xdgOutput);
-    }
-    wl_output_destroy((*found)->output);
+    ReleaseOutput(**found);
     self->m_outputs.erase(found);
     ++self->m_generation;
 }

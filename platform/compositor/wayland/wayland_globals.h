@@ -33,7 +33,7 @@ struct OutputState {
     int modeWidth = 0;
     int modeHeight = 0;
     int scale = 1;
-    bool rotated = false; // a quarter turn: width and height swap in the layout
+    FrameTransform transform = FrameTransform::Normal; // a quarter turn swaps width and height
     // From xdg-output, where offered: the layout as the compositor sees it.
     std::string xdgName;
     bool hasLogical = false;

@@ -14,7 +14,7 @@ public:
     BlankFrameSource(const BlankFrameSource&) = delete;
     BlankFrameSource& operator=(const BlankFrameSource&) = delete;
 
-    void setMonitor(const Rect&) override {}
+    void setMonitor(const MonitorIdentity&) override {}
     bool handleEvent(const XEvent&) override { return false; }
     bool pending() override { return false; }
     FrameChanges takeChanges(const Rect&) override { return {}; }

@@ -6,7 +6,6 @@
 
 #include <X11/Xlib-xcb.h>
 #include <X11/extensions/XShm.h>
-#include <X11/extensions/Xrandr.h>
 #include <xcb/shm.h>
 
 #include <algorithm>
@@ -14,6 +13,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <memory>
+#include <optional>
 #include <utility>
 
 namespace kestrove::x11 {
@@ -22,23 +22,6 @@ namespace {
 
 constexpr int kDepth = 24;               // frames are XRGB: the alpha byte, if any, is not shown
 constexpr std::size_t kChangesKept = 64; // past this, the whole monitor counts as changed
-
-std::vector<compositor::Output> XMonitors(Display* display) {
-    std::vector<compositor::Output> monitors;
-    int count = 0;
-    XRRMonitorInfo* raw = XRRGetMonitors(display, DefaultRootWindow(display), True, &count);
-    for (int i = 0; i < count; ++i) {
-        char* name = XGetAtomName(display, raw[i].name);
-        monitors.push_back(compositor::Output{
-            name != nullptr ? name : "",
-            Rect{raw[i].x, raw[i].y, raw[i].x + raw[i].width, raw[i].y + raw[i].height}});
-        XFree(name);
-    }
-    if (raw != nullptr) {
-        XRRFreeMonitors(raw);
-    }
-    return monitors;
-}
 
 std::string Describe(const Rect& r) {
     return std::to_string(r.right - r.left) + "x" + std::to_string(r.bottom - r.top) + "+" +
@@ -76,6 +59,7 @@ CompositorFrameSource::CompositorFrameSource(Display* display,
 
 CompositorFrameSource::~CompositorFrameSource() {
     detach();
+    releaseStored();
     XRenderFreePicture(m_display, m_picture);
     XFreeGC(m_display, m_gc);
     XFreePixmap(m_display, m_pixmap);
@@ -101,42 +85,63 @@ void CompositorFrameSource::resizePixmap(int width, int height) {
                          static_cast<unsigned>(width), static_cast<unsigned>(height));
 }
 
-void CompositorFrameSource::setMonitor(const Rect& monitor) {
+void CompositorFrameSource::setMonitor(const MonitorIdentity& monitor) {
     if ((m_selected || m_awaiting) && monitor == m_monitor) {
         return;
     }
     m_monitor = monitor;
+    m_outputName.clear();
     resizePixmap(m_width, m_height); // blank until the output's first frame
     m_everything = true;
     m_changes.clear();
     m_failed = false;
-    showMonitor();
+    showMonitor(false);
+}
+
+std::optional<std::size_t> CompositorFrameSource::findOutput() const {
+    // The output shown before, by the compositor's name for it: it may come
+    // back elsewhere or in another size.
+    if (!m_outputName.empty()) {
+        const auto same =
+            std::find_if(m_outputsSeen.begin(), m_outputsSeen.end(),
+                         [&](const compositor::Output& o) { return o.name == m_outputName; });
+        if (same == m_outputsSeen.end()) {
+            return std::nullopt;
+        }
+        return static_cast<std::size_t>(same - m_outputsSeen.begin());
+    }
+    std::vector<compositor::Output> monitors{{m_monitor.name, m_monitor.rect}};
+    for (const MonitorIdentity& other : m_monitor.others) {
+        monitors.push_back({other.name, other.rect});
+    }
+    return compositor::MatchOutputs(monitors, m_outputsSeen).front();
 }
 
 // A monitor the desktop has not granted is asked for once more (the user may
 // have shared only some monitors); the mirror stays blank until the answer.
-void CompositorFrameSource::showMonitor() {
+void CompositorFrameSource::showMonitor(bool quietly) {
     m_selected = false;
     m_awaiting = false;
-    std::vector<compositor::Output> monitors = XMonitors(m_display);
-    auto shown = std::find_if(monitors.begin(), monitors.end(),
-                              [&](const compositor::Output& m) { return m.rect == m_monitor; });
-    if (shown == monitors.end()) {
-        monitors.push_back(compositor::Output{"", m_monitor});
-        shown = monitors.end() - 1;
-    }
-    const auto matches = compositor::MatchOutputs(monitors, m_capture->outputs());
-    const auto output = matches[static_cast<std::size_t>(shown - monitors.begin())];
+    m_outputsSeen = m_capture->outputs();
+    const std::optional<std::size_t> output = findOutput();
     if (output && m_capture->select(*output)) {
+        m_outputName = m_outputsSeen[*output].name;
         m_selected = true;
         m_uploading = false;
+        m_failed = false;
+        m_firstFrame = true;
         return;
     }
+    if (quietly) {
+        m_failed = true; // still away: it was said when it went
+        return;
+    }
+    const Rect& place = m_monitor.rect;
     const bool askedBefore =
-        std::find(m_askedFor.begin(), m_askedFor.end(), m_monitor) != m_askedFor.end();
+        std::find(m_askedFor.begin(), m_askedFor.end(), place) != m_askedFor.end();
     if (m_capture->asking() || (!askedBefore && m_capture->askForMore())) {
         if (!askedBefore) {
-            m_askedFor.push_back(m_monitor);
+            m_askedFor.push_back(place);
         }
         m_awaiting = true;
         return;
@@ -147,11 +152,20 @@ void CompositorFrameSource::showMonitor() {
     }
     if (problem.empty()) {
         problem = "no compositor output matches the monitor " +
-                  (shown->name.empty() ? std::string() : shown->name + " ") + "at " +
-                  Describe(m_monitor);
+                  (m_monitor.name.empty() ? std::string() : m_monitor.name + " ") + "at " +
+                  Describe(place);
     }
     m_noticeDue = m_noticeDue || !m_everShown || askedBefore;
     fail(problem);
+}
+
+void CompositorFrameSource::reselectWhenBack() {
+    // The outputs changing is the only news that can end a failure here: an
+    // output came back or a monitor's output appeared.
+    if (!m_failed || m_awaiting || m_capture->outputs() == m_outputsSeen) {
+        return;
+    }
+    showMonitor(true);
 }
 
 bool CompositorFrameSource::takeNotice() {
@@ -163,7 +177,8 @@ bool CompositorFrameSource::handleEvent(const XEvent& event) {
         return false;
     }
     const auto& completion = reinterpret_cast<const XShmCompletionEvent&>(event);
-    if (completion.shmseg == m_segment && completion.drawable == m_pixmap) {
+    if (completion.shmseg == m_segment &&
+        (completion.drawable == m_pixmap || completion.drawable == m_stored)) {
         m_uploading = false;
         if (m_requestOwed) {
             requestFrame(); // the refresh that found the server still reading
@@ -179,11 +194,14 @@ int CompositorFrameSource::waitDescriptor() const {
 bool CompositorFrameSource::dispatch() {
     m_capture->dispatch();
     if (m_awaiting && !m_capture->asking()) {
-        showMonitor(); // the desktop has answered
+        showMonitor(false); // the desktop has answered
     }
+    reselectWhenBack();
     bool arrived = false;
     if (const compositor::Frame* frame = m_capture->takeFrame(); frame != nullptr && m_selected) {
         arrived = upload(*frame);
+        // Showing again: the next time it goes away is told again.
+        m_said.clear();
     }
     if (const std::string failure = m_capture->failure(); !failure.empty()) {
         m_noticeDue = m_noticeDue || (!m_everShown && !m_failed);
@@ -260,7 +278,7 @@ void CompositorFrameSource::detach() {
 bool CompositorFrameSource::upload(const compositor::Frame& frame) {
     if (frame.width <= 0 || frame.height <= 0 || frame.width > SHRT_MAX ||
         frame.height > SHRT_MAX || frame.stride % 4 != 0 || frame.stride / 4 > USHRT_MAX ||
-        frame.stride / 4 < frame.width) {
+        frame.stride / 4 < frame.width || frame.offset > UINT32_MAX) {
         fail("the compositor sent a frame of " + std::to_string(frame.width) + "x" +
              std::to_string(frame.height) + " the X server cannot take");
         return false;
@@ -268,57 +286,114 @@ bool CompositorFrameSource::upload(const compositor::Frame& frame) {
     if (frame.bufferId != m_attachedBuffer && !attach(frame)) {
         return false;
     }
-    if (frame.width != m_width || frame.height != m_height) {
-        resizePixmap(frame.width, frame.height);
+    using compositor::FrameTransform;
+    const FrameTransform transform =
+        frame.yInverted ? compositor::WithRowsInverted(frame.transform) : frame.transform;
+    const bool upright = transform == FrameTransform::Normal;
+    const int width = compositor::SwapsAxes(transform) ? frame.height : frame.width;
+    const int height = compositor::SwapsAxes(transform) ? frame.width : frame.height;
+    if (width != m_width || height != m_height) {
+        resizePixmap(width, height);
         m_everything = true;
     }
-    xcb_connection_t* connection = XGetXCBConnection(m_display);
-    const auto gc = static_cast<xcb_gcontext_t>(XGContextFromGC(m_gc));
-    const auto rowPixels = static_cast<std::uint16_t>(frame.stride / 4);
-    // Rows of a y-inverted frame are put one by one, bottom row first.
-    const int rowsPerPut = frame.yInverted ? 1 : frame.height;
+    // The first frame of an output is a new picture all over, whatever its
+    // damage says: the picture shown until then was another.
+    if (m_firstFrame) {
+        m_everything = true;
+        m_firstFrame = false;
+    }
+    if (upright) {
+        releaseStored();
+    } else {
+        prepareStored(frame, transform);
+    }
+    const Rect whole{0, 0, frame.width, frame.height};
     std::vector<Rect> puts;
     for (const Rect& damaged : frame.damage) {
-        const Rect r = Intersection(damaged, Rect{0, 0, frame.width, frame.height});
-        for (int top = r.top; !IsEmpty(r) && top < r.bottom; top += rowsPerPut) {
-            puts.push_back(Rect{r.left, top, r.right, std::min(r.bottom, top + rowsPerPut)});
+        if (const Rect r = Intersection(damaged, whole); !IsEmpty(r)) {
+            puts.push_back(r);
         }
     }
+    if (puts.empty()) {
+        return m_everything;
+    }
+    xcb_connection_t* connection = XGetXCBConnection(m_display);
+    const Pixmap target = upright ? m_pixmap : m_stored;
+    const auto gc = static_cast<xcb_gcontext_t>(XGContextFromGC(upright ? m_gc : m_storedGc));
+    const auto rowPixels = static_cast<std::uint16_t>(frame.stride / 4);
     for (std::size_t i = 0; i < puts.size(); ++i) {
         const Rect& r = puts[i];
-        const int sourceTop = frame.yInverted ? frame.height - 1 - r.top : r.top;
         const bool last = i + 1 == puts.size();
         xcb_shm_put_image(
-            connection, static_cast<xcb_drawable_t>(m_pixmap), gc, rowPixels,
+            connection, static_cast<xcb_drawable_t>(target), gc, rowPixels,
             static_cast<std::uint16_t>(frame.height), static_cast<std::uint16_t>(r.left),
-            static_cast<std::uint16_t>(sourceTop), static_cast<std::uint16_t>(r.right - r.left),
+            static_cast<std::uint16_t>(r.top), static_cast<std::uint16_t>(r.right - r.left),
             static_cast<std::uint16_t>(r.bottom - r.top), static_cast<std::int16_t>(r.left),
             static_cast<std::int16_t>(r.top), kDepth, XCB_IMAGE_FORMAT_Z_PIXMAP, last ? 1 : 0,
             m_segment, static_cast<std::uint32_t>(frame.offset));
     }
-    if (!puts.empty()) {
-        m_everShown = true;
-        m_uploading = true; // until the X server says it has read the memory
-        xcb_flush(connection);
-        noteChanges(frame);
-    }
-    return !puts.empty() || m_everything;
-}
-
-void CompositorFrameSource::noteChanges(const compositor::Frame& frame) {
-    for (const Rect& damaged : frame.damage) {
-        const Rect r = Intersection(damaged, Rect{0, 0, frame.width, frame.height});
-        if (IsEmpty(r)) {
-            continue;
+    m_everShown = true;
+    m_uploading = true; // until the X server says it has read the memory
+    xcb_flush(connection);
+    for (const Rect& r : puts) {
+        const Rect turned = compositor::StoredToUpright(transform, r, frame.width, frame.height);
+        if (!upright) {
+            // The transform on the stored picture reads, for each upright
+            // pixel, the stored pixel it came from.
+            XRenderComposite(m_display, PictOpSrc, m_storedPicture, None, m_picture, turned.left,
+                             turned.top, 0, 0, turned.left, turned.top,
+                             static_cast<unsigned>(turned.right - turned.left),
+                             static_cast<unsigned>(turned.bottom - turned.top));
         }
-        const int top = frame.yInverted ? frame.height - r.bottom : r.top;
-        const int bottom = frame.yInverted ? frame.height - r.top : r.bottom;
-        m_changes.push_back(Rect{r.left, top, r.right, bottom});
+        m_changes.push_back(turned);
     }
     if (m_changes.size() > kChangesKept) {
         m_everything = true;
         m_changes.clear();
     }
+    return true;
+}
+
+void CompositorFrameSource::prepareStored(const compositor::Frame& frame,
+                                          compositor::FrameTransform transform) {
+    if (m_stored == None || frame.width != m_storedWidth || frame.height != m_storedHeight) {
+        releaseStored();
+        m_storedWidth = frame.width;
+        m_storedHeight = frame.height;
+        m_stored = XCreatePixmap(m_display, DefaultRootWindow(m_display),
+                                 static_cast<unsigned>(frame.width),
+                                 static_cast<unsigned>(frame.height), kDepth);
+        XGCValues values{};
+        values.graphics_exposures = False;
+        m_storedGc = XCreateGC(m_display, m_stored, GCGraphicsExposures, &values);
+        m_storedPicture = XRenderCreatePicture(
+            m_display, m_stored, XRenderFindStandardFormat(m_display, PictStandardRGB24), 0,
+            nullptr);
+        m_storedTransform = compositor::FrameTransform::Normal;
+        m_everything = true;
+    }
+    if (transform != m_storedTransform) {
+        m_storedTransform = transform;
+        const compositor::UprightToStored map =
+            compositor::MapUprightToStored(transform, frame.width, frame.height);
+        XTransform matrix{{{XDoubleToFixed(map.xx), XDoubleToFixed(map.xy), XDoubleToFixed(map.dx)},
+                           {XDoubleToFixed(map.yx), XDoubleToFixed(map.yy), XDoubleToFixed(map.dy)},
+                           {0, 0, XDoubleToFixed(1)}}};
+        XRenderSetPictureTransform(m_display, m_storedPicture, &matrix);
+    }
+}
+
+void CompositorFrameSource::releaseStored() {
+    if (m_stored == None) {
+        return;
+    }
+    XRenderFreePicture(m_display, m_storedPicture);
+    XFreeGC(m_display, m_storedGc);
+    XFreePixmap(m_display, m_stored);
+    m_stored = None;
+    m_storedPicture = None;
+    m_storedGc = None;
+    m_storedTransform = compositor::FrameTransform::Normal;
 }
 
 void CompositorFrameSource::fail(const std::string& problem) {

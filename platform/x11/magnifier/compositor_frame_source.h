@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,7 +24,7 @@ public:
            std::string& reason);
     ~CompositorFrameSource() override;
 
-    void setMonitor(const Rect& monitor) override;
+    void setMonitor(const MonitorIdentity& monitor) override;
     bool handleEvent(const XEvent& event) override;
     void requestFrame() override;
     bool pending() override;
@@ -42,13 +43,20 @@ public:
 private:
     CompositorFrameSource(Display* display, std::unique_ptr<compositor::FrameCapture> capture,
                           int completionEvent);
-    void showMonitor();
+    // Captures the monitor's output; a failure is said unless `quietly`.
+    void showMonitor(bool quietly);
+    // The monitor's output among m_outputsSeen.
+    std::optional<std::size_t> findOutput() const;
+    // After the output went away: captures it again once it is back.
+    void reselectWhenBack();
     // False when nothing of the frame was put into the picture.
     bool upload(const compositor::Frame& frame);
     bool attach(const compositor::Frame& frame);
     void detach();
     void resizePixmap(int width, int height);
-    void noteChanges(const compositor::Frame& frame);
+    // The pixmap that frames stored turned or flipped land in first.
+    void prepareStored(const compositor::Frame& frame, compositor::FrameTransform transform);
+    void releaseStored();
     // Says once on standard error why the picture stops changing.
     void fail(const std::string& problem);
 
@@ -56,12 +64,26 @@ private:
     std::unique_ptr<compositor::FrameCapture> m_capture;
     int m_completionEvent; // ShmCompletion's event type
     GC m_gc = None;
+    // The monitor upright, as the scale plan reads it.
     Pixmap m_pixmap = None;
     Picture m_picture = None;
     int m_width = 1;
     int m_height = 1;
-    Rect m_monitor{};
+    // A frame as the compositor stored it, when that is not upright: the
+    // server turns it into m_pixmap (Render), so no pixel passes through here.
+    Pixmap m_stored = None;
+    Picture m_storedPicture = None;
+    GC m_storedGc = None;
+    int m_storedWidth = 0;
+    int m_storedHeight = 0;
+    compositor::FrameTransform m_storedTransform = compositor::FrameTransform::Normal;
+    MonitorIdentity m_monitor;
+    // The compositor's name of the output last captured for the monitor: it
+    // finds the output again when it comes back elsewhere or in another size.
+    std::string m_outputName;
+    std::vector<compositor::Output> m_outputsSeen; // when the output was last looked for
     bool m_selected = false;
+    bool m_firstFrame = false;    // of the output selected, not uploaded yet
     bool m_awaiting = false;      // the desktop is asked for the monitor
     std::vector<Rect> m_askedFor; // monitors the desktop was asked for once more
     bool m_everShown = false;     // a frame has reached the picture

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "platform/types.h"
+#include "platform/x11/monitor_identity.h"
 
 #include <X11/Xlib.h>
 #include <X11/extensions/Xrender.h>
@@ -24,8 +25,9 @@ class FrameSource {
 public:
     virtual ~FrameSource() = default;
 
-    // The monitor (root coordinates) shown from now on.
-    virtual void setMonitor(const Rect& monitor) = 0;
+    // The monitor shown from now on: its name, and its rectangle in root
+    // coordinates.
+    virtual void setMonitor(const MonitorIdentity& monitor) = 0;
     // Takes the source's own X events (damage reports, ...); true when the
     // event was the source's.
     virtual bool handleEvent(const XEvent& event) = 0;

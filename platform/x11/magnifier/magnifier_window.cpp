@@ -174,9 +174,9 @@ void MagnifierWindow::resizeBackBuffer() {
     m_backPicture = XRenderCreatePicture(m_display, m_back, m_windowFormat, 0, nullptr);
 }
 
-void MagnifierWindow::setSource(const Rect& source) {
-    if (!(source == m_source)) {
-        m_source = source;
+void MagnifierWindow::setSource(const MonitorIdentity& source) {
+    if (!(source.rect == m_source)) {
+        m_source = source.rect;
         if (m_frames) {
             m_frames->setMonitor(source);
         }

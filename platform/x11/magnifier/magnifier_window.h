@@ -32,7 +32,7 @@ public:
     MagnifierWindow& operator=(const MagnifierWindow&) = delete;
 
     Window window() const { return m_window; }
-    void setSource(const Rect& source);
+    void setSource(const MonitorIdentity& source);
     void setTransform(const MagTransform& transform);
     void move(int x, int y, int width, int height);
     // InvalidateRect: the picture is brought up to date with the source, now.

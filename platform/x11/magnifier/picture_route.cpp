@@ -4,11 +4,10 @@
 #include "platform/compositor/wayland/wayland_frame_capture.h"
 #include "platform/x11/magnifier/blank_frame_source.h"
 #include "platform/x11/magnifier/compositor_frame_source.h"
-
-#include <X11/extensions/Xrandr.h>
+#include "platform/x11/x11_monitors.h"
 
 #include <cstdio>
-#include <string_view>
+#include <vector>
 
 namespace kestrove::x11 {
 
@@ -23,18 +22,8 @@ bool IsXWayland(Display* display) {
     if (XQueryExtension(display, "XWAYLAND", &opcode, &event, &error) != False) {
         return true;
     }
-    int count = 0;
-    XRRMonitorInfo* monitors = XRRGetMonitors(display, DefaultRootWindow(display), True, &count);
-    bool named = false;
-    if (count > 0) {
-        char* name = XGetAtomName(display, monitors[0].name);
-        named = name != nullptr && std::string_view(name).starts_with("XWAYLAND");
-        XFree(name);
-    }
-    if (monitors != nullptr) {
-        XRRFreeMonitors(monitors);
-    }
-    return named;
+    const std::vector<MonitorRecord> monitors = ReadRandrMonitors(display);
+    return !monitors.empty() && monitors.front().nameText.starts_with("XWAYLAND");
 }
 
 } // namespace

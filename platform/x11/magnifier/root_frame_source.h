@@ -24,7 +24,7 @@ public:
     RootFrameSource(const RootFrameSource&) = delete;
     RootFrameSource& operator=(const RootFrameSource&) = delete;
 
-    void setMonitor(const Rect& monitor) override { m_monitor = monitor; }
+    void setMonitor(const MonitorIdentity& monitor) override { m_monitor = monitor.rect; }
     // Notes this source's report that something changed, and changes of the
     // stacking order.
     bool handleEvent(const XEvent& event) override;

@@ -5,6 +5,7 @@
 #include "res/platform_ids.h"
 #include "res/resource_lookup.h"
 
+#include <algorithm>
 #include <stdexcept>
 #include <string>
 
@@ -47,17 +48,10 @@ WindowHandle X11MagnifierControl::createMagnifierWindow(WindowHandle parent, con
 
 bool X11MagnifierControl::magSetWindowSource(WindowHandle hwnd, const Rect& source) {
     return withMagnifier(hwnd, [&](MagnifierWindow& magnifier) {
-        magnifier.setSource(source);
+        magnifier.setSource(m_monitors.reportedAt(source));
         // The source may know at once that the desktop will not share it.
         if (magnifier.takeNotice()) {
             tellNoCapture(m_windows.parentOf(hwnd));
-        }
-        // The window manager keeps the parent's aspect while the user drags it.
-        const int width = source.right - source.left;
-        const int height = source.bottom - source.top;
-        if (DialogWindow* parent = m_windows.dialog(m_windows.parentOf(hwnd));
-            parent != nullptr && width > 0 && height > 0) {
-            parent->setAspect(width, height);
         }
     });
 }
@@ -82,6 +76,12 @@ bool X11MagnifierControl::destroy(WindowHandle hwnd) {
     }
     m_windows.removeChild(hwnd);
     return true;
+}
+
+bool X11MagnifierControl::hostsMagnifier(WindowHandle parent) const {
+    const std::vector<Window> children = m_windows.childrenOf(parent);
+    return std::any_of(children.begin(), children.end(),
+                       [&](Window child) { return m_magnifiers.count(child) != 0; });
 }
 
 void X11MagnifierControl::destroyChildrenOf(WindowHandle parent) {

@@ -7,6 +7,7 @@
 #include "platform/seam/magnifier.h"
 #include "platform/x11/magnifier/magnifier_window.h"
 #include "platform/x11/x11_event_loop.h"
+#include "platform/x11/x11_monitors.h"
 #include "platform/x11/x11_window_table.h"
 
 #include <functional>
@@ -18,14 +19,16 @@ namespace kestrove::x11 {
 
 class X11MagnifierControl final : public Magnifier, public EventTarget {
 public:
-    X11MagnifierControl(Display* display, WindowTable& windows)
-        : m_display(display), m_windows(windows) {}
+    // `monitors` names the monitor behind each source rectangle.
+    X11MagnifierControl(Display* display, WindowTable& windows, const X11Monitors& monitors)
+        : m_display(display), m_windows(windows), m_monitors(monitors) {}
     ~X11MagnifierControl();
     X11MagnifierControl(const X11MagnifierControl&) = delete;
     X11MagnifierControl& operator=(const X11MagnifierControl&) = delete;
 
     bool magInitialize() override;
     WindowHandle createMagnifierWindow(WindowHandle parent, const Rect& area) override;
+    // The rectangle is the monitor the displays reported with it.
     bool magSetWindowSource(WindowHandle magnifier, const Rect& source) override;
     bool magSetWindowTransform(WindowHandle magnifier, const MagTransform& transform) override;
 
@@ -34,6 +37,8 @@ public:
     bool invalidate(WindowHandle hwnd);
     bool destroy(WindowHandle hwnd);
     void destroyChildrenOf(WindowHandle parent);
+    // Whether a magnifier child shows in `parent`.
+    bool hostsMagnifier(WindowHandle parent) const;
 
     // How the user is told that the desktop cannot be shown, through the
     // mirror's dialog `owner`.
@@ -60,6 +65,7 @@ private:
 
     Display* m_display;
     WindowTable& m_windows;
+    const X11Monitors& m_monitors;
     std::map<Window, std::unique_ptr<MagnifierWindow>> m_magnifiers;
     Notice m_notice;
     bool m_toldNoCapture = false;
