@@ -1,6 +1,6 @@
 #include "platform/x11/box_placement.h"
 
-#include "platform/x11/magnifier/change_list.h"
+#include "platform/types.h"
 
 #include <algorithm>
 #include <cstdint>

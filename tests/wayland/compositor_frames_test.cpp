@@ -73,7 +73,7 @@ protected:
         std::string reason;
         auto capture = compositor::wayland::OpenWaylandCapture(reason);
         ASSERT_TRUE(capture) << reason;
-        m_source = CompositorFrameSource::Create(m_display, std::move(capture), reason);
+        m_source = CompositorFrameSource::Open(m_display, std::move(capture), reason);
         ASSERT_TRUE(m_source) << reason;
         // XWayland's monitor for the output, as the displays reported it.
         m_source->setMonitor(x11::MonitorIdentity{"XWAYLAND0", Rect{0, 0, width, height}, {}});

@@ -21,9 +21,6 @@ namespace {
 // whole frame.
 constexpr std::uint32_t kDamageRegions = 16;
 
-// Damage rectangles kept between two frames taken.
-constexpr std::size_t kDamageKept = 64;
-
 // Beyond any monitor; keeps sizes and damage in range of our arithmetic.
 constexpr int kLargestSide = 16384;
 
@@ -262,15 +259,15 @@ void PipeWireFrames::addDamage(pw_buffer* buffer) {
                 break;
             }
             const spa_region& r = region.region;
-            m_damage.push_back(Rect{r.position.x, r.position.y,
-                                    r.position.x + static_cast<std::int32_t>(r.size.width),
-                                    r.position.y + static_cast<std::int32_t>(r.size.height)});
+            m_damage.add(Rect{r.position.x, r.position.y,
+                              r.position.x + static_cast<std::int32_t>(r.size.width),
+                              r.position.y + static_cast<std::int32_t>(r.size.height)});
             any = true;
         }
     }
     // No damage sent: anything may have changed. Many changes unlooked at
     // cost more to list than to take whole.
-    if (!any || m_damage.size() > kDamageKept) {
+    if (!any || m_damage.everything()) {
         m_wholeFrame = true;
         m_damage.clear();
     }
@@ -309,7 +306,7 @@ const Frame* PipeWireFrames::take() {
     if (m_wholeFrame) {
         frame.damage.push_back(Rect{0, 0, m_width, m_height});
     } else {
-        for (const Rect& r : m_damage) {
+        for (const Rect& r : m_damage.rects()) {
             if (const Rect c = Intersection(r, Rect{0, 0, m_width, m_height}); !IsEmpty(c)) {
                 frame.damage.push_back(c);
             }
@@ -396,7 +393,7 @@ bool PipeWireFrames::describe(pw_buffer* buffer, const Chunk& chunk, Frame& fram
     if (m_wholeFrame) {
         copyRect(Rect{0, 0, m_width, m_height});
     } else {
-        for (const Rect& r : m_damage) {
+        for (const Rect& r : m_damage.rects()) {
             if (const Rect c = Intersection(r, Rect{0, 0, m_width, m_height}); !IsEmpty(c)) {
                 copyRect(c);
             }

@@ -5,6 +5,7 @@
 // starts a thread.
 #pragma once
 
+#include "platform/change_list.h"
 #include "platform/compositor/frame_capture.h"
 #include "platform/compositor/portal/pixel_layout.h"
 
@@ -70,7 +71,7 @@ private:
     pw_buffer* m_pending = nullptr; // newest, not yet taken
     Chunk m_pendingChunk;
     pw_buffer* m_held = nullptr; // taken: its memory is in use until the next take()
-    std::vector<Rect> m_damage;  // since the last frame taken
+    ChangeList m_damage;         // since the last frame taken
     bool m_wholeFrame = true;    // the next frame replaces everything
     std::uint64_t& m_nextBufferId;
     std::unique_ptr<OwnCopy> m_copy; // for producers that share a pointer only

@@ -7,13 +7,6 @@
 
 namespace kestrove::compositor::wayland {
 
-namespace {
-
-// Past this many rectangles a slot is simply stale all over.
-constexpr std::size_t kStaleRectsKept = 32;
-
-} // namespace
-
 ImageCopyStream::ImageCopyStream(ext_image_copy_capture_manager_v1* manager,
                                  ext_output_image_capture_source_manager_v1* sources, wl_shm* shm,
                                  wl_output* output)
@@ -51,7 +44,7 @@ void ImageCopyStream::capture() {
     if (slots()->id() != m_slotsId) {
         m_slotsId = slots()->id();
         for (auto& stale : m_stale) {
-            stale = {Rect{0, 0, width, height}};
+            stale.addEverything();
         }
     }
     static const ext_image_copy_capture_frame_v1_listener listener{
@@ -63,7 +56,9 @@ void ImageCopyStream::capture() {
     ext_image_copy_capture_frame_v1_attach_buffer(m_frame, slots()->buffer(writingSlot()));
     // A rectangle outside the buffer, or an empty one, is a protocol error
     // that would end the connection.
-    for (const Rect& r : m_stale[static_cast<std::size_t>(writingSlot())]) {
+    const ChangeList& stale = m_stale[static_cast<std::size_t>(writingSlot())];
+    for (const Rect& r :
+         stale.everything() ? std::vector<Rect>{Rect{0, 0, width, height}} : stale.rects()) {
         if (const auto inside = ClippedDamage(r.left, r.top, std::int64_t{r.right} - r.left,
                                               std::int64_t{r.bottom} - r.top, width, height)) {
             ext_image_copy_capture_frame_v1_damage_buffer(m_frame, inside->left, inside->top,
@@ -156,9 +151,8 @@ void ImageCopyStream::onReady(void* data, ext_image_copy_capture_frame_v1*) {
         if (slot == written) {
             continue;
         }
-        stale.insert(stale.end(), self->m_damage.begin(), self->m_damage.end());
-        if (stale.size() > kStaleRectsKept) {
-            stale = {Rect{0, 0, self->slots()->width(), self->slots()->height()}};
+        for (const Rect& r : self->m_damage) {
+            stale.add(r);
         }
     }
     self->frameReady(std::move(self->m_damage), false, self->m_transform);

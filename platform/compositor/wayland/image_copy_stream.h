@@ -3,6 +3,7 @@
 // waits in the compositor until the output changes, with the cursor painted in.
 #pragma once
 
+#include "platform/change_list.h"
 #include "platform/compositor/wayland/capture_stream.h"
 
 #include <array>
@@ -58,9 +59,8 @@ private:
     bool m_shmFormatOffered = false;
     std::uint64_t m_slotsId = 0;
     // What each slot misses of the newest frame: the damage of frames that
-    // landed in the other slot since it was last written (empty: none;
-    // whole: everything).
-    std::array<std::vector<Rect>, ShmFrames::kSlots> m_stale;
+    // landed in the other slot since it was last written.
+    std::array<ChangeList, ShmFrames::kSlots> m_stale;
     std::vector<Rect> m_damage;                          // of the frame under way
     FrameTransform m_transform = FrameTransform::Normal; // of the frame under way
 };

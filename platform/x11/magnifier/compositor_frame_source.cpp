@@ -2,7 +2,6 @@
 
 #include "common/error_line.h"
 #include "platform/compositor/output_matching.h"
-#include "platform/x11/magnifier/change_list.h"
 
 #include <X11/Xlib-xcb.h>
 #include <X11/extensions/XShm.h>
@@ -20,8 +19,7 @@ namespace kestrove::x11 {
 
 namespace {
 
-constexpr int kDepth = 24;               // frames are XRGB: the alpha byte, if any, is not shown
-constexpr std::size_t kChangesKept = 64; // past this, the whole monitor counts as changed
+constexpr int kDepth = 24; // frames are XRGB: the alpha byte, if any, is not shown
 
 std::string Describe(const Rect& r) {
     return std::to_string(r.right - r.left) + "x" + std::to_string(r.bottom - r.top) + "+" +
@@ -31,8 +29,8 @@ std::string Describe(const Rect& r) {
 } // namespace
 
 std::unique_ptr<CompositorFrameSource>
-CompositorFrameSource::Create(Display* display, std::unique_ptr<compositor::FrameCapture> capture,
-                              std::string& reason) {
+CompositorFrameSource::Open(Display* display, std::unique_ptr<compositor::FrameCapture> capture,
+                            std::string& reason) {
     int major = 0;
     int minor = 0;
     Bool sharedPixmaps = False;
@@ -92,8 +90,7 @@ void CompositorFrameSource::setMonitor(const MonitorIdentity& monitor) {
     m_monitor = monitor;
     m_outputName.clear();
     resizePixmap(m_width, m_height); // blank until the output's first frame
-    m_everything = true;
-    m_changes.clear();
+    m_changes.addEverything();
     m_failed = false;
     showMonitor(false);
 }
@@ -224,7 +221,7 @@ void CompositorFrameSource::requestFrame() {
 }
 
 bool CompositorFrameSource::pending() {
-    return m_everything || !m_changes.empty();
+    return !m_changes.empty();
 }
 
 FrameChanges CompositorFrameSource::takeChanges(const Rect&) {
@@ -233,14 +230,13 @@ FrameChanges CompositorFrameSource::takeChanges(const Rect&) {
     // shows of itself), and the few pixels where the copies end are left
     // out by the magnifier (self_echo.h): on a still screen it comes to rest.
     FrameChanges changes;
-    changes.all = m_everything;
-    changes.rects = m_changes;
+    changes.all = m_changes.everything();
+    changes.rects = m_changes.rects();
     discard();
     return changes;
 }
 
 void CompositorFrameSource::discard() {
-    m_everything = false;
     m_changes.clear();
 }
 
@@ -294,12 +290,12 @@ bool CompositorFrameSource::upload(const compositor::Frame& frame) {
     const int height = compositor::SwapsAxes(transform) ? frame.width : frame.height;
     if (width != m_width || height != m_height) {
         resizePixmap(width, height);
-        m_everything = true;
+        m_changes.addEverything();
     }
     // The first frame of an output is a new picture all over, whatever its
     // damage says: the picture shown until then was another.
     if (m_firstFrame) {
-        m_everything = true;
+        m_changes.addEverything();
         m_firstFrame = false;
     }
     if (upright) {
@@ -315,7 +311,7 @@ bool CompositorFrameSource::upload(const compositor::Frame& frame) {
         }
     }
     if (puts.empty()) {
-        return m_everything;
+        return m_changes.everything();
     }
     xcb_connection_t* connection = XGetXCBConnection(m_display);
     const Pixmap target = upright ? m_pixmap : m_stored;
@@ -345,11 +341,7 @@ bool CompositorFrameSource::upload(const compositor::Frame& frame) {
                              static_cast<unsigned>(turned.right - turned.left),
                              static_cast<unsigned>(turned.bottom - turned.top));
         }
-        m_changes.push_back(turned);
-    }
-    if (m_changes.size() > kChangesKept) {
-        m_everything = true;
-        m_changes.clear();
+        m_changes.add(turned);
     }
     return true;
 }
@@ -370,7 +362,7 @@ void CompositorFrameSource::prepareStored(const compositor::Frame& frame,
             m_display, m_stored, XRenderFindStandardFormat(m_display, PictStandardRGB24), 0,
             nullptr);
         m_storedTransform = compositor::FrameTransform::Normal;
-        m_everything = true;
+        m_changes.addEverything();
     }
     if (transform != m_storedTransform) {
         m_storedTransform = transform;

@@ -4,6 +4,7 @@
 // a pixmap that the scale plan reads, so no frame passes through this process.
 #pragma once
 
+#include "platform/change_list.h"
 #include "platform/compositor/frame_capture.h"
 #include "platform/x11/magnifier/frame_source.h"
 
@@ -20,8 +21,7 @@ public:
     // Returns nullptr and says why in `reason` when the X server cannot
     // attach shared memory by descriptor.
     static std::unique_ptr<CompositorFrameSource>
-    Create(Display* display, std::unique_ptr<compositor::FrameCapture> capture,
-           std::string& reason);
+    Open(Display* display, std::unique_ptr<compositor::FrameCapture> capture, std::string& reason);
     ~CompositorFrameSource() override;
 
     void setMonitor(const MonitorIdentity& monitor) override;
@@ -93,8 +93,7 @@ private:
     bool m_uploading = false;   // the X server still reads the last frame
     bool m_requestOwed = false; // a refresh asked for a frame while it did
     // What changed since the last look, in the picture's pixels.
-    bool m_everything = false;
-    std::vector<Rect> m_changes;
+    ChangeList m_changes;
     std::string m_said;    // the last problem told
     bool m_failed = false; // nothing more is asked of the compositor for this monitor
 };

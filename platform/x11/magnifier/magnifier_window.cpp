@@ -1,6 +1,6 @@
 #include "platform/x11/magnifier/magnifier_window.h"
 
-#include "platform/x11/magnifier/change_list.h"
+#include "platform/change_list.h"
 #include "platform/x11/magnifier/cursor_overlay.h"
 #include "platform/x11/magnifier/render_scaler.h"
 #include "platform/x11/magnifier/root_frame_source.h"

@@ -49,8 +49,7 @@ PictureRoute ChoosePictureRoute(Display* display, Window parent) {
         }
     }
     if (capture) {
-        route.source =
-            CompositorFrameSource::Create(display, std::move(capture), route.unavailable);
+        route.source = CompositorFrameSource::Open(display, std::move(capture), route.unavailable);
     }
     if (!route.source) {
         route.source = std::make_unique<BlankFrameSource>(display);

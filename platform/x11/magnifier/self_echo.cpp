@@ -1,6 +1,6 @@
 #include "platform/x11/magnifier/self_echo.h"
 
-#include "platform/x11/magnifier/change_list.h"
+#include "platform/change_list.h"
 
 #include <algorithm>
 #include <cmath>
@@ -18,11 +18,6 @@ constexpr int kReach = 4;
 // near 1 the copies hardly shrink, and a change there may be another's.
 constexpr int kLargestSettled = 4 * kReach;
 
-bool Inside(const Rect& inner, const Rect& outer) {
-    return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
-           inner.bottom <= outer.bottom;
-}
-
 // Where the mirror shows `r`, grown by what a repaint reaches past it.
 Rect ShownAt(const Rect& r, const MirrorPlacement& p) {
     const auto x = [&](int v) { return p.window.left + (v - p.source.left) * p.zoom; };
@@ -38,13 +33,13 @@ Rect ShownAt(const Rect& r, const MirrorPlacement& p) {
 bool IsSettledSelfEcho(const Rect& change, const MirrorPlacement& placement,
                        const std::vector<Rect>& lastDrawn) {
     if (IsEmpty(change) || change.right - change.left > kLargestSettled ||
-        change.bottom - change.top > kLargestSettled || !Inside(change, placement.window) ||
+        change.bottom - change.top > kLargestSettled || !Contains(placement.window, change) ||
         placement.zoom <= 0.0 || placement.zoom >= 1.0) {
         return false;
     }
     return std::any_of(lastDrawn.begin(), lastDrawn.end(),
-                       [&](const Rect& drawn) { return Inside(change, drawn); }) &&
-           Inside(change, ShownAt(change, placement));
+                       [&](const Rect& drawn) { return Contains(drawn, change); }) &&
+           Contains(ShownAt(change, placement), change);
 }
 
 } // namespace kestrove::x11

@@ -1,9 +1,9 @@
-#include "platform/x11/magnifier/change_list.h"
+#include "platform/change_list.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-namespace kestrove::x11 {
+namespace kestrove {
 namespace {
 
 using ::testing::UnorderedElementsAreArray;
@@ -51,4 +51,4 @@ TEST(ChangeList, PastItsLimitCountsAsEverything) {
 }
 
 } // namespace
-} // namespace kestrove::x11
+} // namespace kestrove
