@@ -1,0 +1,119 @@
+# What the private desktop sessions of portal_chain.sh and gnome_chain.sh
+# share, sourced by both: the session's own folder and bus, the processes it
+# starts and ends, waiting for each to come up, and the compositor's XWayland.
+#
+# A script calls session_enter NAME "$@" first: outside the session it makes
+# the folder, calls the script's own prepare_session (what must be set before
+# the bus starts), runs the script again inside dbus-run-session and exits
+# with its status; inside it returns, with $work and $logs set.
+
+session_require() { # NAME TOOL... (a path for tools outside PATH)
+    local name=$1 tool
+    shift
+    for tool in "$@"; do
+        if [[ $tool == /* ]]; then
+            [[ -x $tool ]] && continue
+        else
+            command -v "$tool" >/dev/null && continue
+        fi
+        echo "$name: ${tool##*/} is not installed" >&2
+        exit 1
+    done
+}
+
+session_enter() { # NAME ARGUMENTS...
+    session_name=$1
+    shift
+    if [[ ${1-} == --inside ]]; then
+        work=$KESTROVE_PORTAL_WORK
+        logs=$work/logs
+        pids=()
+        trap session_stop_all EXIT
+        return
+    fi
+    work=$(mktemp -d "/tmp/kestrove-${session_name%% *}.XXXXXX")
+    trap session_cleanup EXIT
+    mkdir -p "$work/logs" "$work/runtime"
+    chmod 700 "$work/runtime"
+    prepare_session
+    export XDG_RUNTIME_DIR=$work/runtime HOME=$work KESTROVE_PORTAL_WORK=$work
+    unset DISPLAY WAYLAND_DISPLAY XAUTHORITY
+    local status=0
+    dbus-run-session -- "$0" --inside "$@" || status=$?
+    exit "$status"
+}
+
+# The portal front-end starts the document portal, which mounts a FUSE file
+# system in the runtime folder.
+session_cleanup() {
+    local doc=$work/runtime/doc
+    if mountpoint -q "$doc" 2>/dev/null; then
+        fusermount3 -u "$doc" 2>/dev/null || umount -l "$doc" 2>/dev/null || true
+    fi
+    rm -rf "$work" 2>/dev/null || echo "$session_name: could not remove $work" >&2
+}
+
+session_stop_all() {
+    local i
+    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
+        kill "${pids[i]}" 2>/dev/null || true
+        wait "${pids[i]}" 2>/dev/null || true
+    done
+}
+
+session_show_logs() {
+    local log
+    for log in "$logs"/*; do
+        echo "---- $(basename "$log") (last lines)" >&2
+        tail -n 15 "$log" >&2
+    done
+}
+
+wait_for() { # DESCRIPTION SECONDS COMMAND...
+    local what=$1 seconds=$2
+    shift 2
+    local deadline=$((SECONDS + seconds))
+    until "$@" >/dev/null 2>&1; do
+        if ((SECONDS >= deadline)); then
+            echo "$session_name: $what did not come up within ${seconds}s" >&2
+            session_show_logs
+            exit 1
+        fi
+        sleep 0.2
+    done
+}
+
+on_bus() { busctl --user status "$1"; }
+
+session_start() { # LOG COMMAND...: in the background, ended with the session
+    local log=$1
+    shift
+    "$@" >"$logs/$log" 2>&1 &
+    pids+=($!)
+}
+
+session_start_pipewire() {
+    session_start pipewire.log pipewire
+    wait_for "pipewire" 10 test -S "$XDG_RUNTIME_DIR/pipewire-0"
+    session_start wireplumber.log wireplumber
+}
+
+# The compositor's XWayland, named in its log; mutter lets only holders of
+# its cookie onto it. Sets $display and exports XAUTHORITY.
+session_find_xwayland() { # COMPOSITOR LOG
+    local compositor=$1 log=$2
+    wait_for "$compositor's XWayland" 30 grep -q "Using public X11 display" "$log"
+    display=$(sed -n 's/.*Using public X11 display \(:[0-9]*\).*/\1/p' "$log" | head -n 1)
+    wait_for "XWayland on $display" 30 test -S "/tmp/.X11-unix/X${display#:}"
+    XAUTHORITY=$(find "$XDG_RUNTIME_DIR" -maxdepth 1 -name '.mutter-Xwaylandauth.*' | head -n 1)
+    export XAUTHORITY
+}
+
+session_run() { # COMMAND...: its status is the session's
+    local status=0
+    "$@" || status=$?
+    if ((status != 0)); then
+        session_show_logs
+    fi
+    exit "$status"
+}
