@@ -19,20 +19,6 @@ namespace {
 
 const std::string kAboutCaption = "Kestrove について";
 
-// AddressSanitizer holds freed memory back in quarantine, so the resident size
-// grows by design there; in that build LeakSanitizer checks at the exit below.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kResidentSizeShowsLeaks = false;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kResidentSizeShowsLeaks = false;
-#else
-constexpr bool kResidentSizeShowsLeaks = true;
-#endif
-#else
-constexpr bool kResidentSizeShowsLeaks = true;
-#endif
-
 struct Usage {
     long descriptors = 0;
     long residentKiB = 0;
