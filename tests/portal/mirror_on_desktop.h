@@ -94,6 +94,16 @@ protected:
         return box;
     }
 
+    // Whether a control of the box carries the notice's text.
+    bool noticeTextShown() {
+        return x
+            ->findWindow([&](Window w) {
+                return x->name(w).find("このデスクトップでは画面を取り込めません") !=
+                       std::string::npos;
+            })
+            .has_value();
+    }
+
     Rgb centre() {
         std::optional<Image> image = x->grabContents(*mirror);
         return image && image->width > 0 ? image->at(image->width / 2, image->height / 2)
