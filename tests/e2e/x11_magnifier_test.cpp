@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/x11/magnifier/blank_frame_source.h"
 #include "platform/x11/magnifier/magnifier_window.h"
 #include "tests/harness/x11_picture_quality.h"
 
@@ -380,6 +381,59 @@ TEST_F(Magnifier, NothingToShowGivesABlankPictureWithoutErrors) {
     m_magnifier->move(0, 0, 0, 0);
     refresh();
     EXPECT_EQ(g_errors, 0);
+}
+
+// A blank picture that notes every monitor it is told to show.
+class MonitorRecordingSource final : public FrameSource {
+public:
+    MonitorRecordingSource(Display* display, std::vector<MonitorIdentity>& told)
+        : m_blank(display), m_told(told) {}
+    void setMonitor(const MonitorIdentity& monitor) override { m_told.push_back(monitor); }
+    bool handleEvent(const XEvent&) override { return false; }
+    bool pending() override { return false; }
+    FrameChanges takeChanges(const Rect&) override { return {}; }
+    void discard() override {}
+    Picture picture() const override { return m_blank.picture(); }
+    Rect area() const override { return m_blank.area(); }
+    bool includesCursor() const override { return true; }
+
+private:
+    BlankFrameSource m_blank;
+    std::vector<MonitorIdentity>& m_told;
+};
+
+TEST_F(Magnifier, TellsItsSourceOfAnotherMonitorEvenAtTheSamePlace) {
+    std::vector<MonitorIdentity> told;
+    const Window parent = showWindow(kMirrorX, 0, 300, 200);
+    MagnifierWindow magnifier(m_display, parent, Rect{0, 0, 300, 200},
+                              std::make_unique<MonitorRecordingSource>(m_display, told));
+    const MonitorIdentity first{"A", Rect{0, 0, 1280, 720}, {}};
+    MonitorIdentity beside = first;
+    beside.others = {MonitorIdentity{"B", Rect{1280, 0, 2560, 720}, {}}};
+    MonitorIdentity renamed = first;
+    renamed.name = "C";
+    MonitorIdentity moved = renamed;
+    moved.rect = Rect{0, 0, 1024, 768};
+    struct Step {
+        const char* what;
+        MonitorIdentity monitor;
+        bool told;
+    } const steps[] = {
+        {"the first monitor", first, true},
+        {"the same again", first, false},
+        {"another monitor beside it", beside, false},
+        {"another name at the same place", renamed, true},
+        {"another size under the same name", moved, true},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        const std::size_t before = told.size();
+        magnifier.setSource(step.monitor);
+        ASSERT_EQ(told.size(), before + (step.told ? 1 : 0));
+        if (step.told) {
+            EXPECT_EQ(told.back(), step.monitor);
+        }
+    }
 }
 
 } // namespace

@@ -175,7 +175,10 @@ void MagnifierWindow::resizeBackBuffer() {
 }
 
 void MagnifierWindow::setSource(const MonitorIdentity& source) {
-    if (!(source.rect == m_source)) {
+    // Another name at the same place is another monitor: its output is found
+    // again. The monitors beside it do not matter once its output is known.
+    if (source.name != m_sourceName || !(source.rect == m_source)) {
+        m_sourceName = source.name;
         m_source = source.rect;
         if (m_frames) {
             m_frames->setMonitor(source);

@@ -10,6 +10,7 @@
 #include <X11/extensions/Xrender.h>
 
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace kestrove::x11 {
@@ -70,6 +71,7 @@ private:
     Display* m_display;
     Window m_parent;
     Window m_window;
+    std::string m_sourceName;
     Rect m_source{};
     MagTransform m_transform{};
     int m_width = 1;
