@@ -4,6 +4,7 @@
 #include <X11/extensions/Xdamage.h>
 
 #include <algorithm>
+#include <functional>
 #include <optional>
 #include <thread>
 #include <vector>
@@ -38,19 +39,44 @@ std::optional<int> ReadMarker(Display* display, Drawable drawable, int x, int y,
     if (image == nullptr) {
         return std::nullopt;
     }
-    int value = 0;
-    for (int bit = 0; bit < kMarkerBits; ++bit) {
-        // The block's centre, away from what the filters blend in from its neighbours.
-        const unsigned long pixel =
-            XGetPixel(image, bit % kMarkerColumns * blockWidth + blockWidth / 2,
-                      bit / kMarkerColumns * blockHeight + blockHeight / 2);
-        const unsigned long green = (pixel >> 8) & 0xFF;
-        if (green > 128) {
-            value |= 1 << bit;
-        }
-    }
+    const int value = MarkerValue(blockWidth, blockHeight, [&](int px, int py) {
+        return static_cast<unsigned>((XGetPixel(image, px, py) >> 8) & 0xFF);
+    });
     XDestroyImage(image);
     return value;
+}
+
+std::vector<std::optional<Clock::time_point>>
+FirstShown(const std::vector<Sighting>& sightings, const std::vector<Clock::time_point>& frameTimes,
+           std::size_t first) {
+    std::vector<std::optional<Clock::time_point>> shown(frameTimes.size() - first);
+    std::size_t unresolved = first;
+    for (const Sighting& seen : sightings) {
+        // The latest frame drawn with that number is the one shown.
+        for (std::size_t k = frameTimes.size(); k-- > unresolved;) {
+            if (static_cast<int>(k % 64) == seen.value && frameTimes[k] <= seen.when) {
+                for (std::size_t j = unresolved; j <= k; ++j) {
+                    shown[j - first] = seen.when;
+                }
+                unresolved = k + 1;
+                break;
+            }
+        }
+    }
+    return shown;
+}
+
+Latency Between(const std::vector<std::optional<Clock::time_point>>& from,
+                const std::vector<std::optional<Clock::time_point>>& to) {
+    std::vector<double> latencies;
+    for (std::size_t k = 0; k < from.size() && k < to.size(); ++k) {
+        if (from[k] && to[k]) {
+            latencies.push_back(
+                std::chrono::duration<double, std::milli>(*to[k] - *from[k]).count());
+        }
+    }
+    return Latency{Percentile(latencies, 0.5), Percentile(latencies, 0.95),
+                   static_cast<int>(latencies.size()), 0};
 }
 
 } // namespace
@@ -92,43 +118,48 @@ int CountFrames(Display* display, Window window, std::chrono::milliseconds durat
     return frames;
 }
 
+int MarkerValue(int blockWidth, int blockHeight, const std::function<unsigned(int, int)>& green) {
+    int value = 0;
+    for (int bit = 0; bit < kMarkerBits; ++bit) {
+        // The block's centre, away from what the filters blend in from its neighbours.
+        if (green(bit % kMarkerColumns * blockWidth + blockWidth / 2,
+                  bit / kMarkerColumns * blockHeight + blockHeight / 2) > 128) {
+            value |= 1 << bit;
+        }
+    }
+    return value;
+}
+
 Latency MeasureLatency(Display* display, int x, int y, int factor, SourceAnimation& source,
-                       std::chrono::milliseconds duration, Window readFrom) {
+                       std::chrono::milliseconds duration, Window readFrom,
+                       const std::function<std::vector<Sighting>()>& monitor,
+                       Latency* behindMonitor) {
     const Drawable drawable = readFrom != None ? readFrom : DefaultRootWindow(display);
-    std::vector<double> latencies;
-    std::size_t unresolved = source.frameTimes().size();
-    std::optional<int> previous;
+    const std::size_t first = source.frameTimes().size();
+    std::vector<Sighting> sightings;
     int changes = 0;
     const auto start = Clock::now();
     const auto end = start + duration;
     while (Clock::now() < end) {
-        const std::optional<int> shown = ReadMarker(display, drawable, x, y, factor);
-        if (shown && previous && *shown != *previous) {
-            ++changes;
-        }
-        if (shown) {
-            previous = shown;
-        }
-        const auto now = Clock::now();
-        const std::vector<Clock::time_point> times = source.frameTimes();
-        if (shown) {
-            // The latest frame drawn with that number is the one shown.
-            for (std::size_t k = times.size(); k-- > unresolved;) {
-                if (static_cast<int>(k % 64) == *shown && times[k] <= now) {
-                    for (std::size_t j = unresolved; j <= k; ++j) {
-                        latencies.push_back(
-                            std::chrono::duration<double, std::milli>(now - times[j]).count());
-                    }
-                    unresolved = k + 1;
-                    break;
-                }
+        if (const std::optional<int> shown = ReadMarker(display, drawable, x, y, factor)) {
+            if (!sightings.empty() && sightings.back().value != *shown) {
+                ++changes;
             }
+            sightings.push_back(Sighting{Clock::now(), *shown});
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    return Latency{Percentile(latencies, 0.5), Percentile(latencies, 0.95),
-                   static_cast<int>(latencies.size()), changes / seconds};
+    const std::vector<Clock::time_point> times = source.frameTimes();
+    std::vector<std::optional<Clock::time_point>> drawn(
+        times.begin() + static_cast<std::ptrdiff_t>(first), times.end());
+    const auto inMirror = FirstShown(sightings, times, first);
+    Latency latency = Between(drawn, inMirror);
+    latency.framesPerSecond = changes / seconds;
+    if (monitor && behindMonitor != nullptr) {
+        *behindMonitor = Between(FirstShown(monitor(), times, first), inMirror);
+    }
+    return latency;
 }
 
 } // namespace kestrove::bench

@@ -7,6 +7,8 @@
 #include <X11/Xlib.h>
 
 #include <chrono>
+#include <functional>
+#include <vector>
 
 namespace kestrove::bench {
 
@@ -21,13 +23,28 @@ struct Latency {
     double framesPerSecond = 0; // how often the picture showed a new frame
 };
 
+// A reading of the marker: the frame number (modulo 64) it showed, and when.
+struct Sighting {
+    Clock::time_point when;
+    int value = 0;
+};
+
+// The marker's frame number, from the green channel of its pixels at (x, y),
+// blocks of `blockWidth` x `blockHeight` from the marker's corner.
+int MarkerValue(int blockWidth, int blockHeight, const std::function<unsigned(int, int)>& green);
+
 // For every frame the animation draws during `duration`, the time until the
 // mirror at (x, y) on the screen, reducing the source by `factor`, shows that
 // frame or a later one; read from the marker's pixels every 2 ms.
 // Frames drawn less than 2 ms apart cannot be told apart; at 60 Hz there are none.
 // (x, y) is on the screen, or in `readFrom` where given: a rootless X server
 // (XWayland) keeps each window's pixels but shows none in its root.
+// With `monitor`, the sightings of the monitor itself over the same time,
+// `behindMonitor` gets the time from the monitor showing a frame to the mirror
+// showing it.
 Latency MeasureLatency(Display* display, int x, int y, int factor, SourceAnimation& source,
-                       std::chrono::milliseconds duration, Window readFrom = None);
+                       std::chrono::milliseconds duration, Window readFrom = None,
+                       const std::function<std::vector<Sighting>()>& monitor = {},
+                       Latency* behindMonitor = nullptr);
 
 } // namespace kestrove::bench

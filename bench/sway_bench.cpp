@@ -15,6 +15,7 @@
 #include "bench/benchmark_driver.h"
 #include "bench/mirror_size.h"
 #include "bench/mirror_watch.h"
+#include "bench/output_watch.h"
 #include "bench/process_usage.h"
 #include "bench/source_animation.h"
 #include "tests/harness/kestrove_session.h"
@@ -48,6 +49,9 @@ struct Figures {
     double stillClientPercent = 0;   // of that, the mirror's own processes
     double stillFramesPerSecond = 0; // drawn while nothing changes: none expected
     Latency latency;
+    // A second pass, the monitor itself watched through screencopy meanwhile:
+    // from the monitor showing a frame to the mirror showing it.
+    Latency behindMonitor;
     long peakKiB = 0; // the mirror's own processes
     // Kestrove moved onto the output it shows, the source still: it shows
     // itself, so each repaint is a change of the screen it mirrors.
@@ -186,6 +190,12 @@ private:
 
         figures.latency =
             MeasureLatency(m_display, 0, 0, m_size.factor(), *m_source, m_measure, *window);
+        if (resize) {
+            OutputWatch monitor(m_sway->waylandSocket(), "HEADLESS-1");
+            MeasureLatency(
+                m_display, 0, 0, m_size.factor(), *m_source, m_measure, *window,
+                [&] { return monitor.sightings(); }, &figures.behindMonitor);
+        }
 
         m_source->stopMoving();
         m_source->showStill();
@@ -247,6 +257,9 @@ void MeasureSize(const Size& size, milliseconds measure) {
                 "peak KiB");
     PrintRow("Kestrove", kestrove);
     PrintRow("wf-recorder | ffplay", peer);
+    std::printf("  Kestrove behind the monitor itself (read through screencopy): p50 %.1f ms, "
+                "p95 %.1f ms\n",
+                kestrove.behindMonitor.p50, kestrove.behindMonitor.p95);
     std::printf("  Kestrove on the output it shows, screen still: %.1f %% of a core, "
                 "%.1f frames/s\n",
                 kestrove.selfPercent, kestrove.selfFramesPerSecond);

@@ -31,6 +31,8 @@ public:
     const std::string& directory() const { return m_directory; }
     // The session's XDG_RUNTIME_DIR.
     const std::string& runtimeDirectory() const { return m_runtime; }
+    // The compositor's Wayland socket (absolute path), open to this process.
+    std::string waylandSocket() const { return m_runtime + "/" + m_socket; }
     // A copy of `path` in directory(), executable by the desktop's user.
     std::string handOver(const std::string& path);
     // XWayland's display, open to this process.
