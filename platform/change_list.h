@@ -53,6 +53,10 @@ public:
     bool everything() const { return m_everything; }
     bool empty() const { return !m_everything && m_rects.empty(); }
     const std::vector<Rect>& rects() const { return m_rects; }
+    // What changed as rectangles: all of `whole` when everything did.
+    std::vector<Rect> rectsIn(const Rect& whole) const {
+        return m_everything ? std::vector<Rect>{whole} : m_rects;
+    }
     // The pixels the rectangles cover; what two of them share counts twice.
     long long area() const {
         long long total = 0;

@@ -57,8 +57,7 @@ void ImageCopyStream::capture() {
     // A rectangle outside the buffer, or an empty one, is a protocol error
     // that would end the connection.
     const ChangeList& stale = m_stale[static_cast<std::size_t>(writingSlot())];
-    for (const Rect& r :
-         stale.everything() ? std::vector<Rect>{Rect{0, 0, width, height}} : stale.rects()) {
+    for (const Rect& r : stale.rectsIn(Rect{0, 0, width, height})) {
         if (const auto inside = ClippedDamage(r.left, r.top, std::int64_t{r.right} - r.left,
                                               std::int64_t{r.bottom} - r.top, width, height)) {
             ext_image_copy_capture_frame_v1_damage_buffer(m_frame, inside->left, inside->top,

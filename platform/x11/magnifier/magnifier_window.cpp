@@ -344,7 +344,7 @@ void MagnifierWindow::paint(const FrameChanges& changes) {
     // Where this paint drew, on the root: a change coming back from there in
     // the next frame may be the mirror's own.
     m_lastDrawn.clear();
-    for (const Rect& r : drawn.everything() ? std::vector<Rect>{whole} : drawn.rects()) {
+    for (const Rect& r : drawn.rectsIn(whole)) {
         m_lastDrawn.push_back(Rect{r.left + m_onRoot.left, r.top + m_onRoot.top,
                                    r.right + m_onRoot.left, r.bottom + m_onRoot.top});
     }
@@ -355,7 +355,7 @@ void MagnifierWindow::paint(const FrameChanges& changes) {
         // The window shows the new picture where it changed and where the
         // cursor was (both drawn above), and where the cursor is now.
         drawn.add(m_cursor->drawnArea(m_source, zoom));
-        for (const Rect& r : drawn.everything() ? std::vector<Rect>{whole} : drawn.rects()) {
+        for (const Rect& r : drawn.rectsIn(whole)) {
             const Rect shown = Intersection(r, whole);
             if (!IsEmpty(shown)) {
                 XCopyArea(m_display, m_back, m_window, m_gc, shown.left, shown.top,
