@@ -14,8 +14,10 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <exception>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <set>
 #include <sstream>
@@ -221,6 +223,21 @@ TEST_F(WindowsAboveMirror, InAKioskTheMirrorUnderAnotherClientFollowsIt) {
         before.insert(entry.path().filename());
     }
     const std::string directory = m_sway->directory() + "/cage";
+    // cage runs beside sway, not inside it: nothing ends it with the session.
+    // Our connection to its XWayland goes first, or its end would end us.
+    const std::string cageCommand =
+        "cage -- " + m_sway->directory() + "/run-captured.sh " + directory;
+    struct AtEnd {
+        std::function<void()> run;
+        ~AtEnd() { run(); }
+    } const endCage{[&] {
+        m_x.reset();
+        try {
+            m_sway->run({"pkill", "-TERM", "-f", cageCommand});
+        } catch (const std::exception&) {
+            // No such process: cage never started or has ended.
+        }
+    }};
     const Window mirror =
         startKestrove(directory, "env WLR_BACKENDS=headless WLR_HEADLESS_OUTPUTS=1 "
                                  "WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 cage --");
