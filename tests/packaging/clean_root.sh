@@ -25,31 +25,10 @@ done
 suite=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
 [[ -n $suite ]] || fail "no VERSION_CODENAME in /etc/os-release"
 
-# The first archive apt lists for the release's own suite, from the
-# one-line and the deb822 source formats.
-debian_mirror() {
-    local file
-    for file in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
-        [[ -f $file ]] || continue
-        sed -n -E "s/^deb[[:space:]]+(\[[^]]*\][[:space:]]+)?([^[:space:]]+)[[:space:]]+$suite([[:space:]].*)?$/\2/p" "$file"
-    done
-    for file in /etc/apt/sources.list.d/*.sources; do
-        [[ -f $file ]] || continue
-        awk -v suite="$suite" '
-            function flush() {
-                if (deb && enabled && uri != "" && match_suite) print uri
-                deb = 0; enabled = 1; uri = ""; match_suite = 0
-            }
-            BEGIN { flush() }
-            /^[[:space:]]*$/ { flush(); next }
-            /^Types:/ { for (i = 2; i <= NF; i++) if ($i == "deb") deb = 1 }
-            /^Enabled:/ { if (tolower($2) == "no") enabled = 0 }
-            /^URIs:/ { uri = $2 }
-            /^Suites:/ { for (i = 2; i <= NF; i++) if ($i == suite) match_suite = 1 }
-            END { flush() }' "$file"
-    done
-}
-mirror=$(debian_mirror | head -n1)
+# The first archive apt lists for the release's own suite.
+# shellcheck source=scripts/debian-archive.sh
+. "$(dirname "${BASH_SOURCE[0]}")/../../scripts/debian-archive.sh"
+mirror=$(debian_archive "$suite" | head -n1)
 [[ -n $mirror ]] || fail "apt lists no archive for $suite in /etc/apt/sources.list{,.d}"
 echo "archive: $mirror $suite"
 
