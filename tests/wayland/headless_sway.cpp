@@ -3,13 +3,11 @@
 #include "tests/harness/wait.h"
 
 #include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <pwd.h>
 #include <sstream>
 #include <stdexcept>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -21,43 +19,7 @@ namespace fs = std::filesystem;
 using std::chrono::milliseconds;
 using std::chrono::seconds;
 
-constexpr const char* kUser = "kestrove-desktop";
 constexpr const char* kPath = "/usr/local/bin:/usr/bin:/bin";
-
-// Runs a program to its end; its standard output, or throws with its error.
-std::string RunToEnd(const std::vector<std::string>& argv) {
-    ChildProcess child(argv, {});
-    std::string output = child.readRest(seconds(30));
-    const auto status = child.waitExit(seconds(30));
-    if (!status || !status->exited || status->code != 0) {
-        std::string command;
-        for (const std::string& word : argv) {
-            command += word + " ";
-        }
-        throw std::runtime_error(command + "failed (" +
-                                 (status ? status->describe() : std::string("still running")) +
-                                 "): " + child.standardError());
-    }
-    return output;
-}
-
-// Tests running side by side may both want to add the user: one at a time.
-void EnsureUser() {
-    const int lock = open("/tmp/kestrove-desktop-user.lock", O_CREAT | O_RDWR | O_CLOEXEC, 0600);
-    if (lock < 0 || flock(lock, LOCK_EX) != 0) {
-        throw std::runtime_error("cannot lock the desktop's user");
-    }
-    try {
-        if (getpwnam(kUser) == nullptr) {
-            RunToEnd(
-                {"useradd", "--system", "--no-create-home", "--shell", "/usr/sbin/nologin", kUser});
-        }
-    } catch (...) {
-        close(lock);
-        throw;
-    }
-    close(lock);
-}
 
 // The first child of `parent` whose command name is `name`; `parent` itself
 // when it is that program (run without runuser).
@@ -87,25 +49,6 @@ pid_t HeadlessSway::xwaylandPid() const {
     return ChildNamed(m_swayPid, "Xwayland").value_or(-1);
 }
 
-std::optional<std::string> ReadFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        return std::nullopt;
-    }
-    std::ostringstream content;
-    content << file.rdbuf();
-    return content.str();
-}
-
-bool OnPath(const std::string& program) {
-    for (const char* dir : {"/usr/local/bin", "/usr/bin", "/bin"}) {
-        if (access((std::string(dir) + "/" + program).c_str(), X_OK) == 0) {
-            return true;
-        }
-    }
-    return false;
-}
-
 std::string HeadlessSway::Unavailable() {
     for (const char* program : {"sway", "swaymsg", "grim", "Xwayland", "xhost"}) {
         if (!OnPath(program)) {
@@ -116,10 +59,7 @@ std::string HeadlessSway::Unavailable() {
 }
 
 HeadlessSway::HeadlessSway(const std::string& config) {
-    if (geteuid() == 0) {
-        EnsureUser();
-        m_user = kUser;
-    }
+    m_user = DesktopUser();
     char pattern[] = "/tmp/kestrove-sway-XXXXXX";
     if (mkdtemp(pattern) == nullptr) {
         throw std::runtime_error("cannot make a directory for the desktop");
@@ -264,24 +204,7 @@ Image HeadlessSway::grab(const WindowGeometry& area) {
                                  std::to_string(area.x) + "," + std::to_string(area.y) + " " +
                                      std::to_string(area.width) + "x" + std::to_string(area.height),
                                  "-"});
-    std::istringstream in(ppm);
-    std::string magic;
-    int width = 0;
-    int height = 0;
-    int maximum = 0;
-    in >> magic >> width >> height >> maximum;
-    in.get();
-    if (magic != "P6" || maximum != 255 || width <= 0 || height <= 0 ||
-        ppm.size() - static_cast<std::size_t>(in.tellg()) <
-            static_cast<std::size_t>(width * height * 3)) {
-        throw std::runtime_error("grim gave no picture of the area");
-    }
-    Image image{width, height, {}};
-    const auto* bytes = reinterpret_cast<const unsigned char*>(ppm.data() + in.tellg());
-    for (int i = 0; i < width * height; ++i) {
-        image.pixels.push_back(Rgb{bytes[3 * i], bytes[3 * i + 1], bytes[3 * i + 2]});
-    }
-    return image;
+    return ImageFromPpm(ppm);
 }
 
 std::string HeadlessSway::log() const {

@@ -5,6 +5,7 @@
 
 #include "tests/harness/child_process.h"
 #include "tests/harness/x_client.h"
+#include "tests/wayland/desktop_user.h"
 
 #include <chrono>
 #include <memory>
@@ -74,11 +75,5 @@ private:
     pid_t m_swayPid = -1;
     std::string m_display;
 };
-
-// Whether `program` is installed where the session's PATH finds it.
-bool OnPath(const std::string& program);
-
-// Reads a file that a program in the session writes; nullopt while it is missing.
-std::optional<std::string> ReadFile(const std::string& path);
 
 } // namespace kestrove::e2e
