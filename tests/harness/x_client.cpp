@@ -198,6 +198,20 @@ Window XClient::topLevel(Window window) {
     }
 }
 
+void XClient::activate(Window window) {
+    call([&] {
+        XEvent event{};
+        event.xclient.type = ClientMessage;
+        event.xclient.window = window;
+        event.xclient.message_type = XInternAtom(m_display, "_NET_ACTIVE_WINDOW", False);
+        event.xclient.format = 32;
+        event.xclient.data.l[0] = 2; // from a pager
+        event.xclient.data.l[1] = CurrentTime;
+        XSendEvent(m_display, DefaultRootWindow(m_display), False,
+                   SubstructureRedirectMask | SubstructureNotifyMask, &event);
+    });
+}
+
 void XClient::pressKey(Window target, KeySym key, const std::vector<KeySym>& modifiers) {
     // Focus as a window manager would give it; the pointer goes along for
     // servers whose focus follows the pointer.

@@ -71,6 +71,9 @@ public:
     // The top-level window (a child of the root) that holds `window`.
     Window topLevel(Window window);
 
+    // Asks the window manager to activate `window` (_NET_ACTIVE_WINDOW), as a
+    // pager or task bar does; for managers that take back focus set directly.
+    void activate(Window window);
     // Gives `target` the keyboard focus, then presses and releases `key`
     // with `modifiers` held.
     void pressKey(Window target, KeySym key, const std::vector<KeySym>& modifiers = {});
