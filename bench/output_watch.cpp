@@ -1,14 +1,13 @@
 #include "bench/output_watch.h"
 
 #include "platform/compositor/wayland/wayland_frame_capture.h"
+#include "tests/harness/mapped_frame.h"
 
 #include <algorithm>
-#include <cstdint>
 #include <cstdlib>
 #include <stdexcept>
 
 #include <poll.h>
-#include <sys/mman.h>
 
 namespace kestrove::bench {
 
@@ -34,19 +33,9 @@ std::unique_ptr<compositor::FrameCapture> Connect(const std::string& socket) {
 
 // The marker in a frame stored upright, as the source output's frames are.
 int ReadMarker(const compositor::Frame& frame) {
-    void* mapped = mmap(nullptr, frame.fdSize, PROT_READ, MAP_SHARED, frame.fd, 0);
-    if (mapped == MAP_FAILED) {
-        throw std::runtime_error("cannot map the output's frame");
-    }
-    const auto* pixels = static_cast<const std::uint8_t*>(mapped) + frame.offset;
-    const int value = MarkerValue(kMarkerBlockWidth, kMarkerBlockHeight, [&](int x, int y) {
-        const int row = frame.yInverted ? frame.height - 1 - y : y;
-        // Little-endian XRGB: blue, green, red, padding.
-        return static_cast<unsigned>(pixels[static_cast<std::size_t>(row) * frame.stride +
-                                            static_cast<std::size_t>(x) * 4 + 1]);
-    });
-    munmap(mapped, frame.fdSize);
-    return value;
+    const e2e::MappedFrame mapped(frame);
+    return MarkerValue(kMarkerBlockWidth, kMarkerBlockHeight,
+                       [&](int x, int y) { return (mapped.at(x, y) >> 8) & 0xFF; });
 }
 
 } // namespace

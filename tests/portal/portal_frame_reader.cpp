@@ -1,10 +1,10 @@
 #include "tests/portal/portal_frame_reader.h"
 
+#include "tests/harness/mapped_frame.h"
+
 #include <cstring>
-#include <stdexcept>
 
 #include <poll.h>
-#include <sys/mman.h>
 
 namespace kestrove::e2e {
 
@@ -15,20 +15,13 @@ Rgb CapturedFrame::at(int x, int y) const {
 }
 
 CapturedFrame ReadFrame(const compositor::Frame& frame) {
-    void* map = mmap(nullptr, frame.fdSize, PROT_READ, MAP_SHARED, frame.fd, 0);
-    if (map == MAP_FAILED) {
-        throw std::runtime_error("cannot map the frame's memory");
-    }
+    const MappedFrame mapped(frame);
     CapturedFrame copy{frame.width, frame.height, frame.bufferId, frame.damage, {}};
     copy.pixels.resize(static_cast<std::size_t>(frame.width) * frame.height);
     for (int y = 0; y < frame.height; ++y) {
-        int row = frame.yInverted ? frame.height - 1 - y : y;
-        std::memcpy(&copy.pixels[static_cast<std::size_t>(y) * frame.width],
-                    static_cast<const char*>(map) + frame.offset +
-                        static_cast<std::size_t>(row) * frame.stride,
+        std::memcpy(&copy.pixels[static_cast<std::size_t>(y) * frame.width], mapped.row(y),
                     static_cast<std::size_t>(frame.width) * 4);
     }
-    munmap(map, frame.fdSize);
     return copy;
 }
 

@@ -3,18 +3,17 @@
 // output costs no frame.
 #include "platform/compositor/wayland/capture_stream.h"
 #include "platform/compositor/wayland/wayland_frame_capture.h"
+#include "tests/harness/mapped_frame.h"
 #include "tests/wayland/capture_compositor.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <limits>
 #include <optional>
 #include <poll.h>
-#include <sys/mman.h>
 
 namespace kestrove::e2e {
 namespace {
@@ -25,21 +24,6 @@ using std::chrono::milliseconds;
 
 constexpr std::uint32_t kRed = 0x00C83214;
 constexpr std::uint32_t kGreen = 0x0028B43C;
-
-std::uint32_t PixelAt(const Frame& frame, int x, int y) {
-    void* memory = mmap(nullptr, frame.fdSize, PROT_READ, MAP_SHARED, frame.fd, 0);
-    if (memory == MAP_FAILED) {
-        ADD_FAILURE() << "cannot map the frame";
-        return 0;
-    }
-    std::uint32_t pixel = 0;
-    std::memcpy(&pixel,
-                static_cast<const char*>(memory) + frame.offset +
-                    static_cast<std::size_t>(y * frame.stride + x * 4),
-                4);
-    munmap(memory, frame.fdSize);
-    return pixel & 0x00FFFFFF;
-}
 
 // The next frame, as the event loop would wait for it; nullptr at `timeout`.
 const Frame* NextFrame(FrameCapture& capture, milliseconds timeout) {
@@ -95,7 +79,7 @@ TEST_P(OutputCapture, WholeFirstFrameThenOnlyChangesWithTheirDamage) {
     EXPECT_EQ(first->format, compositor::kFormatXrgb8888);
     EXPECT_EQ(first->damage,
               (std::vector<Rect>{{0, 0, CaptureCompositor::kWidth, CaptureCompositor::kHeight}}));
-    EXPECT_EQ(PixelAt(*first, 0, 0), kRed);
+    EXPECT_EQ(MappedFrame(*first).at(0, 0), kRed);
     const std::size_t firstOffset = first->offset;
     const std::uint64_t buffer = first->bufferId;
 
@@ -107,8 +91,8 @@ TEST_P(OutputCapture, WholeFirstFrameThenOnlyChangesWithTheirDamage) {
     const Frame* second = NextFrame(*capture, milliseconds(5000));
     ASSERT_NE(second, nullptr) << capture->failure();
     EXPECT_EQ(second->damage, (std::vector<Rect>{{8, 4, 24, 12}}));
-    EXPECT_EQ(PixelAt(*second, 10, 6), kGreen);
-    EXPECT_EQ(PixelAt(*second, 0, 0), kRed);
+    EXPECT_EQ(MappedFrame(*second).at(10, 6), kGreen);
+    EXPECT_EQ(MappedFrame(*second).at(0, 0), kRed);
     // The same memory, attached once, but the other slot: the first frame
     // may still be read while the second is written.
     EXPECT_EQ(second->bufferId, buffer);
