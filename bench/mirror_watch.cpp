@@ -133,7 +133,7 @@ int MarkerValue(int blockWidth, int blockHeight, const std::function<unsigned(in
 Latency MeasureLatency(Display* display, int x, int y, int factor, SourceAnimation& source,
                        std::chrono::milliseconds duration, Window readFrom,
                        const std::function<std::vector<Sighting>()>& monitor,
-                       Latency* behindMonitor) {
+                       MonitorLatency* monitorLatency) {
     const Drawable drawable = readFrom != None ? readFrom : DefaultRootWindow(display);
     const std::size_t first = source.frameTimes().size();
     std::vector<Sighting> sightings;
@@ -156,8 +156,9 @@ Latency MeasureLatency(Display* display, int x, int y, int factor, SourceAnimati
     const auto inMirror = FirstShown(sightings, times, first);
     Latency latency = Between(drawn, inMirror);
     latency.framesPerSecond = changes / seconds;
-    if (monitor && behindMonitor != nullptr) {
-        *behindMonitor = Between(FirstShown(monitor(), times, first), inMirror);
+    if (monitor && monitorLatency != nullptr) {
+        const auto onMonitor = FirstShown(monitor(), times, first);
+        *monitorLatency = MonitorLatency{Between(drawn, onMonitor), Between(onMonitor, inMirror)};
     }
     return latency;
 }

@@ -33,6 +33,13 @@ struct Sighting {
 // blocks of `blockWidth` x `blockHeight` from the marker's corner.
 int MarkerValue(int blockWidth, int blockHeight, const std::function<unsigned(int, int)>& green);
 
+// Where the monitor itself is watched beside the mirror: the compositor's
+// share of the latency, and the mirror's behind it.
+struct MonitorLatency {
+    Latency afterSource;  // from the source's drawing to the monitor showing it
+    Latency mirrorBehind; // from the monitor showing a frame to the mirror showing it
+};
+
 // For every frame the animation draws during `duration`, the time until the
 // mirror at (x, y) on the screen, reducing the source by `factor`, shows that
 // frame or a later one; read from the marker's pixels every 2 ms.
@@ -40,11 +47,10 @@ int MarkerValue(int blockWidth, int blockHeight, const std::function<unsigned(in
 // (x, y) is on the screen, or in `readFrom` where given: a rootless X server
 // (XWayland) keeps each window's pixels but shows none in its root.
 // With `monitor`, the sightings of the monitor itself over the same time,
-// `behindMonitor` gets the time from the monitor showing a frame to the mirror
-// showing it.
+// `monitorLatency` gets the times between source, monitor and mirror.
 Latency MeasureLatency(Display* display, int x, int y, int factor, SourceAnimation& source,
                        std::chrono::milliseconds duration, Window readFrom = None,
                        const std::function<std::vector<Sighting>()>& monitor = {},
-                       Latency* behindMonitor = nullptr);
+                       MonitorLatency* monitorLatency = nullptr);
 
 } // namespace kestrove::bench
