@@ -25,4 +25,4 @@ if linked=$({ readelf -d "$build/Kestrove" | grep -E 'NEEDED.*lib(wayland|pipewi
     echo "$linked" >&2
     exit 1
 fi
-echo "x11-only: Kestrove links no Wayland, PipeWire or systemd library"
+echo "x11-only: Kestrove links no Wayland, PipeWire or systemd library itself, nor Wayland or PipeWire through another"
