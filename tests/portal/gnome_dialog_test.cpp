@@ -163,6 +163,40 @@ TEST_F(GnomeDialog, EveryMonitorIsReachedThroughTheDialog) {
     EXPECT_EQ(kestrove->standardError(), "");
 }
 
+// The first monitor shared, the second refused in the second dialog: the
+// notice for it, a blank mirror, and the first monitor still shown on Ctrl+1
+// without being asked for again.
+TEST_F(GnomeDialog, ARefusedSecondMonitorLeavesTheFirstShared) {
+    start();
+    const std::optional<WindowGeometry> first = waitForDialog();
+    ASSERT_TRUE(first) << "no dialog" << said();
+    ASSERT_TRUE(share(*first)) << said();
+    const Rgb red{200, 30, 40};
+    const Window cover = paint(0, red);
+    ASSERT_TRUE(showsCentre(red)) << "the mirror shows " << Describe(centre()) << said();
+    x->destroyWindow(cover); // the dialog comes over Kestrove's window
+
+    ASSERT_TRUE(pressUntil(*mirror, XK_2, {XK_Control_L}, [&] { return dialog().has_value(); }))
+        << "no second dialog; title " << x->name(*mirror) << said();
+    const std::optional<WindowGeometry> second = waitForDialog();
+    ASSERT_TRUE(second);
+    ASSERT_TRUE(closeWith(*second, kCancel)) << said();
+    const std::optional<Window> box = notice();
+    ASSERT_TRUE(box) << "no notice" << said();
+    const std::string error = kestrove->standardError();
+    EXPECT_EQ(std::count(error.begin(), error.end(), '\n'), 1) << error;
+    EXPECT_NE(error.find("refused"), std::string::npos) << error;
+    EXPECT_TRUE(pressUntil(*box, XK_Return, {}, [&] { return !x->viewable(*box); }));
+    EXPECT_EQ(Describe(centre()), Describe(kBlack));
+
+    paint(0, red);
+    ASSERT_TRUE(pressUntil(*mirror, XK_1, {XK_Control_L},
+                           [&] { return x->name(*mirror).rfind("Kestrove - [1:2]", 0) == 0; }));
+    EXPECT_TRUE(showsCentre(red)) << "the mirror shows " << Describe(centre()) << said();
+    EXPECT_FALSE(dialog()) << "asked again for a monitor already shared";
+    EXPECT_EQ(kestrove->standardError(), error) << "said more than once";
+}
+
 // The user says no: Kestrove says so once, names no missing protocol, the
 // mirror stays blank, the window keeps working, and no dialog comes again.
 TEST_F(GnomeDialog, CancelGivesTheNoticeAndAWorkingWindow) {
