@@ -4,11 +4,13 @@
 
 #include <chrono>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <pwd.h>
 #include <sstream>
 #include <stdexcept>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace kestrove::e2e {
@@ -96,6 +98,13 @@ Image ImageFromPpm(const std::string& ppm) {
         image.pixels.push_back(Rgb{bytes[3 * i], bytes[3 * i + 1], bytes[3 * i + 2]});
     }
     return image;
+}
+
+std::string HandOver(const std::string& directory, const std::string& path) {
+    const std::string copy = directory + "/" + std::filesystem::path(path).filename().string();
+    std::filesystem::copy_file(path, copy, std::filesystem::copy_options::overwrite_existing);
+    chmod(copy.c_str(), 0755);
+    return copy;
 }
 
 } // namespace kestrove::e2e

@@ -15,6 +15,10 @@ namespace kestrove::e2e {
 // runs the desktop itself.
 std::string DesktopUser();
 
+// A copy of `path` in `directory` (a session's own), executable by the
+// desktop's user, who may not read this build's tree; the copy's path.
+std::string HandOver(const std::string& directory, const std::string& path);
+
 // Runs a program to its end; its standard output, or throws with its error.
 std::string RunToEnd(const std::vector<std::string>& argv);
 

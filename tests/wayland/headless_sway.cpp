@@ -138,10 +138,7 @@ HeadlessSway::~HeadlessSway() {
 }
 
 std::string HeadlessSway::handOver(const std::string& path) {
-    const std::string copy = m_directory + "/" + fs::path(path).filename().string();
-    fs::copy_file(path, copy, fs::copy_options::overwrite_existing);
-    chmod(copy.c_str(), 0755);
-    return copy;
+    return HandOver(m_directory, path);
 }
 
 std::vector<std::string> HeadlessSway::sessionEnvironment() const {
