@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # What the private desktop sessions of portal_chain.sh and gnome_chain.sh
 # share, sourced by both: the session's own folder and bus, the processes it
 # starts and ends, waiting for each to come up, and the compositor's XWayland.
@@ -53,12 +54,31 @@ session_cleanup() {
     rm -rf "$work" 2>/dev/null || echo "$session_name: could not remove $work" >&2
 }
 
+# Each is asked to end, the last started first; one that has not ended after
+# five seconds (hung, as a failed start may leave it) is killed, and so are
+# its children left behind.
 session_stop_all() {
     local i
     for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
-        kill "${pids[i]}" 2>/dev/null || true
-        wait "${pids[i]}" 2>/dev/null || true
+        session_stop "${pids[i]}"
     done
+}
+
+session_stop() { # PID
+    local pid=$1 tenths children
+    children=$(pgrep -P "$pid" || true)
+    if kill "$pid" 2>/dev/null; then
+        for ((tenths = 0; tenths < 50; tenths++)); do
+            kill -0 "$pid" 2>/dev/null || break
+            sleep 0.1
+        done
+        kill -KILL "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
+    fi
+    if [[ -n $children ]]; then
+        # shellcheck disable=SC2086 # one word each
+        kill -KILL $children 2>/dev/null || true
+    fi
 }
 
 session_show_logs() {
