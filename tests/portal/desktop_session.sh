@@ -65,14 +65,10 @@ session_stop_all() {
 }
 
 session_stop() { # PID
-    local pid=$1 tenths children
+    local pid=$1 children
     children=$(pgrep -P "$pid" || true)
     if kill "$pid" 2>/dev/null; then
-        for ((tenths = 0; tenths < 50; tenths++)); do
-            kill -0 "$pid" 2>/dev/null || break
-            sleep 0.1
-        done
-        kill -KILL "$pid" 2>/dev/null || true
+        within 5 gone "$pid" || kill -KILL "$pid" 2>/dev/null || true
         wait "$pid" 2>/dev/null || true
     fi
     if [[ -n $children ]]; then
@@ -80,6 +76,8 @@ session_stop() { # PID
         kill -KILL $children 2>/dev/null || true
     fi
 }
+
+gone() { ! kill -0 "$1" 2>/dev/null; }
 
 session_show_logs() {
     local log
@@ -89,18 +87,23 @@ session_show_logs() {
     done
 }
 
+# Whether COMMAND succeeds within SECONDS, tried every 0.2 s.
+within() { # SECONDS COMMAND...
+    local deadline=$((SECONDS + $1))
+    shift
+    until "$@" >/dev/null 2>&1; do
+        ((SECONDS < deadline)) || return 1
+        sleep 0.2
+    done
+}
+
 wait_for() { # DESCRIPTION SECONDS COMMAND...
     local what=$1 seconds=$2
     shift 2
-    local deadline=$((SECONDS + seconds))
-    until "$@" >/dev/null 2>&1; do
-        if ((SECONDS >= deadline)); then
-            echo "$session_name: $what did not come up within ${seconds}s" >&2
-            session_show_logs
-            exit 1
-        fi
-        sleep 0.2
-    done
+    within "$seconds" "$@" && return
+    echo "$session_name: $what did not come up within ${seconds}s" >&2
+    session_show_logs
+    exit 1
 }
 
 on_bus() { busctl --user status "$1"; }

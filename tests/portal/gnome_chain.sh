@@ -34,15 +34,9 @@ session_start_pipewire
 for attempt in 1 2 3 4; do
     session_start gnome-shell.log gnome-shell --headless --unsafe-mode \
         --virtual-monitor 1280x720 --virtual-monitor 1024x768 --wayland-display=kestrove-wayland
-    shell=${pids[-1]}
-    deadline=$((SECONDS + 20))
-    until grep -q "GNOME Shell started" "$logs/gnome-shell.log"; do
-        ((SECONDS < deadline)) || break
-        sleep 0.2
-    done
-    grep -q "GNOME Shell started" "$logs/gnome-shell.log" && break
+    within 20 grep -q "GNOME Shell started" "$logs/gnome-shell.log" && break
     echo "$session_name: gnome-shell hung while it started (attempt $attempt); once more" >&2
-    session_stop "$shell"
+    session_stop "${pids[-1]}"
     rm -f "$XDG_RUNTIME_DIR"/.mutter-Xwaylandauth.* # its XWayland's cookie
 done
 wait_for "gnome-shell" 60 on_bus org.gnome.Shell
