@@ -42,6 +42,13 @@ std::vector<MonitorGeometry> TwoMonitors() {
     return {MonitorGeometry{1280, 720, 1280, 0, true}, MonitorGeometry{600, 800, 1280, 720, false}};
 }
 
+std::optional<Window> FindMirrorWindow(XClient& x) {
+    return x.findWindow([&](Window window) {
+        return x.wmClass(window) == "Kestrove" && x.name(window).starts_with("Kestrove - [") &&
+               x.viewable(window);
+    });
+}
+
 int FittedHeight(const MonitorGeometry& monitor, int width) {
     return static_cast<int>(static_cast<double>(monitor.height) /
                             static_cast<double>(monitor.width) * static_cast<double>(width));
@@ -120,10 +127,7 @@ KestroveSession::KestroveSession(std::vector<MonitorGeometry> monitors, int scre
         std::vector<EnvironmentChange>{{"DISPLAY", m_server->display()}});
     std::optional<Window> mirror;
     const bool shown = WaitUntil([&] {
-        mirror = m_client->findWindow([&](Window window) {
-            return m_client->wmClass(window) == "Kestrove" &&
-                   m_client->name(window).starts_with("Kestrove - [") && m_client->viewable(window);
-        });
+        mirror = FindMirrorWindow(*m_client);
         return mirror.has_value() || !m_kestrove->running();
     });
     if (!shown || !mirror) {

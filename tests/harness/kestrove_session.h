@@ -66,6 +66,10 @@ private:
     Window m_mirror = 0;
 };
 
+// Kestrove's mirror window on `x`'s display once it is shown: viewable and
+// titled; nullopt before.
+std::optional<Window> FindMirrorWindow(XClient& x);
+
 // The client height that keeps the monitor's aspect at `width`: the
 // monitor's height over its width, times the width, truncated.
 int FittedHeight(const MonitorGeometry& monitor, int width);

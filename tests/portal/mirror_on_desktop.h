@@ -61,10 +61,7 @@ protected:
                                                   std::vector<EnvironmentChange>{});
         ASSERT_TRUE(WaitUntil(
             [&] {
-                mirror = x->findWindow([&](Window w) {
-                    return x->wmClass(w) == "Kestrove" &&
-                           x->name(w).rfind("Kestrove - [", 0) == 0 && x->viewable(w);
-                });
+                mirror = FindMirrorWindow(*x);
                 return mirror.has_value();
             },
             20s))

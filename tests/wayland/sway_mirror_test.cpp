@@ -53,10 +53,7 @@ protected:
         m_x = std::make_unique<XClient>(m_sway->display());
         const bool found = WaitUntil(
             [&] {
-                m_mirror = m_x->findWindow([&](Window w) {
-                    return m_x->wmClass(w) == "Kestrove" &&
-                           m_x->name(w).rfind("Kestrove - [", 0) == 0 && m_x->viewable(w);
-                });
+                m_mirror = FindMirrorWindow(*m_x);
                 return m_mirror.has_value();
             },
             seconds(20));

@@ -98,10 +98,7 @@ protected:
         std::optional<Window> mirror;
         WaitUntil(
             [&] {
-                mirror = m_x->findWindow([&](Window w) {
-                    return m_x->wmClass(w) == "Kestrove" &&
-                           m_x->name(w).rfind("Kestrove - [", 0) == 0 && m_x->viewable(w);
-                });
+                mirror = FindMirrorWindow(*m_x);
                 return mirror.has_value();
             },
             seconds(20));
