@@ -55,8 +55,8 @@ HeadlessLabwc::HeadlessLabwc() {
     m_labwc = std::make_unique<ChildProcess>(
         std::vector<std::string>{
             "setpriv", "--pdeathsig", "TERM",
-            std::string(KESTROVE_WAYLAND_TEST_DIR) + "/labwc_root.sh", KESTROVE_LABWC_ROOT_CACHE,
-            m_directory, std::string(KESTROVE_WAYLAND_TEST_DIR) + "/headless-labwc.xml", user},
+            std::string(KESTROVE_WAYLAND_TEST_DIR) + "/labwc_root.sh", m_directory,
+            std::string(KESTROVE_WAYLAND_TEST_DIR) + "/headless-labwc.xml", user},
         std::vector<EnvironmentChange>{});
     WaitUntil([&] { return !m_labwc->running() || fs::exists(m_directory + "/display"); },
               kRootTimeout);
