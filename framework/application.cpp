@@ -44,7 +44,12 @@ Application* Application::Current() {
 int Application::Run() {
     char16_t path[260] = {};
     ThePlatform().shell.getModuleFileName(path, 260);
-    m_appName = FileStem(path);
+    // The title in the string table names the application; the file's name
+    // only where there is none (the file may be installed as "kestrove").
+    m_appName = res::FindString(IDS_FRAMEWORK_APP_TITLE);
+    if (m_appName.empty()) {
+        m_appName = FileStem(path);
+    }
     m_helpFilePath = ReplaceExtension(path, u".HLP");
     // The program runs its windows modally inside InitInstance, so there is
     // no message loop to run afterwards, whatever it returns.

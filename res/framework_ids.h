@@ -4,6 +4,9 @@
 #pragma once
 
 #define ID_HELP 0xE146
+// The application's title: its name in every message box, whatever the
+// executable file is called.
+#define IDS_FRAMEWORK_APP_TITLE 0xE000
 #define IDS_FRAMEWORK_NO_MEMORY 61475
 #define IDS_FRAMEWORK_HELP_FAILED 61703
 #define IDS_FRAMEWORK_INTERNAL_ERROR 61704

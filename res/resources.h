@@ -45,7 +45,7 @@ inline constexpr std::array<AcceleratorTable, 1> kAcceleratorTables{{
     {IDR_MIRROR_ACCEL, kMirrorAccelerators},
 }};
 
-inline constexpr std::array<StringEntry, 6> kStrings{{
+inline constexpr std::array<StringEntry, 7> kStrings{{
     {IDS_ABOUT_MENU, u"Kestroveについて(&A)..."},
     // Told once on a Wayland desktop whose compositor lets no program capture the
     // screen, or whose user did not agree to share it.
@@ -53,6 +53,7 @@ inline constexpr std::array<StringEntry, 6> kStrings{{
      u"このデスクトップでは画面を取り込めません。コンポジターが画面の取り込み"
      u"（ext-image-copy-capture-v1、wlr-screencopy-unstable-v1、または画面共有ポータル）に"
      u"対応していないか、画面の共有が許可されなかったため、ミラーは空白のままになります。"},
+    {IDS_FRAMEWORK_APP_TITLE, u"Kestrove"},
     {IDS_FRAMEWORK_NO_MEMORY, u"メモリが不足しています。"},
     {IDS_FRAMEWORK_HELP_FAILED, u"ヘルプの起動に失敗しました。"},
     {IDS_FRAMEWORK_INTERNAL_ERROR, u"アプリケーションの内部エラーです。"},

@@ -26,13 +26,10 @@ std::int64_t SquaredDistance(const Rect& a, const Rect& b) {
     return dx * dx + dy * dy;
 }
 
-} // namespace
-
-Rect OwnersWorkArea(std::span<const MonitorInfoEx> monitors, const std::optional<Rect>& owner,
-                    const Rect& screen) {
-    if (monitors.empty()) {
-        return screen;
-    }
+// The monitor that holds the largest part of `owner`, the nearest when none
+// holds any of it, the primary without an owner; `monitors` is not empty.
+const MonitorInfoEx* OwnersMonitor(std::span<const MonitorInfoEx> monitors,
+                                   const std::optional<Rect>& owner) {
     const MonitorInfoEx* chosen = nullptr;
     if (owner) {
         std::int64_t bestOverlap = 0;
@@ -53,7 +50,26 @@ Rect OwnersWorkArea(std::span<const MonitorInfoEx> monitors, const std::optional
         });
         chosen = primary != monitors.end() ? &*primary : &monitors.front();
     }
-    return chosen->rcWork;
+    return chosen;
+}
+
+} // namespace
+
+Rect OwnersWorkArea(std::span<const MonitorInfoEx> monitors, const std::optional<Rect>& owner,
+                    const Rect& screen) {
+    return monitors.empty() ? screen : OwnersMonitor(monitors, owner)->rcWork;
+}
+
+Rect MonitorAt(std::span<const MonitorInfoEx> monitors, int x, int y, const Rect& screen) {
+    return monitors.empty() ? screen : OwnersMonitor(monitors, Rect{x, y, x + 1, y + 1})->rcMonitor;
+}
+
+Rect PopupMenuRect(int x, int y, int width, int height, const Rect& monitor) {
+    // Beside the point, towards the monitor's inside: to the left of it or
+    // above it where it would not fit to the right or below.
+    const int left = x + width > monitor.right ? x - width : x;
+    const int top = y + height > monitor.bottom ? y - height : y;
+    return KeptInside(Rect{left, top, left + width, top + height}, monitor);
 }
 
 Rect CentredIn(int width, int height, const Rect& area) {

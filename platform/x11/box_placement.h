@@ -15,6 +15,15 @@ namespace kestrove::x11 {
 Rect OwnersWorkArea(std::span<const MonitorInfoEx> monitors, const std::optional<Rect>& owner,
                     const Rect& screen);
 
+// The rectangle of the monitor under the point (x, y), the nearest one when
+// none is; the whole of `screen` when there are no monitors.
+Rect MonitorAt(std::span<const MonitorInfoEx> monitors, int x, int y, const Rect& screen);
+
+// Where a context menu of `width` x `height` opened at the point (x, y)
+// goes, as Windows places one: its corner at the point, flipped to the
+// point's other side where it would leave the monitor, and kept inside it.
+Rect PopupMenuRect(int x, int y, int width, int height, const Rect& monitor);
+
 // A `width` x `height` box centred in `area`.
 Rect CentredIn(int width, int height, const Rect& area);
 

@@ -75,6 +75,12 @@ int main(int argc, char** argv) {
         status = app->Run();
         kestrove::SetThePlatform(nullptr);
     }
-    XCloseDisplay(display);
+    // Everything asked of the server is done before the process goes; the
+    // connection itself is left to the process's end. XCloseDisplay first
+    // drops the extensions' per-display records, then waits for the server:
+    // an extension event arriving then (a cursor change from XFixes) makes
+    // the extension set itself up again under the display lock it already
+    // holds, and the process hangs for ever.
+    XSync(display, False);
     return status;
 }

@@ -3,6 +3,8 @@
 #include "platform/x11/x11_keys.h"
 #include "res/resource_lookup.h"
 
+#include <utility>
+
 namespace kestrove::x11 {
 
 bool DialogInput::isDialogMessage(WindowHandle hwnd, Message& msg) {
@@ -40,8 +42,14 @@ bool DialogInput::translateAccelerator(WindowHandle hwnd, AccelHandle accel, Mes
     // The handle of an accelerator table is its resource id.
     const auto table = res::FindAccelerators(static_cast<int>(accel));
     const auto& key = *static_cast<const XKeyEvent*>(msg.native);
-    const auto command =
-        MatchAccelerator(table, static_cast<std::uint16_t>(msg.wParam), ModifiersOf(key));
+    const auto virtualKey = static_cast<std::uint16_t>(msg.wParam);
+    const KeyModifiers modifiers = ModifiersOf(key);
+    auto command = MatchAccelerator(table, virtualKey, modifiers);
+    // The dialog keyboard takes Return and Escape whatever Shift and Ctrl
+    // say: an entry that keeps them from it covers those combinations too.
+    if (!command && (virtualKey == vk::kReturn || virtualKey == vk::kEscape) && !modifiers.alt) {
+        command = MatchAccelerator(table, virtualKey, KeyModifiers{});
+    }
     if (!command) {
         return false;
     }
@@ -89,6 +97,14 @@ void DialogInput::handleButton(DialogWindow& d, const XButtonEvent& button) {
         if (button.button == Button1 && control != nullptr) {
             m_pressedButton = control->window;
         } else if (button.button == Button3 && control == nullptr) {
+            m_contextPressed = true;
+        }
+        return;
+    }
+    // The context menu opens as the right button comes up, as Windows' does:
+    // that release can never choose one of its entries.
+    if (button.button == Button3) {
+        if (std::exchange(m_contextPressed, false) && control == nullptr) {
             openSystemMenu(d.window(), button.x_root + 1, button.y_root + 1);
         }
         return;
@@ -109,6 +125,7 @@ void DialogInput::openSystemMenu(WindowHandle hwnd, int rootX, int rootY) {
     }
     m_menu = std::make_unique<PopupMenu>(m_x.display, m_x.screen, m_x.atoms, d->font(),
                                          m_accessible, d->systemMenu(), hwnd, rootX, rootY,
+                                         m_host.monitorAt(rootX, rootY),
                                          [this](std::uint32_t command) { closeMenu(command); });
 }
 

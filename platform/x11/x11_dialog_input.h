@@ -24,6 +24,8 @@ public:
     public:
         virtual void sysCommand(WindowHandle hwnd, std::uint32_t command) = 0;
         virtual void focus(WindowHandle hwnd) = 0;
+        // The rectangle of the monitor under the point (root coordinates).
+        virtual Rect monitorAt(int x, int y) = 0;
         // Runs `deliver` as the dispatch of a key message to `hwnd`.
         virtual void dispatchKey(WindowHandle hwnd, const std::function<void()>& deliver) = 0;
 
@@ -63,6 +65,7 @@ private:
     Host& m_host;
     std::unique_ptr<PopupMenu> m_menu;
     Window m_pressedButton = 0;
+    bool m_contextPressed = false; // the right button went down in the dialog
 };
 
 } // namespace kestrove::x11

@@ -71,7 +71,7 @@ std::optional<Rect> X11DialogManager::rootRectOf(WindowHandle hwnd) {
     return Rect{x, y, x + d->width(), y + d->height()};
 }
 
-Rect X11DialogManager::workAreaOf(WindowHandle owner) {
+std::vector<MonitorInfoEx> X11DialogManager::monitors() {
     std::vector<MonitorHandle> handles;
     m_displays.enumDisplayMonitors(
         [](MonitorHandle monitor, DeviceContextHandle, Rect*, std::intptr_t data) {
@@ -79,17 +79,28 @@ Rect X11DialogManager::workAreaOf(WindowHandle owner) {
             return 1;
         },
         reinterpret_cast<std::intptr_t>(&handles));
-    std::vector<MonitorInfoEx> monitors;
+    std::vector<MonitorInfoEx> found;
     for (const MonitorHandle handle : handles) {
         MonitorInfoEx info{};
         info.cbSize = kMonitorInfoExSize;
         if (m_displays.getMonitorInfo(handle, info)) {
-            monitors.push_back(info);
+            found.push_back(info);
         }
     }
+    return found;
+}
+
+Rect X11DialogManager::screenRect() const {
     Screen* screen = ScreenOfDisplay(m_x.display, m_x.screen);
-    return OwnersWorkArea(monitors, rootRectOf(owner),
-                          Rect{0, 0, WidthOfScreen(screen), HeightOfScreen(screen)});
+    return Rect{0, 0, WidthOfScreen(screen), HeightOfScreen(screen)};
+}
+
+Rect X11DialogManager::workAreaOf(WindowHandle owner) {
+    return OwnersWorkArea(monitors(), rootRectOf(owner), screenRect());
+}
+
+Rect X11DialogManager::monitorAt(int x, int y) {
+    return MonitorAt(monitors(), x, y, screenRect());
 }
 
 WindowHandle X11DialogManager::createDialogWindow(const res::DialogTemplate& dialogTemplate,
@@ -150,6 +161,7 @@ void X11DialogManager::runModalLoop(WindowHandle hwnd, WindowHandle owner, Dialo
     if (DialogWindow* d = m_windows.dialog(hwnd); d != nullptr && !d->shown()) {
         show(*d);
     }
+    m_modal.push_back(hwnd);
     while (true) {
         const DialogWindow* d = m_windows.dialog(hwnd);
         if (d == nullptr || d->ended) {
@@ -157,6 +169,7 @@ void X11DialogManager::runModalLoop(WindowHandle hwnd, WindowHandle owner, Dialo
         }
         m_loop.pumpOnce();
     }
+    m_modal.pop_back();
     if (DialogWindow* ownerDialog = m_windows.dialog(owner)) {
         --ownerDialog->disabledCount;
         m_accessible.setEnabled(owner, ownerDialog->disabledCount == 0);
@@ -273,6 +286,14 @@ void X11DialogManager::killTimer(WindowHandle hwnd, TimerId id) {
 
 int X11DialogManager::messageBox(WindowHandle owner, std::u16string_view text,
                                  std::u16string_view caption, std::uint32_t) {
+    // A box goes over the box that is active, not under it: a window with a
+    // modal box over it hands its boxes to the innermost such box (the About
+    // box, when the message comes from there), which is disabled meanwhile
+    // and has the focus back when the message box closes.
+    if (const DialogWindow* d = m_windows.dialog(owner);
+        d != nullptr && d->disabledCount > 0 && !m_modal.empty()) {
+        owner = m_modal.back();
+    }
     WindowHandle hwnd = 0;
     std::optional<MessageBoxDialog> box;
     try {
@@ -336,7 +357,8 @@ void X11DialogManager::fireDue(Clock::time_point now) {
 }
 
 void X11DialogManager::sizeReported(DialogWindow& d, const XConfigureEvent& event, bool requested) {
-    if (d.updateSize(event.width, event.height) && !requested) {
+    const bool changed = d.updateSize(event.width, event.height);
+    if (changed && !requested && !d.ownSizes.holds(event.width, event.height, Clock::now())) {
         d.resizeSettlesAt = Clock::now() + kResizeQuietInterval;
     }
 }

@@ -94,6 +94,8 @@ private:
     enum class Placement { OverOwner, OwnersMonitor };
     WindowHandle createDialogWindow(const res::DialogTemplate& dialogTemplate, WindowHandle owner,
                                     DialogEvents& events, Placement placement, AccessibleRole role);
+    std::vector<MonitorInfoEx> monitors();
+    Rect screenRect() const;
     // The work area of the monitor `owner` is on (the primary's for none).
     Rect workAreaOf(WindowHandle owner);
     // The dialog's rectangle on the root window; nullopt for no dialog.
@@ -103,6 +105,7 @@ private:
 
     // DialogInput::Host
     void focus(WindowHandle hwnd) override;
+    Rect monitorAt(int x, int y) override;
     void sysCommand(WindowHandle hwnd, std::uint32_t command) override;
     void dispatchKey(WindowHandle hwnd, const std::function<void()>& deliver) override;
 
@@ -115,6 +118,7 @@ private:
     std::map<std::pair<std::u16string, int>, std::unique_ptr<DialogFont>> m_fonts;
     TimerQueue m_timers;
     std::vector<Dispatching> m_dispatching;
+    std::vector<WindowHandle> m_modal; // the modal loops running, innermost last
     DialogInput m_input;
     std::vector<std::pair<WindowHandle, std::u16string>> m_notices; // posted, not yet delivered
 };

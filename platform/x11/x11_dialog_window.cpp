@@ -150,6 +150,11 @@ void DialogWindow::setTitle(std::u16string_view text) {
 }
 
 void DialogWindow::setAspect(int width, int height) {
+    // Rewritten hints make some window managers configure the window again.
+    if (static_cast<long long>(width) * m_aspectY == static_cast<long long>(height) * m_aspectX &&
+        m_aspectX > 0) {
+        return;
+    }
     m_aspectX = width;
     m_aspectY = height;
     setSizeHints();

@@ -4,6 +4,7 @@
 
 #include "platform/seam/dialogs.h"
 #include "platform/x11/accessibility/accessible_tree.h"
+#include "platform/x11/requested_sizes.h"
 #include "platform/x11/x11_atoms.h"
 #include "platform/x11/x11_font.h"
 #include "platform/x11/x11_timers.h"
@@ -97,6 +98,7 @@ public:
     bool ended = false;
     int disabledCount = 0;
     std::optional<Clock::time_point> resizeSettlesAt;
+    RequestedSizes ownSizes;
 
 private:
     void setSizeHints() const;

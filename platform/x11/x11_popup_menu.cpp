@@ -1,5 +1,6 @@
 #include "platform/x11/x11_popup_menu.h"
 
+#include "platform/x11/box_placement.h"
 #include "platform/x11/x11_keys.h"
 #include "platform/x11/x11_paint.h"
 
@@ -24,7 +25,8 @@ char16_t AsciiUpper(char16_t c) {
 
 PopupMenu::PopupMenu(Display* display, int screen, const Atoms& atoms, const DialogFont& font,
                      AccessibleTree& accessible, const std::vector<MenuItem>& items, Window owner,
-                     int rootX, int rootY, std::function<void(std::uint32_t)> choose)
+                     int rootX, int rootY, const Rect& monitor,
+                     std::function<void(std::uint32_t)> choose)
     : m_display(display), m_screen(screen), m_font(font), m_accessible(accessible), m_owner(owner) {
     const int entryHeight = font.height() + kEntryPadding;
     int y = kBorder;
@@ -39,20 +41,18 @@ PopupMenu::PopupMenu(Display* display, int screen, const Atoms& atoms, const Dia
     m_width = kBorder + kTextLeft + textWidth + kTextRight + kBorder;
     m_height = y + kBorder;
 
-    const int screenWidth = DisplayWidth(display, screen);
-    const int screenHeight = DisplayHeight(display, screen);
-    rootX = std::clamp(rootX, 0, std::max(0, screenWidth - m_width));
-    rootY = std::clamp(rootY, 0, std::max(0, screenHeight - m_height));
+    const Rect placed = PopupMenuRect(rootX, rootY, m_width, m_height, monitor);
 
     XSetWindowAttributes attributes{};
     attributes.override_redirect = True;
     attributes.save_under = True;
     attributes.background_pixel = PixelOf(display, screen, colors::kMenuFace);
     attributes.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | KeyPressMask;
-    m_window = XCreateWindow(
-        display, RootWindow(display, screen), rootX, rootY, static_cast<unsigned>(m_width),
-        static_cast<unsigned>(m_height), 0, CopyFromParent, InputOutput, CopyFromParent,
-        CWOverrideRedirect | CWSaveUnder | CWBackPixel | CWEventMask, &attributes);
+    m_window =
+        XCreateWindow(display, RootWindow(display, screen), placed.left, placed.top,
+                      static_cast<unsigned>(m_width), static_cast<unsigned>(m_height), 0,
+                      CopyFromParent, InputOutput, CopyFromParent,
+                      CWOverrideRedirect | CWSaveUnder | CWBackPixel | CWEventMask, &attributes);
     SetCardinals(display, m_window, atoms.netWmWindowType, XA_ATOM,
                  {static_cast<long>(atoms.netWmWindowTypePopupMenu)});
     XSetTransientForHint(display, m_window, owner);

@@ -25,12 +25,12 @@ public:
         std::uint32_t command = 0;
     };
 
-    // Opens the menu with its top-left corner at (rootX, rootY), kept on
-    // the screen, and takes the pointer and the keyboard. `choose` runs when
-    // an assistive technology clicks an entry.
+    // Opens the menu at (rootX, rootY), inside `monitor` (the one under that
+    // point), and takes the pointer and the keyboard. `choose` runs when an
+    // assistive technology clicks an entry.
     PopupMenu(Display* display, int screen, const Atoms& atoms, const DialogFont& font,
               AccessibleTree& accessible, const std::vector<MenuItem>& items, Window owner,
-              int rootX, int rootY, std::function<void(std::uint32_t)> choose);
+              int rootX, int rootY, const Rect& monitor, std::function<void(std::uint32_t)> choose);
     ~PopupMenu();
     PopupMenu(const PopupMenu&) = delete;
     PopupMenu& operator=(const PopupMenu&) = delete;

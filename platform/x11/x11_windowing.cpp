@@ -51,10 +51,11 @@ void X11Windowing::setWindowSize(WindowHandle hwnd, int width, int height) {
     if (d == nullptr) {
         return;
     }
-    // A window showing a mirror is sized to the monitor's shape: the window
-    // manager keeps that shape while the user drags it.
-    if (m_magnifiers.hostsMagnifier(hwnd)) {
-        d->setAspect(width, height);
+    // A window showing a mirror keeps the monitor's shape while the user
+    // drags it: the window manager is told the monitor's ratio, which stays
+    // the same through the program's requests for a size around it.
+    if (const auto source = m_magnifiers.sourceShownIn(hwnd); source && !IsEmpty(*source)) {
+        d->setAspect(source->right - source->left, source->bottom - source->top);
     }
     if (d->width() == width && d->height() == height) {
         return;
@@ -70,7 +71,12 @@ void X11Windowing::setWindowSize(WindowHandle hwnd, int width, int height) {
                    event.xconfigure.serial >= request;
         },
         Clock::now() + kResizeAnswerWait);
+    // The answer, and every report of the sizes asked for and given here
+    // that comes in later (a window manager sends a real and a synthetic
+    // one for one change), are the program's own, not a user's resize.
+    d->ownSizes.note(width, height, Clock::now());
     if (answer) {
+        d->ownSizes.note(answer->xconfigure.width, answer->xconfigure.height, Clock::now());
         m_dialogs.sizeReported(*d, answer->xconfigure, true);
     }
 }

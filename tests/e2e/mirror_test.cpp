@@ -40,15 +40,18 @@ TEST(Mirror, CtrlTwoSwitchesToMonitorTwoAndFitsItsAspect) {
         << session.geometry().width << "x" << session.geometry().height << " instead of " << width
         << "x" << portraitHeight;
     EXPECT_EQ(session.waitForPattern(kPortrait), "");
-    // The window manager is asked to keep the fitted shape while the user drags.
-    EXPECT_EQ(session.x().aspectHint(session.mirror()), std::pair(width, portraitHeight));
+    // The window manager is asked to keep the monitor's shape while the user drags.
+    const auto shapeOf = [&](int index) {
+        const MonitorGeometry& m = session.monitors()[static_cast<std::size_t>(index)];
+        return std::pair(m.width, m.height);
+    };
+    EXPECT_EQ(session.x().aspectHint(session.mirror()), shapeOf(kPortrait));
 
     // And back.
     session.pressKey(XK_1, {XK_Control_L});
     EXPECT_TRUE(WaitUntil([&] { return session.title() == "Kestrove - [1:2] "; }));
     EXPECT_EQ(session.waitForPattern(kPrimary), "");
-    const WindowGeometry now = session.geometry();
-    EXPECT_EQ(session.x().aspectHint(session.mirror()), std::pair(now.width, now.height));
+    EXPECT_EQ(session.x().aspectHint(session.mirror()), shapeOf(kPrimary));
 }
 
 TEST(Mirror, FollowsWhatTheMonitorShows) {

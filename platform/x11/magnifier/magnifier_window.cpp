@@ -2,6 +2,7 @@
 
 #include "platform/change_list.h"
 #include "platform/x11/magnifier/cursor_overlay.h"
+#include "platform/x11/magnifier/picture_fit.h"
 #include "platform/x11/magnifier/render_scaler.h"
 #include "platform/x11/magnifier/root_frame_source.h"
 #include "platform/x11/magnifier/scale_plan.h"
@@ -96,7 +97,7 @@ bool MagnifierWindow::Initialize(Display* display) {
 
 MagnifierWindow::MagnifierWindow(Display* display, Window parent, const Rect& area,
                                  std::unique_ptr<FrameSource> source)
-    : m_display(display), m_parent(parent), m_width(Extent(area.right - area.left)),
+    : m_display(display), m_parent(parent), m_area(area), m_width(Extent(area.right - area.left)),
       m_height(Extent(area.bottom - area.top)) {
     XWindowAttributes parentAttributes{};
     XWindowAttributes rootAttributes{};
@@ -134,7 +135,7 @@ MagnifierWindow::MagnifierWindow(Display* display, Window parent, const Rect& ar
     if (m_supported) {
         m_frames = source ? std::move(source)
                           : std::make_unique<RootFrameSource>(display, extensions.damageEventBase,
-                                                              rootFormat, m_window);
+                                                              rootFormat);
         m_scaler = std::make_unique<RenderScaler>(display, root, rootAttributes.depth, rootFormat);
         m_cursor = std::make_unique<CursorOverlay>(display, extensions.fixesEventBase,
                                                    extensions.inputOpcode);
@@ -184,6 +185,7 @@ void MagnifierWindow::setSource(const MonitorIdentity& source) {
             m_frames->setMonitor(source);
         }
         m_repaintAll = true;
+        layOut();
     }
 }
 
@@ -191,16 +193,32 @@ void MagnifierWindow::setTransform(const MagTransform& transform) {
     if (!SameTransform(transform, m_transform)) {
         m_transform = transform;
         m_repaintAll = true;
+        layOut();
     }
 }
 
 void MagnifierWindow::move(int x, int y, int width, int height) {
+    m_area = Rect{x, y, x + Extent(width), y + Extent(height)};
+    layOut();
+}
+
+void MagnifierWindow::layOut() {
     if (m_windowGone) {
         return;
     }
-    const int newWidth = Extent(width);
-    const int newHeight = Extent(height);
-    XMoveResizeWindow(m_display, m_window, x, y, static_cast<unsigned>(newWidth),
+    // A source the server cannot show is shown blank over the whole area.
+    const FittedPicture fitted =
+        Showable(m_source) ? FitPicture(m_area, m_source.right - m_source.left,
+                                        m_source.bottom - m_source.top, m_transform.v[0][0])
+                           : FittedPicture{m_area, m_transform.v[0][0]};
+    if (fitted.zoom != m_zoom) {
+        m_zoom = fitted.zoom;
+        m_repaintAll = true;
+    }
+    const Rect& placed = fitted.window;
+    const int newWidth = Extent(placed.right - placed.left);
+    const int newHeight = Extent(placed.bottom - placed.top);
+    XMoveResizeWindow(m_display, m_window, placed.left, placed.top, static_cast<unsigned>(newWidth),
                       static_cast<unsigned>(newHeight));
     if (newWidth != m_width || newHeight != m_height) {
         m_width = newWidth;
@@ -270,7 +288,7 @@ void MagnifierWindow::dropSettledEchoes(FrameChanges& changes) const {
         static_cast<double>(m_source.right - m_source.left) / (area.right - area.left);
     const double toRootY =
         static_cast<double>(m_source.bottom - m_source.top) / (area.bottom - area.top);
-    const MirrorPlacement placement{m_source, m_onRoot, m_transform.v[0][0]};
+    const MirrorPlacement placement{m_source, m_onRoot, m_zoom};
     std::erase_if(changes.rects, [&](const Rect& r) {
         const Rect onRoot{
             m_source.left + static_cast<int>(std::floor((r.left - area.left) * toRootX)),
@@ -286,7 +304,7 @@ bool MagnifierWindow::cursorChanged() const {
 }
 
 void MagnifierWindow::paint(const FrameChanges& changes) {
-    const double zoom = m_transform.v[0][0];
+    const double zoom = m_zoom;
     const Rect area = m_frames->area();
     // A compositor's frames may change size on their own (a mode change, or
     // the first frame of an output): the plan follows.

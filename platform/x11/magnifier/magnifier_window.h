@@ -33,6 +33,7 @@ public:
     MagnifierWindow& operator=(const MagnifierWindow&) = delete;
 
     Window window() const { return m_window; }
+    const Rect& source() const { return m_source; }
     void setSource(const MonitorIdentity& source);
     void setTransform(const MagTransform& transform);
     void move(int x, int y, int width, int height);
@@ -50,6 +51,8 @@ public:
 
 private:
     void resizeBackBuffer();
+    // Places the window in the area it was given, the picture fitted inside.
+    void layOut();
     // Draws what changed since the last look, if anything did.
     void update();
     // Leaves out the changes that are the mirror's own last repaint where its
@@ -74,6 +77,8 @@ private:
     std::string m_sourceName;
     Rect m_source{};
     MagTransform m_transform{};
+    Rect m_area{};       // the client area given to the magnifier
+    double m_zoom = 0.0; // the transform's zoom, or less where the picture would not fit
     int m_width = 1;
     int m_height = 1;
     bool m_windowGone = false;

@@ -4,40 +4,70 @@
 
 #include <X11/extensions/Xfixes.h>
 
+#include <string>
+#include <utility>
+
 namespace kestrove::x11 {
 
 namespace {
 
-XRectangle ToX(const Rect& r) {
-    return XRectangle{static_cast<short>(r.left), static_cast<short>(r.top),
-                      static_cast<unsigned short>(r.right - r.left),
-                      static_cast<unsigned short>(r.bottom - r.top)};
+// The selection a compositing manager holds for the screen (EWMH).
+Atom CompositorSelection(Display* display) {
+    const std::string name = "_NET_WM_CM_S" + std::to_string(DefaultScreen(display));
+    return XInternAtom(display, name.c_str(), False);
 }
 
 } // namespace
 
 RootFrameSource::RootFrameSource(Display* display, int damageEventBase,
-                                 XRenderPictFormat* rootFormat, Window mirror)
+                                 XRenderPictFormat* rootFormat)
     : m_display(display), m_damageEventBase(damageEventBase),
+      m_compositorSelection(CompositorSelection(display)),
       // One report when the damage stops being empty; the next after it is reset.
       m_damage(XDamageCreate(display, DefaultRootWindow(display), XDamageReportNonEmpty)),
-      m_taken(XFixesCreateRegion(display, nullptr, 0)),
-      m_visible(XFixesCreateRegion(display, nullptr, 0)), m_stacking(display, mirror) {
+      m_taken(XFixesCreateRegion(display, nullptr, 0)) {
     XRenderPictureAttributes attributes{};
     attributes.subwindow_mode = IncludeInferiors; // the screen as shown
     m_picture = XRenderCreatePicture(display, DefaultRootWindow(display), rootFormat,
                                      CPSubwindowMode, &attributes);
+    int errorBase = 0;
+    XFixesQueryExtension(display, &m_fixesEventBase, &errorBase);
+    XFixesSelectSelectionInput(display, DefaultRootWindow(display), m_compositorSelection,
+                               XFixesSetSelectionOwnerNotifyMask |
+                                   XFixesSelectionWindowDestroyNotifyMask |
+                                   XFixesSelectionClientCloseNotifyMask);
+    setComposited(XGetSelectionOwner(display, m_compositorSelection) != None);
 }
 
 RootFrameSource::~RootFrameSource() {
+    m_windows.reset();
     XRenderFreePicture(m_display, m_picture);
-    XFixesDestroyRegion(m_display, m_visible);
     XFixesDestroyRegion(m_display, m_taken);
     XDamageDestroy(m_display, m_damage);
 }
 
+void RootFrameSource::setComposited(bool composited) {
+    if (composited == (m_windows != nullptr)) {
+        return;
+    }
+    m_windows =
+        composited ? std::make_unique<TopLevelDamage>(m_display, m_damageEventBase) : nullptr;
+    // The screen is another one's now: all of it is read once.
+    m_reported = true;
+}
+
 bool RootFrameSource::handleEvent(const XEvent& event) {
-    m_stacking.handleEvent(event);
+    if (m_windows && m_windows->handleEvent(event)) {
+        return true;
+    }
+    if (event.type == m_fixesEventBase + XFixesSelectionNotify) {
+        const auto& notify = reinterpret_cast<const XFixesSelectionNotifyEvent&>(event);
+        if (notify.selection != m_compositorSelection) {
+            return false;
+        }
+        setComposited(notify.subtype == XFixesSetSelectionOwnerNotify && notify.owner != None);
+        return true;
+    }
     if (event.type != m_damageEventBase + XDamageNotify) {
         return false;
     }
@@ -45,35 +75,26 @@ bool RootFrameSource::handleEvent(const XEvent& event) {
     if (notify.damage != m_damage) {
         return false;
     }
-    m_reported = true;
+    // Under a compositor the root's damage is its repaint, not news; it is
+    // reset at each look and says nothing until then.
+    m_reported = m_reported || !m_windows;
     return true;
 }
 
-FrameChanges RootFrameSource::takeChanges(const Rect& ownWindow) {
+FrameChanges RootFrameSource::takeChanges(const Rect&) {
+    ChangeList moved;
     // The damage moves into m_taken in one step on the server: a change made
     // after it is reported afresh, none falls between.
-    XDamageSubtract(m_display, m_damage, None, m_taken);
-    m_reported = false;
-    // What the mirror drew where it can be seen is its own picture: counting
-    // it would repaint forever. Judged now, where the mirror is now: a moved
-    // mirror leaves behind what it covered. The region arithmetic runs on
-    // the server, without a round trip of its own.
-    if (!IsEmpty(ownWindow)) {
-        XRectangle own = ToX(ownWindow);
-        XFixesSetRegion(m_display, m_visible, &own, 1);
-        std::vector<XRectangle> cover;
-        for (const Rect& r : m_stacking.coverAbove()) {
-            if (!IsEmpty(Intersection(r, ownWindow))) {
-                cover.push_back(ToX(Intersection(r, ownWindow)));
-            }
-        }
-        if (!cover.empty()) {
-            const XserverRegion above =
-                XFixesCreateRegion(m_display, cover.data(), static_cast<int>(cover.size()));
-            XFixesSubtractRegion(m_display, m_visible, m_visible, above);
-            XFixesDestroyRegion(m_display, above);
-        }
-        XFixesSubtractRegion(m_display, m_taken, m_taken, m_visible);
+    if (m_windows) {
+        XDamageSubtract(m_display, m_damage, None, None);
+        XFixesSetRegion(m_display, m_taken, nullptr, 0);
+        m_windows->take(m_taken, moved);
+    } else {
+        XDamageSubtract(m_display, m_damage, None, m_taken);
+    }
+    ChangeList changed;
+    if (std::exchange(m_reported, false) && m_windows) {
+        changed.addEverything();
     }
     int count = 0;
     XRectangle* taken = XFixesFetchRegion(m_display, m_taken, &count);
@@ -81,13 +102,18 @@ FrameChanges RootFrameSource::takeChanges(const Rect& ownWindow) {
     // beyond the monitor: those count as well.
     const Rect area{m_monitor.left - 1, m_monitor.top - 1, m_monitor.right + 1,
                     m_monitor.bottom + 1};
-    ChangeList changed;
     for (int i = 0; i < count; ++i) {
         const XRectangle& r = taken[i];
         changed.add(Intersection(Rect{r.x, r.y, r.x + r.width, r.y + r.height}, area));
     }
     if (taken != nullptr) {
         XFree(taken);
+    }
+    if (moved.everything()) {
+        changed.addEverything();
+    }
+    for (const Rect& r : moved.rects()) {
+        changed.add(Intersection(r, area));
     }
     FrameChanges changes;
     changes.all = changed.everything();
@@ -97,6 +123,11 @@ FrameChanges RootFrameSource::takeChanges(const Rect& ownWindow) {
 
 void RootFrameSource::discard() {
     XDamageSubtract(m_display, m_damage, None, None);
+    if (m_windows) {
+        ChangeList ignored;
+        XFixesSetRegion(m_display, m_taken, nullptr, 0);
+        m_windows->take(m_taken, ignored);
+    }
     m_reported = false;
 }
 

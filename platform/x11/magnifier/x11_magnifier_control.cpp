@@ -78,10 +78,13 @@ bool X11MagnifierControl::destroy(WindowHandle hwnd) {
     return true;
 }
 
-bool X11MagnifierControl::hostsMagnifier(WindowHandle parent) const {
-    const std::vector<Window> children = m_windows.childrenOf(parent);
-    return std::any_of(children.begin(), children.end(),
-                       [&](Window child) { return m_magnifiers.count(child) != 0; });
+std::optional<Rect> X11MagnifierControl::sourceShownIn(WindowHandle parent) const {
+    for (const Window child : m_windows.childrenOf(parent)) {
+        if (const auto it = m_magnifiers.find(child); it != m_magnifiers.end()) {
+            return it->second->source();
+        }
+    }
+    return std::nullopt;
 }
 
 void X11MagnifierControl::destroyChildrenOf(WindowHandle parent) {

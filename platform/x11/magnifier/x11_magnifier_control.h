@@ -13,6 +13,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string_view>
 
 namespace kestrove::x11 {
@@ -37,8 +38,9 @@ public:
     bool invalidate(WindowHandle hwnd);
     bool destroy(WindowHandle hwnd);
     void destroyChildrenOf(WindowHandle parent);
-    // Whether a magnifier child shows in `parent`.
-    bool hostsMagnifier(WindowHandle parent) const;
+    // The source rectangle of the magnifier child shown in `parent`;
+    // nullopt when it shows none.
+    std::optional<Rect> sourceShownIn(WindowHandle parent) const;
 
     // How the user is told that the desktop cannot be shown, through the
     // mirror's dialog `owner`.
