@@ -85,6 +85,10 @@ bool WorthWholeFrame(const FrameChanges& changes, const Rect& area) {
     return static_cast<double>(changed) > kWholeFrameShare * static_cast<double>(Area(area));
 }
 
+// How far past the cursor's own area its repaint reaches on the root: the
+// smoothing filter's footprint around the picture redrawn under it.
+constexpr int kCursorReach = 2;
+
 bool SameTransform(const MagTransform& a, const MagTransform& b) {
     return std::equal(&a.v[0][0], &a.v[0][0] + 9, &b.v[0][0]);
 }
@@ -295,7 +299,12 @@ void MagnifierWindow::dropSettledEchoes(FrameChanges& changes) const {
             m_source.top + static_cast<int>(std::floor((r.top - area.top) * toRootY)),
             m_source.left + static_cast<int>(std::ceil((r.right - area.left) * toRootX)),
             m_source.top + static_cast<int>(std::ceil((r.bottom - area.top) * toRootY))};
-        return IsSettledSelfEcho(onRoot, placement, m_lastDrawn);
+        // The cursor drawn over the mirror's own picture comes back where it
+        // was drawn: drawn again there, it would come back for ever.
+        const bool ownCursor =
+            std::any_of(m_cursorDrawn.begin(), m_cursorDrawn.end(),
+                        [&](const Rect& drawn) { return Contains(drawn, onRoot); });
+        return ownCursor || IsSettledSelfEcho(onRoot, placement, m_lastDrawn);
     });
 }
 
@@ -368,6 +377,14 @@ void MagnifierWindow::paint(const FrameChanges& changes) {
     }
     if (drawsCursor) {
         m_cursor->draw(target, m_source, zoom);
+    }
+    m_cursorDrawn.clear();
+    for (const Rect& r : {oldCursor, drawsCursor ? m_cursor->drawnArea(m_source, zoom) : Rect{}}) {
+        if (!IsEmpty(r)) {
+            m_cursorDrawn.push_back(Rect{
+                r.left + m_onRoot.left - kCursorReach, r.top + m_onRoot.top - kCursorReach,
+                r.right + m_onRoot.left + kCursorReach, r.bottom + m_onRoot.top + kCursorReach});
+        }
     }
     if (offScreen) {
         // The window shows the new picture where it changed and where the

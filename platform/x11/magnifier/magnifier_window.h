@@ -90,9 +90,10 @@ private:
     int m_depth = 0;                             // of the window, as its parent's
     XRenderPictFormat* m_windowFormat = nullptr; // of the window's visual
     bool m_repaintAll = true;                    // size, source or transform changed, or exposed
-    Rect m_planArea{};             // the frame source's area the scale plan was made for
-    Rect m_onRoot{};               // where the window was when last located
-    std::vector<Rect> m_lastDrawn; // what the last paint drew, root coordinates
+    Rect m_planArea{};               // the frame source's area the scale plan was made for
+    Rect m_onRoot{};                 // where the window was when last located
+    std::vector<Rect> m_lastDrawn;   // what the last paint drew, root coordinates
+    std::vector<Rect> m_cursorDrawn; // where it drew the cursor and under it, root coordinates
     Picture m_windowPicture = None;
     Pixmap m_back = None; // where the picture is composed when the cursor is over it
     Picture m_backPicture = None;

@@ -56,9 +56,30 @@ void RootFrameSource::setComposited(bool composited) {
     m_reported = true;
 }
 
-bool RootFrameSource::handleEvent(const XEvent& event) {
-    if (m_windows && m_windows->handleEvent(event)) {
+bool RootFrameSource::pending() {
+    if (m_reported) {
         return true;
+    }
+    // What a window drew is read from the screen once the compositor has
+    // put it there: read before, the picture would keep the old pixels
+    // (the mirror's own copy of itself most of all, which is drawn once).
+    return m_windows && m_windows->pending() &&
+           (m_composedSinceDrawn || Clock::now() - m_drawnAt >= kCompositorLag);
+}
+
+bool RootFrameSource::handleEvent(const XEvent& event) {
+    if (m_windows) {
+        const bool taken = m_windows->handleEvent(event);
+        if (m_windows->pending() && (taken || event.xany.window == DefaultRootWindow(m_display))) {
+            // A window drew or moved: the compositor's next repaint is
+            // awaited, and the root's damage is reset to report it.
+            m_composedSinceDrawn = false;
+            m_drawnAt = Clock::now();
+            XDamageSubtract(m_display, m_damage, None, None);
+        }
+        if (taken) {
+            return true;
+        }
     }
     if (event.type == m_fixesEventBase + XFixesSelectionNotify) {
         const auto& notify = reinterpret_cast<const XFixesSelectionNotifyEvent&>(event);
@@ -75,9 +96,13 @@ bool RootFrameSource::handleEvent(const XEvent& event) {
     if (notify.damage != m_damage) {
         return false;
     }
-    // Under a compositor the root's damage is its repaint, not news; it is
-    // reset at each look and says nothing until then.
-    m_reported = m_reported || !m_windows;
+    // Under a compositor the root's damage is its repaint, not news: it
+    // says only that what the windows drew is on the screen now.
+    if (m_windows) {
+        m_composedSinceDrawn = true;
+    } else {
+        m_reported = true;
+    }
     return true;
 }
 
@@ -86,7 +111,6 @@ FrameChanges RootFrameSource::takeChanges(const Rect&) {
     // The damage moves into m_taken in one step on the server: a change made
     // after it is reported afresh, none falls between.
     if (m_windows) {
-        XDamageSubtract(m_display, m_damage, None, None);
         XFixesSetRegion(m_display, m_taken, nullptr, 0);
         m_windows->take(m_taken, moved);
     } else {
@@ -122,11 +146,10 @@ FrameChanges RootFrameSource::takeChanges(const Rect&) {
 }
 
 void RootFrameSource::discard() {
-    XDamageSubtract(m_display, m_damage, None, None);
     if (m_windows) {
-        ChangeList ignored;
-        XFixesSetRegion(m_display, m_taken, nullptr, 0);
-        m_windows->take(m_taken, ignored);
+        m_windows->discard();
+    } else {
+        XDamageSubtract(m_display, m_damage, None, None);
     }
     m_reported = false;
 }

@@ -16,6 +16,7 @@
 
 #include "platform/x11/magnifier/frame_source.h"
 #include "platform/x11/magnifier/top_level_damage.h"
+#include "platform/x11/x11_timers.h"
 
 #include <X11/extensions/Xdamage.h>
 
@@ -35,7 +36,7 @@ public:
     // Notes this source's reports that something changed, and a compositing
     // manager coming or going.
     bool handleEvent(const XEvent& event) override;
-    bool pending() override { return m_reported || (m_windows && m_windows->pending()); }
+    bool pending() override;
     FrameChanges takeChanges(const Rect& ownWindow) override;
     void discard() override;
 
@@ -57,6 +58,12 @@ private:
     Picture m_picture;
     Rect m_monitor{};
     bool m_reported = false; // the root's damage reported, or everything must be read
+    // Under a compositor: whether it repainted since a window last drew,
+    // and when that was. A compositor that repaints nothing of a drawing
+    // (the window is hidden) is waited for no longer than kCompositorLag.
+    static constexpr auto kCompositorLag = std::chrono::milliseconds{100};
+    bool m_composedSinceDrawn = true;
+    Clock::time_point m_drawnAt{};
 };
 
 } // namespace kestrove::x11

@@ -89,6 +89,15 @@ void TopLevelDamage::take(XserverRegion drawn, ChangeList& moved) {
     }
 }
 
+void TopLevelDamage::discard() {
+    for (const TopLevel& top : m_windows) {
+        XDamageSubtract(m_display, top.damage, None, None);
+    }
+    // What moved is still told at the next look: the compositor may not
+    // have shown it yet when everything is read.
+    m_pending = m_stale;
+}
+
 void TopLevelDamage::reread(ChangeList& moved) {
     std::vector<TopLevel> now;
     xcb_connection_t* connection = XGetXCBConnection(m_display);

@@ -37,6 +37,8 @@ public:
     // Adds what the windows drew since the last look to `drawn` (root
     // coordinates, on the server) and what their moves changed to `moved`.
     void take(XserverRegion drawn, ChangeList& moved);
+    // Forgets what the windows drew so far (everything is about to be read).
+    void discard();
 
 private:
     struct TopLevel {
