@@ -88,6 +88,9 @@ bool WorthWholeFrame(const FrameChanges& changes, const Rect& area) {
 // How far past the cursor's own area its repaint reaches on the root: the
 // smoothing filter's footprint around the picture redrawn under it.
 constexpr int kCursorReach = 2;
+// How many levels of its copies of itself the mirror brings up to date
+// where they do not end in a settled echo.
+constexpr int kDeepestEcho = 24;
 
 bool SameTransform(const MagTransform& a, const MagTransform& b) {
     return std::equal(&a.v[0][0], &a.v[0][0] + 9, &b.v[0][0]);
@@ -282,9 +285,10 @@ Rect MagnifierWindow::locate() {
     return m_onRoot;
 }
 
-void MagnifierWindow::dropSettledEchoes(FrameChanges& changes) const {
+void MagnifierWindow::dropSettledEchoes(FrameChanges& changes) {
     const Rect area = m_frames->area();
     if (changes.all || m_lastDrawn.empty() || IsEmpty(area)) {
+        m_echoDepth = 0;
         return;
     }
     // Changes are in the picture's pixels; the mirror's place is on the root.
@@ -293,6 +297,7 @@ void MagnifierWindow::dropSettledEchoes(FrameChanges& changes) const {
     const double toRootY =
         static_cast<double>(m_source.bottom - m_source.top) / (area.bottom - area.top);
     const MirrorPlacement placement{m_source, m_onRoot, m_zoom};
+    bool ownEchoesOnly = true;
     std::erase_if(changes.rects, [&](const Rect& r) {
         const Rect onRoot{
             m_source.left + static_cast<int>(std::floor((r.left - area.left) * toRootX)),
@@ -304,8 +309,21 @@ void MagnifierWindow::dropSettledEchoes(FrameChanges& changes) const {
         const bool ownCursor =
             std::any_of(m_cursorDrawn.begin(), m_cursorDrawn.end(),
                         [&](const Rect& drawn) { return Contains(drawn, onRoot); });
-        return ownCursor || IsSettledSelfEcho(onRoot, placement, m_lastDrawn);
+        if (ownCursor || IsSettledSelfEcho(onRoot, placement, m_lastDrawn)) {
+            return true;
+        }
+        ownEchoesOnly = ownEchoesOnly && Contains(m_onRoot, onRoot) &&
+                        std::any_of(m_lastDrawn.begin(), m_lastDrawn.end(),
+                                    [&](const Rect& drawn) { return Contains(drawn, onRoot); });
+        return false;
     });
+    // With a zoom near 1 (a window over most of its own monitor) the copies
+    // hardly shrink and never end in a few pixels: after so many levels of
+    // nothing but its own paint coming back, the rest is let be.
+    m_echoDepth = ownEchoesOnly && !changes.rects.empty() ? m_echoDepth + 1 : 0;
+    if (m_echoDepth > kDeepestEcho) {
+        changes.rects.clear();
+    }
 }
 
 bool MagnifierWindow::cursorChanged() const {

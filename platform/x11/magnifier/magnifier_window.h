@@ -57,7 +57,7 @@ private:
     void update();
     // Leaves out the changes that are the mirror's own last repaint where its
     // copies of itself end (see self_echo.h).
-    void dropSettledEchoes(FrameChanges& changes) const;
+    void dropSettledEchoes(FrameChanges& changes);
     // Whether the cursor the magnifier draws itself moved or changed.
     bool cursorChanged() const;
     // Brings the picture up to date: all of it after a change of size,
@@ -93,6 +93,7 @@ private:
     Rect m_planArea{};               // the frame source's area the scale plan was made for
     Rect m_onRoot{};                 // where the window was when last located
     std::vector<Rect> m_lastDrawn;   // what the last paint drew, root coordinates
+    int m_echoDepth = 0;             // refreshes in a row that saw only its own paint come back
     std::vector<Rect> m_cursorDrawn; // where it drew the cursor and under it, root coordinates
     Picture m_windowPicture = None;
     Pixmap m_back = None; // where the picture is composed when the cursor is over it
