@@ -11,6 +11,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/cursorfont.h>
+#include <X11/extensions/XTest.h>
 #include <X11/extensions/Xdamage.h>
 #include <X11/keysym.h>
 
@@ -220,6 +221,117 @@ TEST_P(OnDesktop, ClosesWhileTheRootCursorChanges) {
 
 INSTANTIATE_TEST_SUITE_P(Desktops, OnDesktop, testing::ValuesIn(RealDesktops()),
                          [](const auto& info) { return info.param.name; });
+
+} // namespace
+} // namespace kestrove::e2e
+
+namespace kestrove::e2e {
+namespace {
+
+std::unique_ptr<DesktopServer> StartDesktop(const std::string& name) {
+    for (const Desktop& desktop : RealDesktops()) {
+        if (desktop.name == name) {
+            return std::make_unique<DesktopServer>(desktop);
+        }
+    }
+    throw std::logic_error("no desktop " + name);
+}
+
+#define START_DESKTOP(variable, name)                                                              \
+    std::unique_ptr<DesktopServer> variable;                                                       \
+    try {                                                                                          \
+        variable = StartDesktop(name);                                                             \
+    } catch (const DesktopUnavailable& missing) {                                                  \
+        GTEST_SKIP() << missing.what();                                                            \
+    }
+
+// The right button pressed and released at the mirror's corner next to the
+// corner of monitor 1 (monitor 2 lies to its right): the menu opens as the
+// button comes up, so that release chooses nothing, and it stays on
+// monitor 1, flipped to the pointer's left and above it.
+TEST(OnOpenbox, TheMenuOpensOnTheReleaseInsideTheMonitorUnderThePointer) {
+    START_DESKTOP(desktop, "openbox");
+    XClient& x = desktop->x();
+    Window mirror = 0;
+    auto kestrove = desktop->startKestrove(mirror);
+    const WindowGeometry placed = *x.geometry(mirror);
+    const WindowGeometry& monitor = DesktopServer::kLeft;
+    {
+        Display* d = XOpenDisplay(desktop->display().c_str());
+        XMoveWindow(d, mirror, monitor.width - placed.width - 2,
+                    monitor.height - placed.height - 2);
+        XCloseDisplay(d);
+    }
+    ASSERT_TRUE(WaitUntil([&] {
+        const WindowGeometry now = *x.geometry(mirror);
+        return now.x + now.width >= monitor.width - 20 && now.y + now.height >= monitor.height - 20;
+    })) << "the window manager did not move the mirror to the corner";
+    const WindowGeometry corner = *x.geometry(mirror);
+    const int pointerX = corner.x + corner.width - 3;
+    const int pointerY = corner.y + corner.height - 3;
+
+    const auto menuEntry = [&] {
+        return x.findWindow(
+            [&](Window w) { return x.name(w) == "Kestroveについて(A)..." && x.viewable(w); });
+    };
+    Display* input = XOpenDisplay(desktop->display().c_str());
+    XWarpPointer(input, None, DefaultRootWindow(input), 0, 0, 0, 0, pointerX, pointerY);
+    XTestFakeButtonEvent(input, Button3, True, CurrentTime);
+    XSync(input, False);
+    EXPECT_TRUE(StaysTrue([&] { return !menuEntry().has_value(); }, std::chrono::milliseconds(500)))
+        << "the menu opened on the press";
+    XTestFakeButtonEvent(input, Button3, False, CurrentTime);
+    XSync(input, False);
+    std::optional<Window> entry;
+    ASSERT_TRUE(WaitUntil([&] { return (entry = menuEntry()).has_value(); }))
+        << "no menu after the release";
+    const WindowGeometry menu = *x.geometry(x.topLevel(*entry));
+    EXPECT_GE(menu.x, monitor.x);
+    EXPECT_GE(menu.y, monitor.y);
+    EXPECT_LE(menu.x + menu.width, monitor.x + monitor.width) << "the menu reaches monitor 2";
+    EXPECT_LE(menu.y + menu.height, monitor.y + monitor.height);
+    EXPECT_TRUE(StaysTrue([&] { return kestrove->running() && menuEntry().has_value(); },
+                          std::chrono::milliseconds(500)))
+        << "the release chose an entry";
+    XTestFakeKeyEvent(input, XKeysymToKeycode(input, XK_Escape), True, CurrentTime);
+    XTestFakeKeyEvent(input, XKeysymToKeycode(input, XK_Escape), False, CurrentTime);
+    XCloseDisplay(input);
+    EXPECT_TRUE(WaitUntil([&] { return !menuEntry().has_value(); }));
+    EXPECT_TRUE(kestrove->running());
+}
+
+// i3 tiles the mirror over the whole of monitor 1, which has not monitor
+// 2's shape: monitor 2's picture is fitted inside the tile and centred, so
+// a marker along its bottom edge shows.
+TEST(OnI3, AWideTileShowsTheWholeMonitor) {
+    START_DESKTOP(desktop, "i3");
+    XClient& x = desktop->x();
+    const WindowGeometry& right = DesktopServer::kRight;
+    x.showColour(right, kDesktop);
+    x.showColour({right.x, right.y + right.height - 24, right.width, 24}, kMarker);
+    Window mirror = 0;
+    auto kestrove = desktop->startKestrove(mirror);
+    x.pressKey(mirror, XK_2, {XK_Control_L});
+    ASSERT_TRUE(WaitUntil([&] { return x.name(mirror).starts_with("Kestrove - [2:2]"); }));
+    const auto markerRows = [&] {
+        const std::optional<Image> image = x.grab(mirror);
+        if (!image) {
+            return 0;
+        }
+        int rows = 0;
+        for (int y = image->height * 9 / 10; y < image->height; ++y) {
+            rows += Near(image->at(image->width / 2, y), kMarker) ? 1 : 0;
+        }
+        return rows;
+    };
+    EXPECT_TRUE(WaitUntil([&] { return markerRows() >= 15; }))
+        << "the marker along monitor 2's bottom is missing (" << markerRows() << " rows)";
+    const WindowGeometry tile = *x.geometry(mirror);
+    EXPECT_GT(static_cast<double>(tile.width) / tile.height,
+              static_cast<double>(right.width) / right.height + 0.1)
+        << "i3 gave the mirror monitor 2's shape; the case needs a wider tile";
+    EXPECT_TRUE(kestrove->running());
+}
 
 } // namespace
 } // namespace kestrove::e2e
