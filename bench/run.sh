@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Builds Kestrove and one benchmark in a Release build, then runs it: one
 # command, figures on stdout.
-# Usage: bench/run.sh [x11|sway|mutter|soak] [--seconds N] [--executable PATH]
+# Usage: bench/run.sh [x11|compositor|sway|mutter|soak] [--seconds N] [--executable PATH]
 #   x11 (the default): Kestrove against ffplay on Xvfb, at two source sizes
+#   compositor: a still screen's cost under openbox + picom repainting the
+#           whole screen, with and without Kestrove (Xorg with the dummy driver, as root)
 #   sway:   on a headless sway against wf-recorder | ffplay (as root, sway runs
 #           as an unprivileged user of its own)
 #   mutter: on headless mutter through the screen-cast portal against
@@ -19,11 +21,12 @@ if (($#)) && [[ $1 != -* ]]; then
 fi
 case $which in
   x11) target=kestrove_bench tools=(Xvfb ffplay) ;;
+  compositor) target=kestrove_compositor_bench tools=(Xorg openbox picom) ;;
   sway) target=kestrove_sway_bench tools=(sway Xwayland grim wf-recorder ffplay) ;;
   mutter) target=kestrove_mutter_bench tools=(mutter Xwayland pipewire wireplumber gst-launch-1.0) ;;
   soak) target=kestrove_soak tools=(Xvfb) ;;
   *)
-    echo "usage: bench/run.sh [x11|sway|mutter|soak] [--seconds N] [--executable PATH]" >&2
+    echo "usage: bench/run.sh [x11|compositor|sway|mutter|soak] [--seconds N] [--executable PATH]" >&2
     exit 2
     ;;
 esac
