@@ -65,3 +65,40 @@ TEST(KeptInside, MovesABoxInsideAndKeepsTheTopLeftOfOneTooLarge) {
 
 } // namespace
 } // namespace kestrove::x11
+
+namespace kestrove::x11 {
+namespace {
+
+// A context menu as Windows places one: beside the point, flipped where it
+// would leave the monitor under the pointer, never onto the next monitor.
+TEST(PopupMenuPlacement, StaysOnTheMonitorUnderThePointer) {
+    const Rect left{0, 0, 1280, 800};
+    struct Case {
+        const char* what;
+        int x;
+        int y;
+        Rect expected;
+    } const cases[] = {
+        {"room to the right and below", 100, 100, {100, 100, 300, 160}},
+        {"at the right edge, next to another monitor", 1275, 100, {1075, 100, 1275, 160}},
+        {"near the bottom", 100, 790, {100, 730, 300, 790}},
+        {"in the bottom-right corner", 1278, 798, {1078, 738, 1278, 798}},
+        {"flipped past the left edge, kept inside", 150, 100, {0, 100, 200, 160}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Rect placed =
+            PopupMenuRect(c.x, c.y, 200, 60, c.what[0] == 'f' ? Rect{0, 0, 300, 800} : left);
+        EXPECT_EQ(placed, c.expected);
+    }
+}
+
+TEST(PopupMenuPlacement, TheMonitorUnderThePointOrTheNearestOrTheScreen) {
+    EXPECT_EQ(MonitorAt(kMonitors, 2000, 500, kScreen), (Rect{1280, 0, 3200, 1080}));
+    EXPECT_EQ(MonitorAt(kMonitors, 10, 10, kScreen), (Rect{0, 0, 1280, 720}));
+    EXPECT_EQ(MonitorAt(kMonitors, 10, 900, kScreen), (Rect{0, 0, 1280, 720})) << "nearest";
+    EXPECT_EQ(MonitorAt({}, 10, 900, kScreen), kScreen);
+}
+
+} // namespace
+} // namespace kestrove::x11
