@@ -2,6 +2,7 @@
 // outputs under openbox, openbox with picom repainting the whole screen,
 // xfwm4 with its compositor, and i3 (tiling). Each case starts its own
 // server and desktop.
+#include "tests/harness/cursor_changer.h"
 #include "tests/harness/desktop_server.h"
 #include "tests/harness/kestrove_session.h"
 #include "tests/harness/wait.h"
@@ -10,12 +11,10 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
-#include <X11/cursorfont.h>
 #include <X11/extensions/XTest.h>
 #include <X11/extensions/Xdamage.h>
 #include <X11/keysym.h>
 
-#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <thread>
@@ -100,32 +99,6 @@ private:
     Damage m_damage = None;
 };
 
-// Another client that changes the root window's cursor all the time: each
-// change reaches Kestrove as an XFixes cursor event.
-class CursorChanger {
-public:
-    explicit CursorChanger(const std::string& display)
-        : m_thread([this, display] {
-              Display* d = XOpenDisplay(display.c_str());
-              const Cursor cursors[] = {XCreateFontCursor(d, XC_watch),
-                                        XCreateFontCursor(d, XC_crosshair)};
-              for (unsigned i = 0; !m_stop; ++i) {
-                  XDefineCursor(d, DefaultRootWindow(d), cursors[i % 2]);
-                  XFlush(d);
-                  std::this_thread::sleep_for(std::chrono::milliseconds(2));
-              }
-              XCloseDisplay(d);
-          }) {}
-    ~CursorChanger() {
-        m_stop = true;
-        m_thread.join();
-    }
-
-private:
-    std::atomic<bool> m_stop{false};
-    std::thread m_thread;
-};
-
 class OnDesktop : public testing::TestWithParam<Desktop> {
 protected:
     void SetUp() override {
@@ -174,7 +147,8 @@ TEST_P(OnDesktop, TheSizeSettlesTheCopyOfItselfIsCurrentAndAStillScreenRests) {
     x().pressKey(mirror, XK_1, {XK_Control_L});
     ASSERT_TRUE(WaitUntil([&] { return title(mirror).starts_with("Kestrove - [1:2]"); }));
     // The pointer rests over the mirror, whose picture shows the cursor.
-    x().movePointer(100, 200);
+    const WindowGeometry shownAt = *x().geometry(mirror);
+    x().movePointer(shownAt.x + shownAt.width / 3, shownAt.y + shownAt.height / 3);
     // Where the window covers most of its own monitor (a tiling layout), its
     // copies of itself shrink slowly and take longer to settle.
     const auto start = Clock::now();

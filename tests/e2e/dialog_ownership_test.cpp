@@ -4,6 +4,7 @@
 // Shift or Ctrl do on the mirror what they do alone (nothing); the boxes
 // are captioned with the application's name whatever the file is called.
 // And closing never hangs while another client changes the root's cursor.
+#include "tests/harness/cursor_changer.h"
 #include "tests/harness/kestrove_session.h"
 #include "tests/harness/wait.h"
 
@@ -11,11 +12,9 @@
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <X11/cursorfont.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
-#include <atomic>
 #include <filesystem>
 #include <thread>
 
@@ -141,18 +140,7 @@ TEST(Exit, NeverHangsWhileAnotherClientChangesTheRootCursor) {
     XvfbServer server(1280, 800);
     XClient x(server.display());
     x.movePointer(1200, 760); // over the root, where its cursor shows
-    std::atomic<bool> stop{false};
-    std::thread changer([&] {
-        Display* d = XOpenDisplay(server.display().c_str());
-        const Cursor cursors[] = {XCreateFontCursor(d, XC_watch),
-                                  XCreateFontCursor(d, XC_crosshair)};
-        for (unsigned i = 0; !stop; ++i) {
-            XDefineCursor(d, DefaultRootWindow(d), cursors[i % 2]);
-            XFlush(d);
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        XCloseDisplay(d);
-    });
+    CursorChanger changer(server.display());
     int closed = 0;
     for (int i = 0; i < kCloses; ++i) {
         ChildProcess kestrove({KestrovePath()}, {{"DISPLAY", server.display()}});
@@ -165,8 +153,6 @@ TEST(Exit, NeverHangsWhileAnotherClientChangesTheRootCursor) {
         closed += status && status->exited && status->code == 0 ? 1 : 0;
         WaitUntil([&] { return !FindMirrorWindow(x).has_value(); });
     }
-    stop = true;
-    changer.join();
     EXPECT_EQ(closed, kCloses);
     std::printf("closes without a hang: %d of %d\n", closed, kCloses);
 }

@@ -46,8 +46,10 @@ Section "ServerFlags"
 EndSection
 )";
 
-// i3 without its bar and helpers: one tiling workspace per output.
-constexpr const char* kI3Config = "font pango:monospace 8\n";
+// i3 without its bar and helpers: one tiling workspace per output. The
+// first line tells i3 the file is in today's format (a file without it is
+// converted, and given the default bar with its changing status line).
+constexpr const char* kI3Config = "# i3 config file (v4)\nfont pango:monospace 8\n";
 
 bool OnPath(const std::string& program) {
     const char* path = std::getenv("PATH");
