@@ -240,18 +240,22 @@ int FittedHeight(int width, const RECT& monitor) {
                             (monitor.right - monitor.left) * width);
 }
 
-// Sizing from the keyboard, as the system menu's Size item does it: the
-// window refits to the monitor's aspect once the sizing ends.
+// A sizing operation of the system menu's Size item, during which the
+// window grows 64 pixels wider: once it ends (Return), the window refits to
+// the monitor's aspect. The width is set from here, not with the arrow keys:
+// Wine's sizing loop answers an arrow key by moving the cursor with
+// SetCursorPos and sizes on the mouse move that follows, which Wine 10 on X11
+// does not deliver (for any program's window; Wine 8 does).
 void CheckSizingRefits(HWND main, const RECT& monitor) {
     RECT before{};
     GetClientRect(main, &before);
     PostMessageW(main, WM_SYSCOMMAND, SC_SIZE, 0);
     Settle();
-    // One key at a time: the sizing loop moves the pointer after each.
-    for (int step = 0; step < 8; ++step) {
-        driver::PressChord(main, {VK_RIGHT});
-        std::this_thread::sleep_for(100ms);
-    }
+    RECT frame{};
+    GetWindowRect(main, &frame);
+    SetWindowPos(main, nullptr, 0, 0, frame.right - frame.left + 64, frame.bottom - frame.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    Settle();
     driver::PressChord(main, {VK_RETURN});
     RECT after{};
     const bool refit = driver::WaitFor(
