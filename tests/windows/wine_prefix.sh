@@ -18,7 +18,7 @@ setup)
     wine_command wineserver -k 2>/dev/null
     rm -rf "$WINEPREFIX"
     # No display: the prefix needs none, and none can be left behind in it.
-    if ! DISPLAY= wine_command timeout 240 wineboot -i >"$WINEPREFIX.boot.log" 2>&1; then
+    if ! DISPLAY='' wine_command timeout 240 wineboot -i >"$WINEPREFIX.boot.log" 2>&1; then
         echo "Wine failed to start: wineboot -i did not finish within 240 s or failed" >&2
         cat "$WINEPREFIX.boot.log" >&2
         exit 1
@@ -31,10 +31,12 @@ setup)
     cp "$standin" "$WINEPREFIX/drive_c/windows/system32/Magnification.dll" || exit 1
     # Wine 10 has a Magnification.dll of its own (stubs) and would load it in
     # place of the file in system32.
-    DISPLAY= wine_command timeout 60 wine reg add 'HKCU\Software\Wine\DllOverrides' \
-        /v magnification /d native /f >/dev/null 2>&1 &&
-        wine_command timeout 60 wineserver -w ||
-        { echo "Wine failed to set the stand-in's load order" >&2; exit 1; }
+    if ! DISPLAY='' wine_command timeout 60 wine reg add 'HKCU\Software\Wine\DllOverrides' \
+        /v magnification /d native /f >/dev/null 2>&1; then
+        echo "Wine failed to set the stand-in's load order" >&2
+        exit 1
+    fi
+    wine_command timeout 60 wineserver -w
     echo "Wine prefix ready: $WINEPREFIX ($(wine_command wine --version 2>/dev/null))"
     ;;
 cleanup)

@@ -7,7 +7,7 @@ wine_use_prefix "$1"
 limit=$2
 shift 2
 
-DISPLAY= without_wine32_note wine_command timeout "$limit" wine "$@"
+DISPLAY='' without_wine32_note wine_command timeout "$limit" wine "$@"
 status=$?
 wine_command timeout 30 wineserver -w
 if ((status == 124)); then

@@ -35,12 +35,12 @@ one)
     width=1280 height=1024
     # Windows' virtual screen as left,top,right,bottom, primary first, and the
     # same monitors on the X screen as x y width height.
-    monitors=(0,0,1280,1024)
+    monitors=("0,0,1280,1024")
     ;;
 two)
     [[ -x $fixture_tool ]] || { echo "missing $fixture_tool"; exit 1; }
     width=2240 height=1080
-    monitors=(0,0,1280,1024 -960,0,0,1080)
+    monitors=("0,0,1280,1024" "-960,0,0,1080")
     x_monitors=("960 0 1280 1024" "0 0 960 1080")
     ;;
 *) echo "layout '$layout': one or two"; exit 2 ;;
@@ -100,6 +100,7 @@ check_picture() {
     if [[ $layout == two ]]; then
         # The primary's X position is Windows' 0.
         local origin=${x_monitors[0]%% *}
+        # shellcheck disable=SC2086 # the monitor's x y width height, split on purpose
         "$screen_tool" expect "$1" $(($2 + origin)) "$3" "$4" "$5" 10 ${x_monitors[$1]}
         return
     fi
