@@ -6,14 +6,6 @@
 namespace kestrove::compositor {
 namespace {
 
-double Width(const Rect& r) {
-    return r.right - r.left;
-}
-
-double Height(const Rect& r) {
-    return r.bottom - r.top;
-}
-
 bool Near(double scaled, double pixels) {
     return std::abs(scaled - pixels) <= 1.0;
 }

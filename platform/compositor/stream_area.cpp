@@ -6,14 +6,6 @@
 namespace kestrove::compositor {
 namespace {
 
-double Width(const Rect& r) {
-    return r.right - r.left;
-}
-
-double Height(const Rect& r) {
-    return r.bottom - r.top;
-}
-
 // Whether a `width` x `height` picture is `shape` scaled, within a pixel or
 // a hundredth (XWayland rounds a fractionally scaled monitor's width).
 bool SameShape(double width, double height, const Rect& shape) {
@@ -31,8 +23,7 @@ Rect DesktopOf(const std::vector<Rect>& monitors) {
     }
     Rect desktop = monitors.front();
     for (const Rect& r : monitors) {
-        desktop = Rect{std::min(desktop.left, r.left), std::min(desktop.top, r.top),
-                       std::max(desktop.right, r.right), std::max(desktop.bottom, r.bottom)};
+        desktop = Union(desktop, r);
     }
     return desktop;
 }

@@ -111,6 +111,19 @@ protected:
         return *mirror;
     }
 
+    // Moves the Wayland probe to `at` (layout coordinates) once it is open.
+    bool placeProbe(Point at) {
+        return WaitUntil([&] {
+            try {
+                m_sway->message({"[app_id=\"^KestroveWaylandProbe$\"] move position " +
+                                 std::to_string(at.x) + " " + std::to_string(at.y)});
+                return true;
+            } catch (const std::runtime_error&) {
+                return false; // not open yet
+            }
+        });
+    }
+
     // Whether the mirror's picture in `mirror` stops being drawn within a
     // second or so (its copies of itself settle), then stays so for a second.
     bool comesToRest(Window mirror) {
@@ -170,15 +183,7 @@ TEST_F(WindowsAboveMirror, AWaylandWindowOverTheMirrorShowsInItsNestedCopies) {
     }));
     const auto probe = m_sway->spawn({m_probe, "240", "160", m_colourFile});
     const Point probeAt{window.x + window.width * 3 / 5, window.y + window.height / 2};
-    ASSERT_TRUE(WaitUntil([&] {
-        try {
-            m_sway->message({"[app_id=\"^KestroveWaylandProbe$\"] move position " +
-                             std::to_string(probeAt.x) + " " + std::to_string(probeAt.y)});
-            return true;
-        } catch (const std::runtime_error&) {
-            return false; // not open yet
-        }
-    })) << probe->standardError();
+    ASSERT_TRUE(placeProbe(probeAt)) << probe->standardError();
     // Where the probe's middle shows: in the mirror, in the mirror's copy of
     // itself, and in the copy of that copy.
     window = m_x->geometry(mirror).value_or(WindowGeometry{});
@@ -235,15 +240,7 @@ TEST_P(MirrorOnItself, ComesToRestYetShowsAChangeBesideIt) {
     // as large as the output.
     const auto probe = m_sway->spawn({m_probe, "40", "30", m_colourFile});
     const Point probeAt{kOutputWidth - 50, 720 - 40};
-    ASSERT_TRUE(WaitUntil([&] {
-        try {
-            m_sway->message({"[app_id=\"^KestroveWaylandProbe$\"] move position " +
-                             std::to_string(probeAt.x) + " " + std::to_string(probeAt.y)});
-            return true;
-        } catch (const std::runtime_error&) {
-            return false; // not open yet
-        }
-    })) << probe->standardError();
+    ASSERT_TRUE(placeProbe(probeAt)) << probe->standardError();
     window = m_x->geometry(mirror).value_or(WindowGeometry{});
     const Point shownAt = Mirrored(window, kOutputWidth, {probeAt.x + 20, probeAt.y + 15});
     for (const Rgb& colour : {kSecond, kFirst, kSecond}) {

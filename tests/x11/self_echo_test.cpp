@@ -10,16 +10,26 @@ namespace {
 constexpr MirrorPlacement kHalf{{0, 0, 1280, 720}, {100, 50, 740, 410}, 0.5};
 
 TEST(SelfEcho, AChangeFromWhereTheLastPaintDrewIsItsEchoOneRoundOn) {
+    using namespace std::chrono_literals;
+    const SelfEcho::Clock::time_point began{}, now = began + 100ms;
     SelfEcho echo;
     const Rect change{300, 200, 340, 240};
-    EXPECT_EQ(echo.roundOf(change), 0) << "nothing drawn: another's change";
-    echo.painted({{ShownAt(Rect{0, 0, 1280, 720}, kHalf), 0}});
-    EXPECT_EQ(echo.roundOf(change), 1);
-    echo.painted({{Rect{290, 190, 350, 250}, 3}, {Rect{100, 50, 740, 410}, 7}});
-    EXPECT_EQ(echo.roundOf(change), 4) << "the earliest round of the areas drawn over it";
-    EXPECT_EQ(echo.roundOf(Rect{90, 40, 120, 70}), 0) << "reaches out of the mirror";
+    EXPECT_EQ(echo.roundOf(change, now).round, 0) << "nothing drawn: another's change";
+    EXPECT_EQ(echo.roundOf(change, now).since, now);
+    echo.painted({{ShownAt(Rect{0, 0, 1280, 720}, kHalf), {0, began}}});
+    EXPECT_EQ(echo.roundOf(change, now).round, 1);
+    EXPECT_EQ(echo.roundOf(change, now).since, began);
+    echo.painted({{Rect{290, 190, 350, 250}, {3, began}}, {Rect{100, 50, 740, 410}, {7, began}}});
+    EXPECT_EQ(echo.roundOf(change, now).round, 4) << "the earliest round of the areas over it";
+    EXPECT_EQ(echo.roundOf(Rect{90, 40, 120, 70}, now).round, 0) << "reaches out of the mirror";
     echo.forget();
-    EXPECT_EQ(echo.roundOf(change), 0) << "no paint before the frame";
+    EXPECT_EQ(echo.roundOf(change, now).round, 0) << "no paint before the frame";
+
+    // Spent past the last round, or too long after the change that began it.
+    EXPECT_FALSE(SelfEcho::Spent({3, began}, 3, now));
+    EXPECT_TRUE(SelfEcho::Spent({4, began}, 3, now));
+    EXPECT_TRUE(SelfEcho::Spent({1, began}, 3, began + kLongestEcho + 1ms));
+    EXPECT_FALSE(SelfEcho::Spent({0, began}, 3, began + 1h)) << "another's change is drawn";
 }
 
 TEST(SelfEcho, EchoesEndOnceTheCopiesAreUnderAPixelOrAfterTheMostRounds) {

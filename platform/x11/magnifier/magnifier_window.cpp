@@ -272,19 +272,48 @@ void MagnifierWindow::dropSpentEchoes(FrameChanges& changes) {
         static_cast<double>(m_source.bottom - m_source.top) / (area.bottom - area.top);
     const MirrorPlacement placement{m_source, m_onRoot, m_transform.v[0][0]};
     const int lastRound = EchoRounds(placement);
-    std::erase_if(changes.rects, [&](const Rect& r) {
-        const Rect onRoot{
-            m_source.left + static_cast<int>(std::floor((r.left - area.left) * toRootX)),
-            m_source.top + static_cast<int>(std::floor((r.top - area.top) * toRootY)),
-            m_source.left + static_cast<int>(std::ceil((r.right - area.left) * toRootX)),
-            m_source.top + static_cast<int>(std::ceil((r.bottom - area.top) * toRootY))};
-        const int round = m_echo.roundOf(onRoot);
-        if (round > lastRound) {
-            return true;
+    const auto now = SelfEcho::Clock::now();
+    const auto toRoot = [&](const Rect& r) {
+        return Rect{m_source.left + static_cast<int>(std::floor((r.left - area.left) * toRootX)),
+                    m_source.top + static_cast<int>(std::floor((r.top - area.top) * toRootY)),
+                    m_source.left + static_cast<int>(std::ceil((r.right - area.left) * toRootX)),
+                    m_source.top + static_cast<int>(std::ceil((r.bottom - area.top) * toRootY))};
+    };
+    const auto toPicture = [&](const Rect& r) {
+        return Rect{area.left + static_cast<int>(std::floor((r.left - m_source.left) / toRootX)),
+                    area.top + static_cast<int>(std::floor((r.top - m_source.top) / toRootY)),
+                    area.left + static_cast<int>(std::ceil((r.right - m_source.left) / toRootX)),
+                    area.top + static_cast<int>(std::ceil((r.bottom - m_source.top) / toRootY))};
+    };
+    std::vector<Rect> kept;
+    for (const Rect& r : changes.rects) {
+        const Rect onRoot = toRoot(r);
+        // A change reaching out of the window (the compositor may merge its
+        // damage with what lies beside) is another's outside it; only the
+        // part inside may be an echo.
+        std::vector<Rect> pieces{Intersection(onRoot, m_onRoot)};
+        if (IsEmpty(pieces.front()) || pieces.front() == onRoot) {
+            pieces = {onRoot};
+        } else {
+            const Rect& in = pieces.front();
+            for (const Rect& out : {Rect{onRoot.left, onRoot.top, onRoot.right, in.top},
+                                    Rect{onRoot.left, in.bottom, onRoot.right, onRoot.bottom},
+                                    Rect{onRoot.left, in.top, in.left, in.bottom},
+                                    Rect{in.right, in.top, onRoot.right, in.bottom}}) {
+                if (!IsEmpty(out)) {
+                    pieces.push_back(out);
+                }
+            }
         }
-        m_kept.push_back({onRoot, round});
-        return false;
-    });
+        for (const Rect& piece : pieces) {
+            const SelfEcho::Round round = m_echo.roundOf(piece, now);
+            if (!SelfEcho::Spent(round, lastRound, now)) {
+                kept.push_back(pieces.size() == 1 ? r : Intersection(toPicture(piece), r));
+                m_kept.push_back({piece, round});
+            }
+        }
+    }
+    changes.rects = std::move(kept);
 }
 
 bool MagnifierWindow::cursorChanged() const {
@@ -354,28 +383,28 @@ void MagnifierWindow::paint(const FrameChanges& changes) {
     // change coming back from there in the next frame is its echo. A whole
     // picture drawn for echoes alone (many of them) is of their round.
     const bool forEchoesAlone =
-        !m_kept.empty() &&
-        std::all_of(m_kept.begin(), m_kept.end(), [](const KeptChange& k) { return k.round > 0; });
-    std::vector<std::pair<Rect, int>> painted;
+        !m_kept.empty() && std::all_of(m_kept.begin(), m_kept.end(),
+                                       [](const KeptChange& k) { return k.round.round > 0; });
+    std::vector<SelfEcho::Drawn> painted;
     const MirrorPlacement placement{m_source, m_onRoot, zoom};
     if (readsEverything) {
-        int round = 0;
+        SelfEcho::Round round{0, SelfEcho::Clock::now()};
         if (forEchoesAlone && wholeForChanges) {
             round =
                 std::min_element(m_kept.begin(), m_kept.end(), [](const auto& a, const auto& b) {
-                    return a.round < b.round;
+                    return a.round.round < b.round.round;
                 })->round;
         }
-        painted.emplace_back(m_onRoot, round);
+        painted.push_back({m_onRoot, round});
     } else {
         for (const KeptChange& kept : m_kept) {
-            painted.emplace_back(ShownAt(kept.onRoot, placement), kept.round);
+            painted.push_back({ShownAt(kept.onRoot, placement), kept.round});
         }
         if (!IsEmpty(oldCursor)) {
-            painted.emplace_back(Rect{oldCursor.left + m_onRoot.left, oldCursor.top + m_onRoot.top,
-                                      oldCursor.right + m_onRoot.left,
-                                      oldCursor.bottom + m_onRoot.top},
-                                 0);
+            painted.push_back(
+                {Rect{oldCursor.left + m_onRoot.left, oldCursor.top + m_onRoot.top,
+                      oldCursor.right + m_onRoot.left, oldCursor.bottom + m_onRoot.top},
+                 {0, SelfEcho::Clock::now()}});
         }
     }
     m_echo.painted(std::move(painted));

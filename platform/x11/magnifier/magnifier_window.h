@@ -92,7 +92,7 @@ private:
     SelfEcho m_echo;   // what the last paint drew, and why
     struct KeptChange {
         Rect onRoot;
-        int round = 0; // of its echo (self_echo.h)
+        SelfEcho::Round round; // of its echo (self_echo.h)
     };
     std::vector<KeptChange> m_kept; // of the changes being painted, in their order
     Picture m_windowPicture = None;

@@ -24,14 +24,18 @@ int EchoRounds(const MirrorPlacement& placement) {
     return std::clamp(static_cast<int>(rounds), 1, kMostEchoRounds);
 }
 
-int SelfEcho::roundOf(const Rect& change) const {
-    int round = INT_MAX;
-    for (const auto& [drawn, drawnRound] : m_drawn) {
-        if (Contains(drawn, change)) {
-            round = std::min(round, drawnRound + 1);
+SelfEcho::Round SelfEcho::roundOf(const Rect& change, Clock::time_point now) const {
+    Round echo{INT_MAX, now};
+    for (const Drawn& drawn : m_drawn) {
+        if (Contains(drawn.area, change) && drawn.round.round + 1 < echo.round) {
+            echo = Round{drawn.round.round + 1, drawn.round.since};
         }
     }
-    return round == INT_MAX ? 0 : round;
+    return echo.round == INT_MAX ? Round{0, now} : echo;
+}
+
+bool SelfEcho::Spent(const Round& round, int lastRound, Clock::time_point now) {
+    return round.round > lastRound || (round.round > 0 && now - round.since > kLongestEcho);
 }
 
 Rect ShownAt(const Rect& r, const MirrorPlacement& p) {

@@ -10,13 +10,15 @@
 // paint drew is its echo, one round further than what caused that paint. An
 // echo is drawn while its round is within the rounds the nested copies need
 // to shrink under a pixel, at most kMostEchoRounds (under half a second at the
-// mirror's refresh); later ones are left out, and the copies deeper than that
-// keep the picture they had. A change anywhere else, or where the mirror did
-// not just draw, is another's and starts at round 0: it is always drawn.
+// mirror's refresh), and for kLongestEcho at most where frames come slower
+// (a large output on a software renderer); later ones are left out, and the
+// copies deeper than that keep the picture they had. A change anywhere else, or where the mirror
+// did not just draw, is another's and starts at round 0: it is always drawn.
 #pragma once
 
 #include "platform/types.h"
 
+#include <chrono>
 #include <vector>
 
 namespace kestrove::x11 {
@@ -27,8 +29,10 @@ struct MirrorPlacement {
     double zoom = 0.0; // window pixels per monitor pixel
 };
 
-// The most rounds an echo is drawn for.
+// The most rounds an echo is drawn for, and the longest time after the
+// change that began it.
 constexpr int kMostEchoRounds = 8;
+constexpr std::chrono::milliseconds kLongestEcho{600};
 
 // The rounds a mirror so placed draws its echoes for: until a copy of its
 // whole window is under a pixel, at most kMostEchoRounds.
@@ -36,17 +40,30 @@ int EchoRounds(const MirrorPlacement& placement);
 
 class SelfEcho {
 public:
-    // A change of the picture (root coordinates) as it came in the frame
-    // after the last paint: its round, 0 for one that is not the mirror's
-    // own. Past EchoRounds() it is not worth drawing.
-    int roundOf(const Rect& change) const;
-    // What the last paint drew, each area with the round of what made it
-    // drawn; a frame that comes with no paint before it starts over.
-    void painted(std::vector<std::pair<Rect, int>> drawn) { m_drawn = std::move(drawn); }
+    using Clock = std::chrono::steady_clock;
+    // A change's place in a chain of echoes.
+    struct Round {
+        int round = 0;           // 0: not the mirror's own
+        Clock::time_point since; // when the change that began the chain came
+    };
+    // An area a paint drew, and the round of what made it drawn.
+    struct Drawn {
+        Rect area;
+        Round round;
+    };
+    // A change of the picture (root coordinates) as it came at `now` in the
+    // frame after the last paint: its round, since then for one that is not
+    // the mirror's own.
+    Round roundOf(const Rect& change, Clock::time_point now) const;
+    // Whether an echo of `round` is past its last round or too old to draw.
+    static bool Spent(const Round& round, int lastRound, Clock::time_point now);
+    // What the last paint drew; a frame that comes with no paint before it
+    // starts over.
+    void painted(std::vector<Drawn> drawn) { m_drawn = std::move(drawn); }
     void forget() { m_drawn.clear(); }
 
 private:
-    std::vector<std::pair<Rect, int>> m_drawn;
+    std::vector<Drawn> m_drawn;
 };
 
 // Where the mirror draws `change` (root coordinates), on the root, grown by
