@@ -267,10 +267,9 @@ bool CompositorFrameSource::pending() {
 }
 
 FrameChanges CompositorFrameSource::takeChanges(const Rect&) {
-    // Showing the mirror's own pixels costs little: each repaint of them is
-    // a smaller copy than the one before (the mirror scales down what it
-    // shows of itself), and the few pixels where the copies end are left
-    // out by the magnifier (self_echo.h): on a still screen it comes to rest.
+    // The mirror's own pixels come back here as changes after each repaint;
+    // the magnifier follows them and ends their echoes after a few rounds
+    // (self_echo.h): on a still screen it comes to rest.
     FrameChanges changes;
     changes.all = m_changes.everything();
     changes.rects = m_changes.rects();
