@@ -206,7 +206,7 @@ TEST_F(GnomeDialog, CancelGivesTheNoticeAndAWorkingWindow) {
     ASSERT_TRUE(closeWith(*frame, kCancel)) << said();
     const std::optional<Window> box = notice();
     ASSERT_TRUE(box) << "no notice" << said();
-    EXPECT_TRUE(noticeTextShown());
+    EXPECT_TRUE(noticeTextShown(kRefusedNotice));
     const std::string error = kestrove->standardError();
     EXPECT_EQ(std::count(error.begin(), error.end(), '\n'), 1) << error;
     EXPECT_NE(error.find("refused"), std::string::npos) << error;
