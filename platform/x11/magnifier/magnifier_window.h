@@ -46,7 +46,7 @@ public:
     int waitDescriptor() const;
     void dispatchSource();
     // The source's word that the user should be told it cannot show the desktop.
-    bool takeNotice() { return m_frames->takeNotice(); }
+    CaptureNotice takeNotice() { return m_frames->takeNotice(); }
 
 private:
     void resizeBackBuffer();
