@@ -91,13 +91,10 @@ protected:
         return box;
     }
 
-    // Whether a control of the box carries the notice's text.
-    bool noticeTextShown() {
-        return x
-            ->findWindow([&](Window w) {
-                return x->name(w).find("このデスクトップでは画面を取り込めません") !=
-                       std::string::npos;
-            })
+    // Whether a control of the box carries the notice's text (by default the
+    // one for a desktop that lets no program capture the screen).
+    bool noticeTextShown(const std::string& text = "このデスクトップでは画面を取り込めません") {
+        return x->findWindow([&](Window w) { return x->name(w).find(text) != std::string::npos; })
             .has_value();
     }
 
