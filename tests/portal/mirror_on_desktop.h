@@ -114,12 +114,16 @@ protected:
         return WaitUntil([&] { return Near(centre(), colour); }, 15s);
     }
 
-    // Mutter hands focus back to the window it chose, so the key goes again
-    // until it takes.
+    // Focus as a user gives it: the window manager is asked to activate the
+    // window (mutter 48 does not deliver keys to a window focused behind its
+    // back), and the key goes again until it takes.
     bool pressUntil(Window target, KeySym key, const std::vector<KeySym>& modifiers,
                     const std::function<bool()>& done) {
+        const Window top = x->topLevel(target);
         for (int attempt = 0; attempt < 5; ++attempt) {
-            x->pressKey(target, key, modifiers);
+            x->activate(target);
+            WaitUntil([&] { return x->topLevel(x->inputFocus()) == top; }, 2s);
+            x->typeKey(key, modifiers);
             if (WaitUntil(done, 2s)) {
                 return true;
             }
