@@ -46,6 +46,15 @@ inline bool Contains(const Rect& outer, const Rect& inner) {
            inner.bottom <= outer.bottom;
 }
 
+// The sides, for ratios of sizes: in floating point, as the difference of two
+// 32-bit edges may not fit in 32 bits.
+inline double Width(const Rect& r) {
+    return static_cast<double>(r.right) - r.left;
+}
+inline double Height(const Rect& r) {
+    return static_cast<double>(r.bottom) - r.top;
+}
+
 // In pixels. The sides are taken in 64 bits: the difference of two 32-bit
 // edges may not fit in 32.
 inline long long Area(const Rect& r) {

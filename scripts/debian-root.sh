@@ -9,8 +9,10 @@
 #                                  when it must be made and the archive
 #                                  cannot be reached)
 #   in_debian_root ROOT CMD...     runs CMD in ROOT, in a mount namespace of
-#                                  its own with /proc, /dev, this machine's
-#                                  /tmp, name look-up and the package cache;
+#                                  its own with /proc, /dev, /sys (read-only:
+#                                  systemd's library reads the cgroups),
+#                                  this machine's /tmp, name look-up and the
+#                                  package cache;
 #                                  it takes the place of the calling shell, so
 #                                  call it in a subshell or as a command of
 #                                  its own
@@ -47,6 +49,8 @@ in_debian_root() {
         shift 2
         mount -t proc proc "$root/proc" &&
         mount --rbind /dev "$root/dev" &&
+        mount --rbind /sys "$root/sys" &&
+        mount -o remount,bind,ro "$root/sys" &&
         mount --bind /tmp "$root/tmp" &&
         mount --bind /etc/hosts "$root/etc/hosts" &&
         mount --bind /etc/resolv.conf "$root/etc/resolv.conf" &&

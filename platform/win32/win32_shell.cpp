@@ -4,7 +4,6 @@
 
 #include <commctrl.h>
 #include <objbase.h>
-#include <winver.h>
 
 #include <cstring>
 
@@ -44,14 +43,14 @@ bool Win32Shell::createGuid(Guid& guid) {
 
 std::uint32_t Win32Shell::getFileVersionInfoSize(const char16_t* path) {
     DWORD ignored = 0;
-    return GetFileVersionInfoSizeW(Wide(path), &ignored);
+    return m_version.getFileVersionInfoSize(Wide(path), &ignored);
 }
 
 bool Win32Shell::verQueryValue(const void* block, const char16_t* subBlock, const void** value,
                                std::uint32_t* length) {
     void* found = nullptr;
     UINT foundLength = 0;
-    if (VerQueryValueW(block, Wide(subBlock), &found, &foundLength) == FALSE) {
+    if (!m_version.verQueryValue(block, Wide(subBlock), &found, &foundLength)) {
         return false;
     }
     *value = found;

@@ -4,6 +4,7 @@
 
 #include "platform/seam/shell.h"
 #include "platform/win32/handles.h"
+#include "platform/win32/version_api.h"
 
 namespace kestrove::win32 {
 
@@ -26,7 +27,7 @@ public:
     bool createGuid(Guid& guid) override;
     std::uint32_t getFileVersionInfoSize(const char16_t* path) override;
     bool getFileVersionInfo(const char16_t* path, std::uint32_t size, void* block) override {
-        return GetFileVersionInfoW(Wide(path), 0, size, block) != FALSE;
+        return m_version.getFileVersionInfo(Wide(path), size, block);
     }
     bool verQueryValue(const void* block, const char16_t* subBlock, const void** value,
                        std::uint32_t* length) override;
@@ -37,6 +38,7 @@ public:
 private:
     std::u16string m_commandLineArguments;
     bool m_bRestartSupported = false;
+    VersionApi m_version;
 };
 
 } // namespace kestrove::win32

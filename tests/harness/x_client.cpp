@@ -219,6 +219,17 @@ void XClient::pressKey(Window target, KeySym key, const std::vector<KeySym>& mod
         XWarpPointer(m_display, None, target, 0, 0, 0, 0, 2, 2);
         XSetInputFocus(m_display, target, RevertToParent, CurrentTime);
     });
+    typeKey(key, modifiers);
+}
+
+Window XClient::inputFocus() {
+    Window focus = 0;
+    int revert = 0;
+    XGetInputFocus(m_display, &focus, &revert);
+    return focus == PointerRoot ? 0 : focus;
+}
+
+void XClient::typeKey(KeySym key, const std::vector<KeySym>& modifiers) {
     const auto send = [&](KeySym symbol, bool down) {
         XTestFakeKeyEvent(m_display, XKeysymToKeycode(m_display, symbol), down ? True : False,
                           CurrentTime);

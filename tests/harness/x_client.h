@@ -74,9 +74,13 @@ public:
     // Asks the window manager to activate `window` (_NET_ACTIVE_WINDOW), as a
     // pager or task bar does; for managers that take back focus set directly.
     void activate(Window window);
+    // The window that holds the keyboard focus (0 for none).
+    Window inputFocus();
     // Gives `target` the keyboard focus, then presses and releases `key`
     // with `modifiers` held.
     void pressKey(Window target, KeySym key, const std::vector<KeySym>& modifiers = {});
+    // Presses and releases `key` with `modifiers` held, wherever the focus is.
+    void typeKey(KeySym key, const std::vector<KeySym>& modifiers = {});
     // The modifier and lock state the server keeps (kNumLockMask...).
     unsigned modifierState();
     void click(Window target, int x, int y, unsigned button);

@@ -7,6 +7,8 @@
 # Wine's menu builder stays off: it would copy the Start menu entry into this
 # machine's own desktop menus.
 set -uo pipefail
+# shellcheck source=tests/windows/wine_common.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../windows/wine_common.sh"
 setup=$1
 exe=$2
 version=$3
@@ -95,7 +97,7 @@ for _ in $(seq 600); do
 done
 [[ -n $window ]] || fail "the installed Kestrove.exe showed no window"
 title=$(xdotool getwindowname "$window")
-[[ $title == "Kestrove - [1:1] Wine Adapter" ]] || fail "window title '$title'"
+[[ $title == "Kestrove - [1:1] $(wine_adapter_name)" ]] || fail "window title '$title'"
 echo "started: '$title'"
 [[ $(tr -d '\r' <"$work/kestrove.out" | grep -c '^rcMonitor top=0, left=0, bottom=1024, right=1280$') == 2 ]] ||
     fail "diagnostic lines: $(cat "$work/kestrove.out")"

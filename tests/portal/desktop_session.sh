@@ -6,7 +6,8 @@
 # A script calls session_enter NAME "$@" first: outside the session it makes
 # the folder, calls the script's own prepare_session (what must be set before
 # the bus starts), runs the script again inside dbus-run-session and exits
-# with its status; inside it returns, with $work and $logs set.
+# with its status; inside it returns, with $work and $logs set. A
+# prepare_session that sets session_bus_daemon names the bus's program.
 
 session_require() { # NAME TOOL... (a path for tools outside PATH)
     local name=$1 tool
@@ -40,7 +41,8 @@ session_enter() { # NAME ARGUMENTS...
     export XDG_RUNTIME_DIR=$work/runtime HOME=$work KESTROVE_PORTAL_WORK=$work
     unset DISPLAY WAYLAND_DISPLAY XAUTHORITY
     local status=0
-    dbus-run-session -- "$0" --inside "$@" || status=$?
+    dbus-run-session ${session_bus_daemon:+--dbus-daemon="$session_bus_daemon"} -- \
+        "$0" --inside "$@" || status=$?
     exit "$status"
 }
 

@@ -6,21 +6,85 @@
 # consent dialog (xdg-desktop-portal-gnome). gnome-shell runs in unsafe mode,
 # so that the command may drive it through org.gnome.Shell.Eval.
 #
-#   gnome_chain.sh COMMAND...
+#   gnome_chain.sh 43|48 COMMAND...
+#   gnome_chain.sh 48 --root-only    makes the Debian 13 root, if missing
 #
-# COMMAND sees DISPLAY (gnome-shell's XWayland), XAUTHORITY, the session bus
-# and KESTROVE_PORTAL_WORK (the session's folder, logs/ in it). Its exit
+# GNOME 43 is this machine's (Debian 12). GNOME 48 is Debian 13's, from a
+# root that scripts/debian-root.sh makes once and keeps (exit 77 when it must
+# be made and the archive cannot be reached): the session bus, PipeWire,
+# WirePlumber, gnome-shell and the portals run in it, beside this machine's
+# sockets; COMMAND runs here. mutter 48 takes the first free X display from
+# :0 and cannot be told another, so that session has a network namespace and
+# a /tmp of its own.
+#
+# KESTROVE_GNOME_MONITORS lists the virtual monitors' sizes (default
+# "1280x720 1024x768"). COMMAND sees DISPLAY (gnome-shell's XWayland), XAUTHORITY, the session bus,
+# KESTROVE_GNOME_VERSION and KESTROVE_PORTAL_WORK (the session's folder,
+# logs/ in it; with GNOME 48, bin/gdctl runs the root's gdctl). Its exit
 # status is the script's.
 set -euo pipefail
+here=$(dirname "$(realpath "${BASH_SOURCE[0]}")")
 source "$(dirname "${BASH_SOURCE[0]}")/desktop_session.sh"
 
+gnome48_packages="gnome-shell mutter xwayland xdg-desktop-portal xdg-desktop-portal-gnome pipewire
+    wireplumber dbus-daemon dbus-bin"
+libexec=/usr/libexec
+
+version=${1-}
+[[ $version == --inside ]] && version=${2-}
+[[ $version == 43 || $version == 48 ]] || {
+    echo "gnome chain: GNOME 43 or 48, not '$version'" >&2
+    exit 2
+}
+
+if [[ $version == 48 && -z ${KESTROVE_GNOME_ROOT-} ]]; then
+    session_require "gnome chain" unshare mount
+    # shellcheck source=scripts/debian-root.sh
+    source "$here/../../scripts/debian-root.sh"
+    # shellcheck disable=SC2086 # one package a word
+    KESTROVE_GNOME_ROOT=$(debian_root trixie $gnome48_packages) || exit
+    [[ ${2-} == --root-only ]] && exit 0
+    export KESTROVE_GNOME_ROOT
+    exec unshare --net --mount --propagation private -- "$0" "$@"
+fi
+if [[ $version == 48 && -z ${KESTROVE_GNOME_TMP-} ]]; then
+    mount -t tmpfs -o mode=1777 kestrove-tmp /tmp
+    mkdir -m 1777 /tmp/.X11-unix # mutter 48 wants it there before it starts
+    export KESTROVE_GNOME_TMP=/tmp
+fi
+
+# Each program of the session a command in the session's bin/: with GNOME 48
+# one that runs the root's, with its own PATH, so that what it starts is the
+# root's too.
+link_session_programs() {
+    local program bin=$work/bin
+    mkdir -p "$bin"
+    for program in dbus-daemon pipewire wireplumber gnome-shell gdctl \
+        $libexec/xdg-desktop-portal $libexec/xdg-desktop-portal-gnome; do
+        if [[ $version == 48 ]]; then
+            printf '#!/usr/bin/env bash\nsource %q\nin_debian_root %q env %s %q "$@"\n' \
+                "$here/../../scripts/debian-root.sh" "$KESTROVE_GNOME_ROOT" \
+                PATH=/usr/sbin:/usr/bin:/sbin:/bin "$program" >"$bin/${program##*/}"
+            chmod +x "$bin/${program##*/}"
+        elif command -v "$program" >/dev/null; then
+            ln -s "$(command -v "$program")" "$bin/${program##*/}"
+        fi
+    done
+}
+
 prepare_session() {
-    session_require "gnome chain" dbus-run-session dbus-daemon pipewire wireplumber gnome-shell \
-        Xwayland /usr/libexec/xdg-desktop-portal /usr/libexec/xdg-desktop-portal-gnome
-    export XDG_CURRENT_DESKTOP=GNOME XDG_SESSION_TYPE=wayland
+    session_require "gnome chain" dbus-run-session busctl dbus-update-activation-environment
+    if [[ $version == 43 ]]; then
+        session_require "gnome chain" dbus-daemon pipewire wireplumber gnome-shell Xwayland \
+            $libexec/xdg-desktop-portal $libexec/xdg-desktop-portal-gnome
+    fi
+    link_session_programs
+    session_bus_daemon=$work/bin/dbus-daemon
+    export XDG_CURRENT_DESKTOP=GNOME XDG_SESSION_TYPE=wayland KESTROVE_GNOME_VERSION=$version
 }
 session_enter "gnome chain" "$@"
-shift
+shift 2 # --inside and the version
+PATH=$work/bin:$PATH
 
 export DBUS_SYSTEM_BUS_ADDRESS=unix:path=$XDG_RUNTIME_DIR/system_bus_socket
 session_start system-bus.log dbus-daemon --session --nofork --address="$DBUS_SYSTEM_BUS_ADDRESS"
@@ -30,11 +94,18 @@ session_start_pipewire
 # installed) with a JavaScript child_setup; now and then the forked child
 # deadlocks on a lock another thread held at the fork, and the shell waits for
 # it for ever (one start in three or four with a core busy). A shell that has
-# not said it started within 20 s is ended and started again.
+# not said it started in time is ended and started again: 20 s for GNOME 43;
+# GNOME 48 takes longer to start on a busy machine.
+start_limit=20
+[[ $version == 48 ]] && start_limit=60
+monitors=()
+for size in ${KESTROVE_GNOME_MONITORS:-1280x720 1024x768}; do
+    monitors+=(--virtual-monitor "$size")
+done
 for attempt in 1 2 3 4; do
-    session_start gnome-shell.log gnome-shell --headless --unsafe-mode \
-        --virtual-monitor 1280x720 --virtual-monitor 1024x768 --wayland-display=kestrove-wayland
-    within 20 grep -q "GNOME Shell started" "$logs/gnome-shell.log" && break
+    session_start gnome-shell.log gnome-shell --headless --unsafe-mode "${monitors[@]}" \
+        --wayland-display=kestrove-wayland
+    within "$start_limit" grep -q "GNOME Shell started" "$logs/gnome-shell.log" && break
     echo "$session_name: gnome-shell hung while it started (attempt $attempt); once more" >&2
     session_stop "${pids[-1]}"
     rm -f "$XDG_RUNTIME_DIR"/.mutter-Xwaylandauth.* # its XWayland's cookie
@@ -47,9 +118,26 @@ session_find_xwayland gnome-shell "$logs/gnome-shell.log"
 export WAYLAND_DISPLAY=kestrove-wayland DISPLAY=$display
 dbus-update-activation-environment WAYLAND_DISPLAY DISPLAY XAUTHORITY XDG_CURRENT_DESKTOP \
     XDG_SESSION_TYPE DBUS_SYSTEM_BUS_ADDRESS
-session_start xdg-desktop-portal-gnome.log /usr/libexec/xdg-desktop-portal-gnome
-wait_for "xdg-desktop-portal-gnome" 20 on_bus org.freedesktop.impl.portal.desktop.gnome
-session_start xdg-desktop-portal.log /usr/libexec/xdg-desktop-portal --replace
-wait_for "xdg-desktop-portal" 20 on_bus org.freedesktop.portal.Desktop
+# The portals keep the source types that mutter's screen cast offered when
+# they met it. The bus may have started a back-end on demand before the
+# shell's screen cast was up (or for a shell started again); it then offers
+# no monitors for good, so it is replaced until it offers them, and only
+# then does the front-end meet it.
+# shellcheck disable=SC2317 # called through within
+offers_monitors() { # SERVICE INTERFACE
+    local types
+    types=$(busctl --user get-property "$1" /org/freedesktop/portal/desktop "$2" \
+        AvailableSourceTypes) || return 1
+    (((${types#u } & 1) != 0))
+}
+for attempt in 1 2 3; do
+    session_start xdg-desktop-portal-gnome.log xdg-desktop-portal-gnome --replace
+    within 20 offers_monitors org.freedesktop.impl.portal.desktop.gnome \
+        org.freedesktop.impl.portal.ScreenCast && break
+    echo "$session_name: GNOME's portal offers no monitors (attempt $attempt); replaced" >&2
+done
+session_start xdg-desktop-portal.log xdg-desktop-portal --replace
+wait_for "xdg-desktop-portal's monitors" 20 offers_monitors org.freedesktop.portal.Desktop \
+    org.freedesktop.portal.ScreenCast
 
 session_run "$@"

@@ -23,6 +23,12 @@
 
 namespace kestrove::e2e {
 
+// The starts of the notices: no screen capture at all, the share refused, and
+// a desktop that could not start a screen cast.
+inline const std::string kNoCaptureNotice = "このデスクトップでは画面を取り込めません";
+inline const std::string kRefusedNotice = "画面の共有が許可されなかった";
+inline const std::string kCouldNotCastNotice = "デスクトップが画面の共有を開始できなかった";
+
 using namespace std::chrono_literals;
 
 inline constexpr Rgb kBlack{0, 0, 0};
@@ -91,13 +97,10 @@ protected:
         return box;
     }
 
-    // Whether a control of the box carries the notice's text.
-    bool noticeTextShown() {
-        return x
-            ->findWindow([&](Window w) {
-                return x->name(w).find("このデスクトップでは画面を取り込めません") !=
-                       std::string::npos;
-            })
+    // Whether a control of the box carries the notice's text: `text` (the
+    // start of the notice for no screen capture at all when not given).
+    bool noticeTextShown(const std::string& text = kNoCaptureNotice) {
+        return x->findWindow([&](Window w) { return x->name(w).find(text) != std::string::npos; })
             .has_value();
     }
 
@@ -111,12 +114,16 @@ protected:
         return WaitUntil([&] { return Near(centre(), colour); }, 15s);
     }
 
-    // Mutter hands focus back to the window it chose, so the key goes again
-    // until it takes.
+    // Focus as a user gives it: the window manager is asked to activate the
+    // window (mutter 48 does not deliver keys to a window focused behind its
+    // back), and the key goes again until it takes.
     bool pressUntil(Window target, KeySym key, const std::vector<KeySym>& modifiers,
                     const std::function<bool()>& done) {
+        const Window top = x->topLevel(target);
         for (int attempt = 0; attempt < 5; ++attempt) {
-            x->pressKey(target, key, modifiers);
+            x->activate(target);
+            WaitUntil([&] { return x->topLevel(x->inputFocus()) == top; }, 2s);
+            x->typeKey(key, modifiers);
             if (WaitUntil(done, 2s)) {
                 return true;
             }

@@ -124,6 +124,34 @@ TEST_P(PortalAnswers, GiveTheNoticeABlankMirrorAndAWorkingWindow) {
     EXPECT_EQ(kestrove->standardError(), error) << "said more than once";
 }
 
+// Refused by the user, or by a desktop that cannot cast: the notice says
+// which, in the user's words.
+struct RefusalCase {
+    const char* standIn;
+    const std::string* notice;
+    const char* said;
+};
+
+class PortalRefusals : public PortalAnswers {};
+
+TEST_F(PortalRefusals, TheNoticeSaysWhoRefused) {
+    const RefusalCase cases[] = {
+        {"refuse:1", &kRefusedNotice, "refused"},
+        {"refuse:2", &kCouldNotCastNotice, "answer 2"},
+    };
+    for (const RefusalCase& c : cases) {
+        SCOPED_TRACE(c.standIn);
+        startPortal(c.standIn);
+        start();
+        const std::optional<Window> box = notice();
+        ASSERT_TRUE(box) << "no notice" << said();
+        EXPECT_TRUE(noticeTextShown(*c.notice));
+        EXPECT_NE(kestrove->standardError().find(c.said), std::string::npos) << said();
+        kestrove->terminate();
+        portal->terminate();
+    }
+}
+
 constexpr const char* kUnreadable = "the screen-cast portal sent an answer Kestrove cannot read";
 constexpr const char* kSilent = "did not answer";
 

@@ -6,7 +6,9 @@
 // CASE "wrong:<key>" sends <key> with a type Kestrove must not read (see
 // kWrongAnswers); "silent:<method>" never answers that step ("GetAll" never
 // replies; "CreateSession" and "Start" reply but send no Response, as a
-// dialog left open does). Prints "parent <window>" when Start names its
+// dialog left open does); "refuse:<n>" answers Start with response n (1: the
+// user cancelled; 2: the desktop could not, as KDE without OpenGL
+// compositing answers every request). Prints "parent <window>" when Start names its
 // parent window and "withdrawn" when a request is closed, one line each.
 #include <systemd/sd-bus.h>
 
@@ -23,8 +25,9 @@ constexpr const char* kScreenCast = "org.freedesktop.portal.ScreenCast";
 
 struct Portal {
     sd_bus* bus = nullptr;
-    std::string wrong;  // the key sent with a wrong type
-    std::string silent; // the step never answered
+    std::string wrong;    // the key sent with a wrong type
+    std::string silent;   // the step never answered
+    unsigned refusal = 0; // Start's response, 0: granted
     unsigned sessions = 0;
 };
 
@@ -129,7 +132,8 @@ int Respond(const std::string& path, const char* method) {
     if (Wrong("response:s")) {
         sd_bus_message_append(signal, "s", "granted");
     } else {
-        sd_bus_message_append(signal, "u", 0u);
+        sd_bus_message_append(signal, "u",
+                              std::strcmp(method, "Start") == 0 ? g_portal.refusal : 0u);
     }
     AppendResults(signal, method);
     r = sd_bus_send(g_portal.bus, signal, nullptr);
@@ -204,7 +208,8 @@ int OnPortal(sd_bus_message* call, void*, sd_bus_error*) {
 
 int main(int argc, char** argv) {
     if (argc != 2) {
-        std::fprintf(stderr, "usage: standin_screencast_portal wrong:<key>|silent:<step>\n");
+        std::fprintf(stderr,
+                     "usage: standin_screencast_portal wrong:<key>|silent:<step>|refuse:<n>\n");
         return 2;
     }
     const std::string kase = argv[1];
@@ -212,6 +217,8 @@ int main(int argc, char** argv) {
         g_portal.wrong = kase.substr(6);
     } else if (kase.rfind("silent:", 0) == 0) {
         g_portal.silent = kase.substr(7);
+    } else if (kase == "refuse:1" || kase == "refuse:2") {
+        g_portal.refusal = static_cast<unsigned>(kase.back() - '0');
     } else {
         std::fprintf(stderr, "stand-in portal: unknown case %s\n", argv[1]);
         return 2;

@@ -7,9 +7,9 @@ wine_use_prefix "$1"
 limit=$2
 shift 2
 
-DISPLAY= without_wine32_note timeout "$limit" wine "$@"
+DISPLAY='' without_wine32_note wine_command timeout "$limit" wine "$@"
 status=$?
-timeout 30 wineserver -w
+wine_command timeout 30 wineserver -w
 if ((status == 124)); then
     echo "$(basename "$1") did not finish within $limit s under Wine" >&2
 fi

@@ -6,7 +6,6 @@
 #include "platform/x11/magnifier/render_scaler.h"
 #include "platform/x11/magnifier/root_frame_source.h"
 #include "platform/x11/magnifier/scale_plan.h"
-#include "platform/x11/magnifier/self_echo.h"
 
 #include <X11/extensions/XInput2.h>
 #include <X11/extensions/Xdamage.h>
@@ -88,9 +87,6 @@ bool WorthWholeFrame(const FrameChanges& changes, const Rect& area) {
 // How far past the cursor's own area its repaint reaches on the root: the
 // smoothing filter's footprint around the picture redrawn under it.
 constexpr int kCursorReach = 2;
-// How many levels of its copies of itself the mirror brings up to date
-// where they do not end in a settled echo.
-constexpr int kDeepestEcho = 24;
 
 bool SameTransform(const MagTransform& a, const MagTransform& b) {
     return std::equal(&a.v[0][0], &a.v[0][0] + 9, &b.v[0][0]);
@@ -254,11 +250,12 @@ void MagnifierWindow::update() {
     // Our own picture is part of the screen when the mirror shows the monitor
     // it is on: the source tells it from what others draw, as far as it can.
     FrameChanges changes;
+    m_kept.clear();
     if (framesPending) {
         changes = m_frames->takeChanges(self);
         // The echo of a paint comes with the next frame, or not at all.
-        dropSettledEchoes(changes);
-        m_lastDrawn.clear();
+        dropSpentEchoes(changes);
+        m_echo.forget();
     }
     if (m_repaintAll || cursorChanged() || changes.any()) {
         paint(changes);
@@ -285,10 +282,9 @@ Rect MagnifierWindow::locate() {
     return m_onRoot;
 }
 
-void MagnifierWindow::dropSettledEchoes(FrameChanges& changes) {
+void MagnifierWindow::dropSpentEchoes(FrameChanges& changes) {
     const Rect area = m_frames->area();
-    if (changes.all || m_lastDrawn.empty() || IsEmpty(area)) {
-        m_echoDepth = 0;
+    if (changes.all || IsEmpty(area)) {
         return;
     }
     // Changes are in the picture's pixels; the mirror's place is on the root.
@@ -297,33 +293,55 @@ void MagnifierWindow::dropSettledEchoes(FrameChanges& changes) {
     const double toRootY =
         static_cast<double>(m_source.bottom - m_source.top) / (area.bottom - area.top);
     const MirrorPlacement placement{m_source, m_onRoot, m_zoom};
-    bool ownEchoesOnly = true;
-    std::erase_if(changes.rects, [&](const Rect& r) {
-        const Rect onRoot{
-            m_source.left + static_cast<int>(std::floor((r.left - area.left) * toRootX)),
-            m_source.top + static_cast<int>(std::floor((r.top - area.top) * toRootY)),
-            m_source.left + static_cast<int>(std::ceil((r.right - area.left) * toRootX)),
-            m_source.top + static_cast<int>(std::ceil((r.bottom - area.top) * toRootY))};
-        // The cursor drawn over the mirror's own picture comes back where it
-        // was drawn: drawn again there, it would come back for ever.
-        const bool ownCursor =
-            std::any_of(m_cursorDrawn.begin(), m_cursorDrawn.end(),
-                        [&](const Rect& drawn) { return Contains(drawn, onRoot); });
-        if (ownCursor || IsSettledSelfEcho(onRoot, placement, m_lastDrawn)) {
-            return true;
+    const int lastRound = EchoRounds(placement);
+    const auto now = SelfEcho::Clock::now();
+    const auto toRoot = [&](const Rect& r) {
+        return Rect{m_source.left + static_cast<int>(std::floor((r.left - area.left) * toRootX)),
+                    m_source.top + static_cast<int>(std::floor((r.top - area.top) * toRootY)),
+                    m_source.left + static_cast<int>(std::ceil((r.right - area.left) * toRootX)),
+                    m_source.top + static_cast<int>(std::ceil((r.bottom - area.top) * toRootY))};
+    };
+    const auto toPicture = [&](const Rect& r) {
+        return Rect{area.left + static_cast<int>(std::floor((r.left - m_source.left) / toRootX)),
+                    area.top + static_cast<int>(std::floor((r.top - m_source.top) / toRootY)),
+                    area.left + static_cast<int>(std::ceil((r.right - m_source.left) / toRootX)),
+                    area.top + static_cast<int>(std::ceil((r.bottom - m_source.top) / toRootY))};
+    };
+    std::vector<Rect> kept;
+    for (const Rect& r : changes.rects) {
+        const Rect onRoot = toRoot(r);
+        // A change reaching out of the window (the compositor may merge its
+        // damage with what lies beside) is another's outside it; only the
+        // part inside may be an echo.
+        std::vector<Rect> pieces{Intersection(onRoot, m_onRoot)};
+        if (IsEmpty(pieces.front()) || pieces.front() == onRoot) {
+            pieces = {onRoot};
+        } else {
+            const Rect& in = pieces.front();
+            for (const Rect& out : {Rect{onRoot.left, onRoot.top, onRoot.right, in.top},
+                                    Rect{onRoot.left, in.bottom, onRoot.right, onRoot.bottom},
+                                    Rect{onRoot.left, in.top, in.left, in.bottom},
+                                    Rect{in.right, in.top, onRoot.right, in.bottom}}) {
+                if (!IsEmpty(out)) {
+                    pieces.push_back(out);
+                }
+            }
         }
-        ownEchoesOnly = ownEchoesOnly && Contains(m_onRoot, onRoot) &&
-                        std::any_of(m_lastDrawn.begin(), m_lastDrawn.end(),
-                                    [&](const Rect& drawn) { return Contains(drawn, onRoot); });
-        return false;
-    });
-    // With a zoom near 1 (a window over most of its own monitor) the copies
-    // hardly shrink and never end in a few pixels: after so many levels of
-    // nothing but its own paint coming back, the rest is let be.
-    m_echoDepth = ownEchoesOnly && !changes.rects.empty() ? m_echoDepth + 1 : 0;
-    if (m_echoDepth > kDeepestEcho) {
-        changes.rects.clear();
+        for (const Rect& piece : pieces) {
+            // The cursor drawn over the mirror's own picture comes back where
+            // it was drawn: drawn again there, it would come back for ever.
+            if (std::any_of(m_cursorDrawn.begin(), m_cursorDrawn.end(),
+                            [&](const Rect& drawn) { return Contains(drawn, piece); })) {
+                continue;
+            }
+            const SelfEcho::Round round = m_echo.roundOf(piece, now);
+            if (!SelfEcho::Spent(round, lastRound, now)) {
+                kept.push_back(pieces.size() == 1 ? r : Intersection(toPicture(piece), r));
+                m_kept.push_back({piece, round});
+            }
+        }
     }
+    changes.rects = std::move(kept);
 }
 
 bool MagnifierWindow::cursorChanged() const {
@@ -361,8 +379,11 @@ void MagnifierWindow::paint(const FrameChanges& changes) {
     // Where the cursor was drawn: the picture under it is drawn again.
     const Rect oldCursor = drawsCursor ? m_cursor->drawnArea(m_source, zoom) : Rect{};
     ChangeList drawn;
+    // Whole for no other reason than how much changed.
+    const bool wholeForChanges = !m_scaler->empty() && !replan && !changes.all &&
+                                 offScreen == m_composedOffScreen && WorthWholeFrame(changes, area);
     const bool readsEverything = m_scaler->empty() || replan || changes.all ||
-                                 offScreen != m_composedOffScreen || WorthWholeFrame(changes, area);
+                                 offScreen != m_composedOffScreen || wholeForChanges;
     if (readsEverything) {
         // Everything is read below: what changed so far is in it, and what
         // changes from now on shows in the next frame.
@@ -386,13 +407,35 @@ void MagnifierWindow::paint(const FrameChanges& changes) {
                                         {oldCursor});
     }
     m_composedOffScreen = offScreen;
-    // Where this paint drew, on the root: a change coming back from there in
-    // the next frame may be the mirror's own.
-    m_lastDrawn.clear();
-    for (const Rect& r : drawn.rectsIn(whole)) {
-        m_lastDrawn.push_back(Rect{r.left + m_onRoot.left, r.top + m_onRoot.top,
-                                   r.right + m_onRoot.left, r.bottom + m_onRoot.top});
+    // Where this paint drew, on the root, and the round of what made it: a
+    // change coming back from there in the next frame is its echo. A whole
+    // picture drawn for echoes alone (many of them) is of their round.
+    const bool forEchoesAlone =
+        !m_kept.empty() && std::all_of(m_kept.begin(), m_kept.end(),
+                                       [](const KeptChange& k) { return k.round.round > 0; });
+    std::vector<SelfEcho::Drawn> painted;
+    const MirrorPlacement placement{m_source, m_onRoot, zoom};
+    if (readsEverything) {
+        SelfEcho::Round round{0, SelfEcho::Clock::now()};
+        if (forEchoesAlone && wholeForChanges) {
+            round =
+                std::min_element(m_kept.begin(), m_kept.end(), [](const auto& a, const auto& b) {
+                    return a.round.round < b.round.round;
+                })->round;
+        }
+        painted.push_back({m_onRoot, round});
+    } else {
+        for (const KeptChange& kept : m_kept) {
+            painted.push_back({ShownAt(kept.onRoot, placement), kept.round});
+        }
+        if (!IsEmpty(oldCursor)) {
+            painted.push_back(
+                {Rect{oldCursor.left + m_onRoot.left, oldCursor.top + m_onRoot.top,
+                      oldCursor.right + m_onRoot.left, oldCursor.bottom + m_onRoot.top},
+                 {0, SelfEcho::Clock::now()}});
+        }
     }
+    m_echo.painted(std::move(painted));
     if (drawsCursor) {
         m_cursor->draw(target, m_source, zoom);
     }

@@ -78,21 +78,30 @@ void PressChord(HWND hwnd, std::initializer_list<WORD> virtualKeys) {
 }
 
 std::wstring LoadedModulePath(DWORD processId, const std::wstring& fileName) {
+    for (const std::wstring& path : LoadedModulePaths(processId)) {
+        const std::size_t slash = path.find_last_of(L"\\/");
+        const std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
+        if (lstrcmpiW(name.c_str(), fileName.c_str()) == 0) {
+            return path;
+        }
+    }
+    return {};
+}
+
+std::vector<std::wstring> LoadedModulePaths(DWORD processId) {
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId);
     if (snapshot == INVALID_HANDLE_VALUE) {
         return {};
     }
-    std::wstring path;
+    std::vector<std::wstring> paths;
     MODULEENTRY32W module{};
     module.dwSize = sizeof module;
-    for (BOOL more = Module32FirstW(snapshot, &module); more && path.empty();
+    for (BOOL more = Module32FirstW(snapshot, &module); more;
          more = Module32NextW(snapshot, &module)) {
-        if (lstrcmpiW(module.szModule, fileName.c_str()) == 0) {
-            path = module.szExePath;
-        }
+        paths.emplace_back(module.szExePath);
     }
     CloseHandle(snapshot);
-    return path;
+    return paths;
 }
 
 std::wstring SystemFolder() {

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace driver {
 
@@ -27,6 +28,9 @@ void PressChord(HWND hwnd, std::initializer_list<WORD> virtualKeys);
 // The full path of the module named `fileName` (any case) that the process
 // has loaded; empty when it has none of that name.
 std::wstring LoadedModulePath(DWORD processId, const std::wstring& fileName);
+
+// The full paths of every module the process has loaded, its .exe first.
+std::vector<std::wstring> LoadedModulePaths(DWORD processId);
 
 std::wstring SystemFolder();
 

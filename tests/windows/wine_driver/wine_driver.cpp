@@ -1,17 +1,30 @@
-// kestrove_wine_driver <Kestrove.exe> <screen width> <screen height>
+// kestrove_wine_driver <Kestrove.exe> <adapter> <standin|none> <monitor>...
 //
 // Starts Kestrove.exe with its standard output on a pipe, then checks what a
-// user would: the title for Wine's one monitor, the fitted size, the picture
-// (through wine_smoke.sh, which reads it from the X side), that Ctrl+2,
-// Return and Escape change nothing, the About box's version label, that
-// Alt+F4 ends the process, and the diagnostic lines. Prints one line per
-// check and exits non-zero when any failed.
+// user would under Wine, whose monitors are given as left,top,right,bottom in
+// virtual-screen pixels, the primary first, and whose display adapter is
+// named <adapter>: the title, the fitted size, the picture (through
+// wine_smoke.sh, which reads it from the X side), Ctrl+1 and Ctrl+2, Return
+// and Escape, a resize, the About box's version label, that Alt+F4 ends the
+// process, and the diagnostic lines. No DLL planted in the program's folder
+// may run (wine_smoke.sh puts decoys there).
+//
+// "standin": the prefix's Magnification.dll is the tests' stand-in, which
+// records every call in the file KESTROVE_MAGNIFICATION_LOG names; the calls
+// and their arguments are checked, and their order at exit. "none": the
+// prefix's Magnification API is missing or unusable (Wine's stubs), and the
+// mirror must be the blank child.
+//
+// Prints one line per check and exits non-zero when any failed.
 #include "driver_windows.h"
+#include "magnification_log.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <string>
 #include <thread>
+#include <vector>
 
 using namespace std::chrono_literals;
 
@@ -86,23 +99,109 @@ HWND FindAboutBox(DWORD processId, HWND owner) {
 
 // wine_smoke.sh puts a Magnification.dll beside Kestrove.exe: the program
 // must take the system folder's, and no other.
-void CheckMagnificationFromSystemFolder(DWORD processId) {
-    const std::wstring loaded = driver::LoadedModulePath(processId, L"Magnification.dll");
-    const std::wstring expected = driver::SystemFolder() + L"\\Magnification.dll";
-    Check(lstrcmpiW(loaded.c_str(), expected.c_str()) == 0,
-          "the Magnification API comes from the system folder",
+void CheckFromSystemFolder(DWORD processId, const std::wstring& fileName, bool mustBeLoaded) {
+    const std::wstring loaded = driver::LoadedModulePath(processId, fileName);
+    const std::wstring expected = driver::SystemFolder() + L"\\" + fileName;
+    Check(lstrcmpiW(loaded.c_str(), expected.c_str()) == 0 || (!mustBeLoaded && loaded.empty()),
+          driver::Narrow(fileName) + " comes from the system folder",
           loaded.empty() ? "not loaded" : driver::Narrow(loaded));
 }
 
-// The picture is checked from the X side (wine_smoke.sh): this prints where
-// the mirror's client area lies on the screen, as "mirror X Y WIDTH HEIGHT",
-// and waits for a line on standard input that says the check is over.
-void HandOverMirror(HWND main) {
+std::wstring LogPath() {
+    wchar_t path[MAX_PATH] = {};
+    const DWORD length = GetEnvironmentVariableW(L"KESTROVE_MAGNIFICATION_LOG", path, MAX_PATH);
+    return length > 0 && length < MAX_PATH ? path : L"";
+}
+
+// The decoys beside the .exe are copies of the stand-in, which records the
+// path of each copy that runs: none from the program's folder may. (The
+// module list cannot tell for VERSION.dll under Wine: Wine's own DLLs import
+// it by name, and Wine maps its built-in one under the planted file's path.)
+void CheckNoDecoyRan(const std::wstring& exe) {
+    const std::string folder = driver::Narrow(exe.substr(0, exe.find_last_of(L'\\') + 1));
+    std::string ran;
+    for (const auto& call : driver::ReadMagnificationLog(LogPath())) {
+        const std::string prefix = "DLL_PROCESS_ATTACH ";
+        if (call.line.starts_with(prefix) &&
+            CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, call.line.c_str() + prefix.size(),
+                           static_cast<int>(folder.size()), folder.c_str(),
+                           static_cast<int>(folder.size())) == CSTR_EQUAL) {
+            ran += " " + call.line.substr(prefix.size());
+        }
+    }
+    Check(ran.empty(), "no DLL planted beside the program runs in it", ran);
+}
+
+// The stand-in's record of the last source and transform: the magnifier child
+// of `main`, monitor `source`, a zoom that fits its width to the client area.
+void CheckMagnifierCalls(HWND main, const RECT& source, const std::string& when) {
+    const auto calls = driver::ReadMagnificationLog(LogPath());
+    HWND child = FindWindowExW(main, nullptr, L"Magnifier", nullptr);
+    const auto magnifier = reinterpret_cast<unsigned long long>(child);
+    const auto parent = reinterpret_cast<unsigned long long>(main);
+    const driver::MagnificationCall* lastSource = nullptr;
+    const driver::MagnificationCall* lastTransform = nullptr;
+    bool sameWindows = child != nullptr;
+    for (const auto& call : calls) {
+        if (call.function == "MagSetWindowSource") {
+            lastSource = &call;
+        } else if (call.function == "MagSetWindowTransform") {
+            lastTransform = &call;
+        } else {
+            continue;
+        }
+        sameWindows = sameWindows && call.magnifier == magnifier && call.parent == parent;
+    }
+    const auto first = std::find_if(calls.begin(), calls.end(), [](const auto& call) {
+        return call.function.starts_with("Mag");
+    });
+    Check(first != calls.end() && first->line == "MagInitialize -> 1",
+          "MagInitialize is the first call, and succeeds",
+          first == calls.end() ? "nothing recorded" : first->line);
+    Check(sameWindows, "every call names the mirror's Magnifier child and the mirror " + when);
+    Check(lastSource != nullptr && lastSource->result == 1 &&
+              EqualRect(&lastSource->source, &source) != FALSE,
+          "the source rectangle is the monitor's " + when,
+          lastSource != nullptr ? lastSource->line : "no MagSetWindowSource");
+    RECT client{};
+    GetClientRect(main, &client);
+    const auto zoom = static_cast<float>(static_cast<double>(client.right) /
+                                         static_cast<double>(source.right - source.left));
+    const float expected[9] = {zoom, 0, 0, 0, zoom, 0, 0, 0, 1.0f};
+    bool matrix = lastTransform != nullptr && lastTransform->result == 1;
+    for (int i = 0; matrix && i < 9; ++i) {
+        matrix = lastTransform->matrix[i] == expected[i];
+    }
+    Check(matrix, "the zoom fits the monitor's width to the client area " + when,
+          (lastTransform != nullptr ? lastTransform->line : "no MagSetWindowTransform") +
+              ", expected zoom " + std::to_string(zoom));
+}
+
+// At exit: MagUninitialize, then the DLL unloaded by FreeLibrary, and
+// nothing after them.
+void CheckCallsAtExit() {
+    const auto calls = driver::ReadMagnificationLog(LogPath());
+    std::string order;
+    for (const auto& call : calls) {
+        order += "\n  " + call.line;
+    }
+    const std::size_t n = calls.size();
+    Check(n >= 3 && calls[n - 2].line == "MagUninitialize -> 1" &&
+              calls[n - 1].line == "DLL_PROCESS_DETACH FreeLibrary",
+          "at exit MagUninitialize comes before the DLL is unloaded", order);
+}
+
+// The picture is checked from the X side (wine_smoke.sh): this prints which
+// monitor (from 0) the mirror shows and where its client area lies on the
+// screen, as "mirror MONITOR X Y WIDTH HEIGHT" (virtual-screen pixels), and
+// waits for a line on standard input that says the check is over.
+void HandOverMirror(HWND main, std::size_t monitor) {
     RECT client{};
     GetClientRect(main, &client);
     POINT origin{0, 0};
     ClientToScreen(main, &origin);
-    std::printf("mirror %ld %ld %ld %ld\n", origin.x, origin.y, client.right, client.bottom);
+    std::printf("mirror %zu %ld %ld %ld %ld\n", monitor, origin.x, origin.y, client.right,
+                client.bottom);
     std::fflush(stdout);
     char answer = 0;
     DWORD got = 0;
@@ -136,22 +235,27 @@ void CheckKeysChangeNothing(HWND main) {
     Check(IsWindow(main) && IsWindowVisible(main), "Return and Escape leave the window open");
 }
 
-int FittedHeight(int width, int screenWidth, int screenHeight) {
-    return static_cast<int>(static_cast<double>(screenHeight) / screenWidth * width);
+int FittedHeight(int width, const RECT& monitor) {
+    return static_cast<int>(static_cast<double>(monitor.bottom - monitor.top) /
+                            (monitor.right - monitor.left) * width);
 }
 
-// Sizing from the keyboard, as the system menu's Size item does it: the
-// window refits to the monitor's aspect once the sizing ends.
-void CheckSizingRefits(HWND main, int screenWidth, int screenHeight) {
+// A sizing operation of the system menu's Size item, during which the
+// window grows 64 pixels wider: once it ends (Return), the window refits to
+// the monitor's aspect. The width is set from here, not with the arrow keys:
+// Wine's sizing loop answers an arrow key by moving the cursor with
+// SetCursorPos and sizes on the mouse move that follows, which Wine 10 on X11
+// does not deliver (for any program's window; Wine 8 does).
+void CheckSizingRefits(HWND main, const RECT& monitor) {
     RECT before{};
     GetClientRect(main, &before);
     PostMessageW(main, WM_SYSCOMMAND, SC_SIZE, 0);
     Settle();
-    // One key at a time: the sizing loop moves the pointer after each.
-    for (int step = 0; step < 8; ++step) {
-        driver::PressChord(main, {VK_RIGHT});
-        std::this_thread::sleep_for(100ms);
-    }
+    RECT frame{};
+    GetWindowRect(main, &frame);
+    SetWindowPos(main, nullptr, 0, 0, frame.right - frame.left + 64, frame.bottom - frame.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    Settle();
     driver::PressChord(main, {VK_RETURN});
     RECT after{};
     const bool refit = driver::WaitFor(
@@ -159,7 +263,7 @@ void CheckSizingRefits(HWND main, int screenWidth, int screenHeight) {
             GetClientRect(main, &after);
             const int width = after.right - after.left;
             return width != before.right - before.left &&
-                   after.bottom - after.top == FittedHeight(width, screenWidth, screenHeight);
+                   after.bottom - after.top == FittedHeight(width, monitor);
         },
         5s);
     Check(refit, "the end of sizing refits the window to the monitor's aspect",
@@ -209,16 +313,70 @@ void CheckAboutBox(DWORD processId, HWND main, const std::string& how,
               " closes the box and enables the main window again");
 }
 
+std::string Title(std::size_t number, std::size_t count, const std::string& adapter) {
+    return "Kestrove - [" + std::to_string(number) + ":" + std::to_string(count) + "] " + adapter;
+}
+
+// Ctrl+<number> with two monitors or more: the title names that monitor, the
+// window takes its aspect, and (with the stand-in) the calls and the picture
+// show it.
+void CheckSelect(HWND main, const std::vector<RECT>& monitors, std::size_t number,
+                 const std::string& adapter, bool standin) {
+    driver::PressChord(main, {VK_CONTROL, static_cast<WORD>('0' + number)});
+    const std::string title = Title(number, monitors.size(), adapter);
+    const bool titled =
+        driver::WaitFor([&] { return driver::Narrow(driver::WindowText(main)) == title; }, 5s);
+    Check(titled, "Ctrl+" + std::to_string(number) + " titles the window " + title,
+          driver::Narrow(driver::WindowText(main)));
+    const RECT& monitor = monitors[number - 1];
+    RECT client{};
+    GetClientRect(main, &client);
+    Check(client.bottom == FittedHeight(client.right, monitor),
+          "the client area has monitor " + std::to_string(number) + "'s aspect", Describe(client));
+    if (standin) {
+        CheckMagnifierCalls(main, monitor, "after Ctrl+" + std::to_string(number));
+        HandOverMirror(main, number - 1);
+    }
+}
+
+// The stand-in missing or unusable: the child is the blank one.
+void CheckBlankMirror(HWND main) {
+    Check(FindWindowExW(main, nullptr, L"Magnifier", nullptr) == nullptr &&
+              FindWindowExW(main, nullptr, L"Static", L"MagnifierWindow") != nullptr,
+          "without a usable Magnification API the mirror is the blank child");
+}
+
+std::string DiagnosticLines(const RECT& monitor, bool primary) {
+    const std::string rc = "top=" + std::to_string(monitor.top) +
+                           ", left=" + std::to_string(monitor.left) +
+                           ", bottom=" + std::to_string(monitor.bottom) +
+                           ", right=" + std::to_string(monitor.right) + "\r\n";
+    // With no window manager publishing a work area, each monitor's work
+    // area is the whole monitor.
+    return "rcMonitor " + rc + "rcWork " + rc + "Flag = " + (primary ? "1" : "0") +
+           "\r\nrcMonitor " + rc;
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc != 4) {
-        std::fprintf(stderr, "usage: kestrove_wine_driver <Kestrove.exe> <width> <height>\n");
+    const std::wstring mode = argc > 3 ? argv[3] : L"";
+    std::vector<RECT> monitors;
+    for (int i = 4; i < argc; ++i) {
+        RECT rc{};
+        if (swscanf(argv[i], L"%ld,%ld,%ld,%ld", &rc.left, &rc.top, &rc.right, &rc.bottom) == 4) {
+            monitors.push_back(rc);
+        }
+    }
+    if (argc < 5 || monitors.size() != static_cast<std::size_t>(argc - 4) ||
+        (mode != L"standin" && mode != L"none")) {
+        std::fprintf(stderr, "usage: kestrove_wine_driver <Kestrove.exe> <adapter> <standin|none> "
+                             "<left,top,right,bottom>...\n");
         return 2;
     }
     const std::wstring exe = argv[1];
-    const int screenWidth = _wtoi(argv[2]);
-    const int screenHeight = _wtoi(argv[3]);
+    const std::string adapter = driver::Narrow(argv[2]);
+    const bool standin = mode == L"standin";
 
     Child child;
     if (!Start(exe, child)) {
@@ -233,21 +391,33 @@ int wmain(int argc, wchar_t** argv) {
         driver::WaitFor([&] { return (main = FindMainWindow(processId)) != nullptr; }, 30s);
     Check(shown, "the mirror window opens");
     if (shown) {
-        const std::wstring title = driver::WindowText(main);
-        Check(title == L"Kestrove - [1:1] Wine Adapter", "the title", driver::Narrow(title));
+        const std::string title = driver::Narrow(driver::WindowText(main));
+        Check(title == Title(1, monitors.size(), adapter), "the title", title);
 
         // The window takes the monitor's aspect ratio when it opens.
         RECT client{};
         GetClientRect(main, &client);
-        const int fitted = FittedHeight(client.right - client.left, screenWidth, screenHeight);
-        Check(client.bottom - client.top == fitted, "the client area has the monitor's aspect",
-              Describe(client));
+        Check(client.bottom - client.top == FittedHeight(client.right - client.left, monitors[0]),
+              "the client area has the monitor's aspect", Describe(client));
 
-        CheckMagnificationFromSystemFolder(processId);
-        HandOverMirror(main);
-        CheckKeysChangeNothing(main);
-        CheckSizingRefits(main, screenWidth, screenHeight);
-        HandOverMirror(main); // the picture at the new size and zoom
+        CheckFromSystemFolder(processId, L"Magnification.dll", standin);
+        if (standin) {
+            CheckMagnifierCalls(main, monitors[0], "at start");
+            HandOverMirror(main, 0);
+        } else {
+            CheckBlankMirror(main);
+        }
+        if (monitors.size() == 1) {
+            CheckKeysChangeNothing(main);
+        } else {
+            CheckSelect(main, monitors, 2, adapter, standin);
+            CheckSelect(main, monitors, 1, adapter, standin);
+        }
+        CheckSizingRefits(main, monitors[0]);
+        if (standin) {
+            CheckMagnifierCalls(main, monitors[0], "after the resize");
+            HandOverMirror(main, 0); // the picture at the new size and zoom
+        }
         CheckEndSessionAnswers(main);
         // The system menu's last entry. (Its access key A is no help here:
         // Wine's own "About Wine" entry in the same menu has it too.)
@@ -264,25 +434,28 @@ int wmain(int argc, wchar_t** argv) {
         CheckAboutBox(
             processId, main, "WM_SYSCOMMAND 0x0010",
             [main] { PostMessageW(main, WM_SYSCOMMAND, 0x0010, 0); }, CloseBy::Escape);
+        CheckNoDecoyRan(exe);
 
         driver::PressChord(main, {VK_MENU, VK_F4});
     }
     const bool ended = WaitForSingleObject(child.process.hProcess, 15000) == WAIT_OBJECT_0;
-    Check(shown && ended, "Alt+F4 ends the process");
+    DWORD status = 0;
+    GetExitCodeProcess(child.process.hProcess, &status);
+    Check(shown && ended && status == 0, "Alt+F4 ends the process with status 0",
+          "status " + std::to_string(status));
     if (!ended) {
         TerminateProcess(child.process.hProcess, 1);
         WaitForSingleObject(child.process.hProcess, 5000);
     }
+    if (standin) {
+        CheckCallsAtExit();
+    }
 
-    // The one monitor Wine reports is the X screen; with no window manager
-    // publishing a work area, the work area is the whole screen. The
-    // runtime's text mode ends each line with CR LF, as on Windows.
-    const std::string w = std::to_string(screenWidth);
-    const std::string h = std::to_string(screenHeight);
-    const std::string monitorLine =
-        "rcMonitor top=0, left=0, bottom=" + h + ", right=" + w + "\r\n";
-    const std::string expected = monitorLine + "rcWork top=0, left=0, bottom=" + h +
-                                 ", right=" + w + "\r\nFlag = 1\r\n" + monitorLine;
+    // The runtime's text mode ends each line with CR LF, as on Windows.
+    std::string expected;
+    for (std::size_t i = 0; i < monitors.size(); ++i) {
+        expected += DiagnosticLines(monitors[i], i == 0);
+    }
     const std::string output = ReadAll(child.output);
     Check(output == expected, "the diagnostic lines", "\n" + output);
 

@@ -5,10 +5,13 @@
 //     in an override-redirect window kept below every other window, prints
 //     "ready" and holds it until killed: as another program's picture would be.
 //   kestrove_wine_screen expect <pattern> <x> <y> <width> <height> <seconds>
+//                        [<source x> <source y> <source width> <source height>]
 //     Reads the screen back until the mirror whose client area lies at x, y
-//     (root coordinates), width x height, shows the whole screen's <pattern>
-//     scaled to its width, or <seconds> have passed. Prints "ok: ..." or
-//     "FAIL: ..." lines and exits 0 or 1; 2 for usage errors.
+//     (root coordinates), width x height, shows <pattern> over the source
+//     area (the whole screen unless given; a monitor of
+//     kestrove_monitor_fixture) scaled to its width, or <seconds> have
+//     passed. Prints "ok: ..." or "FAIL: ..." lines and exits 0 or 1; 2 for
+//     usage errors.
 //
 // The mirror shows its own window where the screen does, so blocks whose
 // centre lies under the window (with room for its frame) are not compared.
@@ -48,7 +51,7 @@ struct Area {
 int Usage() {
     std::fprintf(stderr, "usage: kestrove_wine_screen show <pattern>\n"
                          "       kestrove_wine_screen expect <pattern> <x> <y> <width> <height> "
-                         "<seconds>\n");
+                         "<seconds> [<source x> <source y> <source width> <source height>]\n");
     return 2;
 }
 
@@ -133,26 +136,26 @@ struct Sample {
 // The points of the mirror to compare, each with the colour it must show:
 // every block's centre, and just inside each corner of the client area (which
 // shows the screen's corners only when the scaled screen fills it exactly).
-std::vector<Sample> Samples(int pattern, const Area& mirror, int screenWidth, int screenHeight) {
-    const double zoom = static_cast<double>(mirror.width) / screenWidth;
+std::vector<Sample> Samples(int pattern, const Area& mirror, const Area& source) {
+    const double zoom = static_cast<double>(mirror.width) / source.width;
     const Area window{mirror.x - kFrameRoom, mirror.y - kFrameRoom, mirror.width + 2 * kFrameRoom,
                       mirror.height + 2 * kFrameRoom};
     std::vector<Sample> samples;
     const auto add = [&](const std::string& what, int mirrorX, int mirrorY) {
         const auto sourceX = static_cast<int>(mirrorX / zoom);
         const auto sourceY = static_cast<int>(mirrorY / zoom);
-        if (window.contains(sourceX, sourceY)) {
+        if (window.contains(source.x + sourceX, source.y + sourceY)) {
             return;
         }
         const Rgb expected =
-            PatternColour(pattern, kestrove::e2e::PatternBlockAt(sourceX, screenWidth),
-                          kestrove::e2e::PatternBlockAt(sourceY, screenHeight));
+            PatternColour(pattern, kestrove::e2e::PatternBlockAt(sourceX, source.width),
+                          kestrove::e2e::PatternBlockAt(sourceY, source.height));
         samples.push_back({what, mirror.x + mirrorX, mirror.y + mirrorY, expected});
     };
     for (int row = 0; row < kPatternBlocks; ++row) {
         for (int column = 0; column < kPatternBlocks; ++column) {
-            const double centreX = (column + 0.5) * screenWidth / kPatternBlocks;
-            const double centreY = (row + 0.5) * screenHeight / kPatternBlocks;
+            const double centreX = (column + 0.5) * source.width / kPatternBlocks;
+            const double centreY = (row + 0.5) * source.height / kPatternBlocks;
             add("block " + std::to_string(column) + "," + std::to_string(row),
                 static_cast<int>(centreX * zoom), static_cast<int>(centreY * zoom));
         }
@@ -194,18 +197,29 @@ std::string Compare(Display* display, const std::vector<Sample>& samples) {
     return fault;
 }
 
-int Expect(Display* display, int pattern, const Area& mirror, int seconds) {
+int Expect(Display* display, int pattern, const Area& mirror, int seconds,
+           const std::optional<Area>& givenSource) {
     const int screen = DefaultScreen(display);
     const int screenWidth = DisplayWidth(display, screen);
     const int screenHeight = DisplayHeight(display, screen);
-    const std::string what = "the mirror shows pattern " + std::to_string(pattern) +
-                             " of the whole screen, fitted to its client area";
+    const Area source = givenSource.value_or(Area{0, 0, screenWidth, screenHeight});
+    const std::string what =
+        "the mirror shows pattern " + std::to_string(pattern) + " of " +
+        (givenSource
+             ? "the area " + std::to_string(source.width) + "x" + std::to_string(source.height) +
+                   "+" + std::to_string(source.x) + "+" + std::to_string(source.y)
+             : std::string("the whole screen")) +
+        ", fitted to its client area";
     if (mirror.width <= 0 || mirror.height <= 0 || mirror.x < 0 || mirror.y < 0 ||
         mirror.x + mirror.width > screenWidth || mirror.y + mirror.height > screenHeight) {
         std::printf("FAIL: %s -- the client area is not on the screen\n", what.c_str());
         return 1;
     }
-    const std::vector<Sample> samples = Samples(pattern, mirror, screenWidth, screenHeight);
+    if (source.width <= 0 || source.height <= 0) {
+        std::printf("FAIL: %s -- the source area is empty\n", what.c_str());
+        return 1;
+    }
+    const std::vector<Sample> samples = Samples(pattern, mirror, source);
     if (samples.size() < kFewestBlocks) {
         std::printf("FAIL: %s -- the window hides all but %zu samples\n", what.c_str(),
                     samples.size());
@@ -241,7 +255,8 @@ int main(int argc, char** argv) {
         }
         numbers.push_back(*number);
     }
-    if (!(command == "show" && numbers.empty()) && !(command == "expect" && numbers.size() == 5)) {
+    if (!(command == "show" && numbers.empty()) &&
+        !(command == "expect" && (numbers.size() == 5 || numbers.size() == 9))) {
         return Usage();
     }
 
@@ -255,7 +270,10 @@ int main(int argc, char** argv) {
         command == "show"
             ? Show(display, *pattern)
             : Expect(display, *pattern, Area{numbers[0], numbers[1], numbers[2], numbers[3]},
-                     numbers[4]);
+                     numbers[4],
+                     numbers.size() == 9
+                         ? std::optional<Area>(Area{numbers[5], numbers[6], numbers[7], numbers[8]})
+                         : std::nullopt);
     XCloseDisplay(display);
     return status;
 }
