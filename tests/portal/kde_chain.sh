@@ -15,8 +15,10 @@
 # KESTROVE_KDE_DESKTOP (kde_desktop.sh: clicks, the dialog's controls,
 # output scales, a fresh portal back-end). Its exit status is the script's;
 # 77 (skipped) when the root must be made and the archive cannot be reached.
+# shellcheck disable=SC2317 # functions called by trap and by within
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+# shellcheck source=tests/portal/desktop_session.sh
 source "$here/desktop_session.sh"
 session_name="kde chain"
 
@@ -73,8 +75,9 @@ stop_session() {
     wait "$session_pid" 2>/dev/null || true
     local process
     for process in /proc/[0-9]*; do
-        [[ $(readlink "$process/ns/mnt" 2>/dev/null) == "$session_ns" ]] &&
+        if [[ $(readlink "$process/ns/mnt" 2>/dev/null) == "$session_ns" ]]; then
             kill -KILL "${process#/proc/}" 2>/dev/null || true
+        fi
     done
     session_pid=
 }

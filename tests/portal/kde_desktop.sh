@@ -8,8 +8,9 @@
 #   kde_desktop.sh click X Y          a click there (KWin's fake input)
 #   kde_desktop.sh scale OUTPUT F     the output's scale (kscreen-doctor)
 #   kde_desktop.sh outputs            kscreen-doctor's account of the outputs
-#   kde_desktop.sh restart-portal     ends KDE's portal back-end; the bus
-#                                     starts a fresh one when it is next asked
+#   kde_desktop.sh restart-portal     ends KDE's portal back-end and has the
+#                                     bus start a fresh one, as a session's
+#                                     start does
 #
 # Programs of the root run in the session's mount namespace and root (its
 # first process is in KESTROVE_PORTAL_WORK/session.pid).
@@ -38,6 +39,14 @@ session_processes() { # PATH
     done
 }
 
+# Started and up before anyone asks: KDE starts it with the session, and
+# its start (Qt, QML) takes seconds on a busy machine.
+start_backend() {
+    dbus-send --session --print-reply --reply-timeout=60000 --dest=org.freedesktop.DBus \
+        /org/freedesktop/DBus org.freedesktop.DBus.StartServiceByName \
+        string:org.freedesktop.impl.portal.desktop.kde uint32:0 >/dev/null
+}
+
 case ${1-} in
 controls)
     IFS=, read -r left top <<<"${KESTROVE_KDE_DIALOG_AT:?}"
@@ -62,6 +71,7 @@ restart-portal)
             sleep 0.1
         done
     done
+    start_backend
     ;;
 *)
     echo "usage: kde_desktop.sh controls|click X Y|scale OUTPUT FACTOR|outputs|restart-portal" >&2

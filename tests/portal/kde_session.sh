@@ -59,11 +59,14 @@ dbus-update-activation-environment DISPLAY XAUTHORITY WAYLAND_DISPLAY XDG_CURREN
     XDG_SESSION_TYPE XDG_SESSION_DESKTOP XDG_MENU_PREFIX QT_QPA_PLATFORM \
     QT_LINUX_ACCESSIBILITY_ALWAYS_ON XDG_CONFIG_HOME XDG_DATA_HOME XDG_CACHE_HOME HOME
 # The portal and its KDE back-end are started by the bus, as in a desktop
-# session; KWin has asked for the portal already.
-dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
-    org.freedesktop.DBus.StartServiceByName string:org.freedesktop.portal.Desktop uint32:0 \
-    >/dev/null
-wait_for "xdg-desktop-portal" 20 on_bus org.freedesktop.portal.Desktop
+# session (KWin has asked for the portal already), and are up before the
+# first client asks.
+for service in org.freedesktop.portal.Desktop org.freedesktop.impl.portal.desktop.kde; do
+    dbus-send --session --print-reply --reply-timeout=60000 --dest=org.freedesktop.DBus \
+        /org/freedesktop/DBus org.freedesktop.DBus.StartServiceByName "string:$service" uint32:0 \
+        >/dev/null
+    wait_for "$service" 20 on_bus "$service"
+done
 
 printf 'DBUS_SESSION_BUS_ADDRESS=%s\nDISPLAY=%s\nXAUTHORITY=%s\n' \
     "$DBUS_SESSION_BUS_ADDRESS" "$DISPLAY" "$XAUTHORITY" >"$work/session.env.tmp"
