@@ -7,7 +7,8 @@
 //
 // For each source size, output 1 of a fresh sway holds the source (the same
 // animation as the X11 benchmark, as an X window through XWayland), output 2
-// the mirror; last, Kestrove moves onto output 1 and shows itself. Costs count the mirror's own
+// the mirror; last, Kestrove moves onto output 1 and shows itself, at several window sizes up to
+// the whole output, the screen still. Costs count the mirror's own
 // processes plus the compositor and XWayland (which capture, scale and show for it), less what the
 // compositor and XWayland spend on the source alone; the mirror's own processes are also shown
 // apart, as the compositor's share is noisy where the source alone keeps it busy (4K on the pixman
@@ -53,10 +54,20 @@ struct Figures {
     MonitorLatency onMonitor;
     long peakKiB = 0; // the mirror's own processes
     // Kestrove moved onto the output it shows, the source still: it shows
-    // itself, so each repaint is a change of the screen it mirrors.
-    double selfPercent = 0;
-    double selfFramesPerSecond = 0;
+    // itself, so each repaint is a change of the screen it mirrors. At
+    // several window sizes, up to the whole output.
+    struct OnItself {
+        double zoom = 0;
+        double framesPerSecond = 0;
+        double kestrovePercent = 0; // of one core
+        double xwaylandPercent = 0;
+        double swayPercent = 0;
+    };
+    std::vector<OnItself> onItself;
 };
+
+// Window widths, as shares of the output's, at which the mirror shows itself.
+constexpr double kOnItselfZooms[] = {0.44, 0.625, 0.75, 0.94, 1.0};
 
 std::string Config(const Size& size) {
     std::ostringstream config;
@@ -161,6 +172,21 @@ private:
                 Ms(CpuOf(m_compositor) - compositorBefore) / elapsed, frames / elapsed};
     }
 
+    // The mirror's repaints and each process's CPU, the screen still.
+    Figures::OnItself measureOnItself(const std::vector<std::string>& clients, Window window,
+                                      double zoom) {
+        const std::vector<pid_t> pids = sessionProcesses(clients);
+        const std::vector<pid_t> sway{m_sway->swayPid()}, xwayland{m_sway->xwaylandPid()};
+        const auto client = CpuOf(pids), swayBefore = CpuOf(sway), xBefore = CpuOf(xwayland);
+        const auto start = std::chrono::steady_clock::now();
+        const int frames = CountFrames(m_display, window, m_measure);
+        const double elapsed =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        const auto percent = [&](auto used) { return Ms(used) / elapsed / 10.0; };
+        return {zoom, frames / elapsed, percent(CpuOf(pids) - client),
+                percent(CpuOf(xwayland) - xBefore), percent(CpuOf(sway) - swayBefore)};
+    }
+
     Figures measure(const std::function<void()>& start, const std::function<bool(Window)>& isMirror,
                     const std::vector<std::string>& processes, bool resize) {
         Figures figures;
@@ -207,13 +233,13 @@ private:
 
         if (resize) {
             m_sway->message({"[class=\"^Kestrove$\"] move to workspace 1, move position 0 0"});
-            // Its copies of itself settle first: each is a smaller repaint
-            // than the one before.
-            std::this_thread::sleep_for(seconds(2));
-            const Usage self = measureUsage(processes, *window);
-            figures.selfPercent =
-                (self.clientMsPerSecond + self.compositorMsPerSecond - m_stillBase) / 10.0;
-            figures.selfFramesPerSecond = self.framesPerSecond;
+            for (const double zoom : kOnItselfZooms) {
+                const int width = static_cast<int>(zoom * m_size.sourceWidth);
+                m_client->resize(*window, width, width * m_size.sourceHeight / m_size.sourceWidth);
+                // Its copies of itself come to rest within a second or two.
+                std::this_thread::sleep_for(seconds(2));
+                figures.onItself.push_back(measureOnItself(processes, *window, zoom));
+            }
         }
 
         for (const pid_t pid : sessionProcesses(processes)) {
@@ -263,9 +289,13 @@ void MeasureSize(const Size& size, milliseconds measure) {
                 kestrove.onMonitor.afterSource.p50, kestrove.onMonitor.afterSource.p95);
     std::printf("  Kestrove behind the monitor itself: p50 %.1f ms, p95 %.1f ms\n",
                 kestrove.onMonitor.mirrorBehind.p50, kestrove.onMonitor.mirrorBehind.p95);
-    std::printf("  Kestrove on the output it shows, screen still: %.1f %% of a core, "
-                "%.1f frames/s\n",
-                kestrove.selfPercent, kestrove.selfFramesPerSecond);
+    std::printf("  Kestrove on the output it shows, screen still (%% of one core):\n"
+                "  %8s %9s %9s %9s %9s\n",
+                "zoom", "frames/s", "Kestrove", "XWayland", "sway");
+    for (const Figures::OnItself& self : kestrove.onItself) {
+        std::printf("  %8.3f %9.1f %9.2f %9.2f %9.2f\n", self.zoom, self.framesPerSecond,
+                    self.kestrovePercent, self.xwaylandPercent, self.swayPercent);
+    }
     std::printf("  ratio CPU/frame Kestrove/peer: %.3f (own processes only: %.3f)\n",
                 peer.msPerFrame > 0 ? kestrove.msPerFrame / peer.msPerFrame : 0.0,
                 peer.clientMsPerFrame > 0 ? kestrove.clientMsPerFrame / peer.clientMsPerFrame

@@ -45,14 +45,20 @@ inline constexpr std::array<AcceleratorTable, 1> kAcceleratorTables{{
     {IDR_MIRROR_ACCEL, kMirrorAccelerators},
 }};
 
-inline constexpr std::array<StringEntry, 6> kStrings{{
+inline constexpr std::array<StringEntry, 8> kStrings{{
     {IDS_ABOUT_MENU, u"Kestroveについて(&A)..."},
     // Told once on a Wayland desktop whose compositor lets no program capture the
-    // screen, or whose user did not agree to share it.
+    // screen.
     {IDS_NO_SCREEN_CAPTURE,
      u"このデスクトップでは画面を取り込めません。コンポジターが画面の取り込み"
      u"（ext-image-copy-capture-v1、wlr-screencopy-unstable-v1、または画面共有ポータル）に"
-     u"対応していないか、画面の共有が許可されなかったため、ミラーは空白のままになります。"},
+     u"対応していないため、ミラーは空白のままになります。"},
+    // Told once when the user did not agree to share the screen.
+    {IDS_SCREEN_SHARE_REFUSED, u"画面の共有が許可されなかったため、ミラーは空白のままになります。"},
+    // Told once when the desktop could not start sharing the screen (KDE
+    // without OpenGL compositing refuses every request).
+    {IDS_SCREEN_CAST_FAILED,
+     u"デスクトップが画面の共有を開始できなかったため、ミラーは空白のままになります。"},
     {IDS_FRAMEWORK_NO_MEMORY, u"メモリが不足しています。"},
     {IDS_FRAMEWORK_HELP_FAILED, u"ヘルプの起動に失敗しました。"},
     {IDS_FRAMEWORK_INTERNAL_ERROR, u"アプリケーションの内部エラーです。"},

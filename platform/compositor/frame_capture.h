@@ -49,6 +49,13 @@ struct Frame {
     std::vector<Rect> damage;
 };
 
+// Who declined to share the screen, where someone did.
+enum class Refusal {
+    Nobody,
+    User,    // the user said no (the desktop's dialog cancelled)
+    Desktop, // the desktop could not start a screen cast
+};
+
 class FrameCapture {
 public:
     virtual ~FrameCapture() = default;
@@ -82,6 +89,8 @@ public:
     // more outputs, or declined() says why none.
     virtual bool askForMore() { return false; }
     virtual std::string declined() const { return {}; }
+    // Who declined, when failure() or declined() comes from a refusal.
+    virtual Refusal refusal() const { return Refusal::Nobody; }
 };
 
 } // namespace kestrove::compositor

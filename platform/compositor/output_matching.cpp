@@ -1,6 +1,7 @@
 #include "platform/compositor/output_matching.h"
 
 #include "platform/compositor/place_matching.h"
+#include "platform/compositor/stream_area.h"
 
 namespace kestrove::compositor {
 
@@ -8,6 +9,18 @@ std::vector<std::optional<std::size_t>> MatchOutputs(const std::vector<Output>& 
                                                      const std::vector<Output>& outputs) {
     std::vector<std::optional<std::size_t>> matches(monitors.size());
     std::vector<bool> taken(outputs.size(), false);
+    // A workspace stream is no one monitor's: it is kept for the last step.
+    std::vector<Rect> allMonitors;
+    for (const Output& monitor : monitors) {
+        allMonitors.push_back(monitor.rect);
+    }
+    std::optional<std::size_t> workspace;
+    for (std::size_t o = 0; o < outputs.size(); ++o) {
+        if (IsWorkspaceStream(outputs[o], allMonitors)) {
+            taken[o] = true;
+            workspace = workspace.value_or(o);
+        }
+    }
     auto claim = [&](auto&& same) {
         for (std::size_t m = 0; m < monitors.size(); ++m) {
             for (std::size_t o = 0; o < outputs.size() && !matches[m]; ++o) {
@@ -54,6 +67,9 @@ std::vector<std::optional<std::size_t>> MatchOutputs(const std::vector<Output>& 
                narrower >= 0 && narrower < 8 && monitor.rect.right > monitor.rect.left &&
                monitor.rect.bottom > monitor.rect.top;
     });
+    for (auto& match : matches) {
+        match = match ? match : workspace;
+    }
     return matches;
 }
 

@@ -65,9 +65,17 @@ public:
 
     std::uint32_t node() const { return pw_stream_get_node_id(m_stream); }
 
+    // How the next buffer's chunk describes its rows.
+    enum class Chunk {
+        Padded,       // the stride the buffers were made with
+        PixelStride,  // the width in pixels, as mutter 48 sends some chunks
+        BeyondBuffer, // rows that do not fit in the buffer: it cannot be read
+    };
+
     // The colour as red, green, blue; placed in each pixel as the format says.
-    void show(e2e::Rgb colour) {
+    void show(e2e::Rgb colour, Chunk chunk = Chunk::Padded) {
         m_colour = colour;
+        m_chunk = chunk;
         pw_stream_trigger_process(m_stream);
     }
     void resize(Size size) {
@@ -141,8 +149,8 @@ private:
                     std::memcpy(row + x * 4, pixel, 4);
                 }
             }
-            data.chunk->offset = 0;
-            data.chunk->stride = stride;
+            data.chunk->offset = m_chunk == Chunk::BeyondBuffer ? data.maxsize / 2 : 0;
+            data.chunk->stride = m_chunk == Chunk::PixelStride ? m_size.width : stride;
             data.chunk->size = static_cast<std::uint32_t>(stride * m_size.height);
         }
         pw_stream_queue_buffer(m_stream, buffer);
@@ -154,6 +162,7 @@ private:
     pw_stream_events m_events{};
     Size m_size{};
     e2e::Rgb m_colour{};
+    Chunk m_chunk = Chunk::Padded;
 };
 
 struct FormatCase {
@@ -244,6 +253,54 @@ TEST_P(PipeWireFramesTest, FramesFollowTheFormatAndASizeChange) {
     // The new size is new memory to the receiver: all of it counts as changed.
     ASSERT_EQ(frame->damage.size(), 1u);
     EXPECT_EQ(frame->damage[0], (Rect{0, 0, 80, 40}));
+}
+
+// Each picture is painted once, as a compositor does on a still desktop after
+// a change: a chunk with an impossible stride is read at the stream's stride,
+// and after a buffer that cannot be read the next one is taken whole.
+TEST_P(PipeWireFramesTest, EveryReadablePictureIsShown) {
+    Producer producer(m_core, GetParam().format, {64, 48});
+    ASSERT_TRUE(runUntil([&] { return producer.node() != SPA_ID_INVALID; }));
+    std::uint64_t nextBufferId = 1;
+    PipeWireFrames frames(m_core, producer.node(), nextBufferId);
+    ASSERT_TRUE(frameOf(producer, frames, {1, 2, 3}, {64, 48})) << frames.failure();
+    // The frames painted while it was awaited.
+    for (const auto until = std::chrono::steady_clock::now() + 300ms;
+         std::chrono::steady_clock::now() < until;) {
+        pw_loop_iterate(m_loop, 20);
+        frames.take();
+    }
+
+    struct Step {
+        Producer::Chunk chunk;
+        bool shown;
+    };
+    const Step steps[] = {
+        {Producer::Chunk::PixelStride, true},   {Producer::Chunk::Padded, true},
+        {Producer::Chunk::PixelStride, true},   {Producer::Chunk::PixelStride, true},
+        {Producer::Chunk::BeyondBuffer, false}, {Producer::Chunk::Padded, true},
+    };
+    for (std::size_t i = 0; i < std::size(steps); ++i) {
+        const e2e::Rgb colour{static_cast<std::uint8_t>(40 + 30 * i), 90,
+                              static_cast<std::uint8_t>(200 - 20 * i)};
+        producer.show(colour, steps[i].chunk);
+        std::optional<e2e::CapturedFrame> shown;
+        const auto until = std::chrono::steady_clock::now() + (steps[i].shown ? 5s : 500ms);
+        while (!shown && std::chrono::steady_clock::now() < until) {
+            pw_loop_iterate(m_loop, 20);
+            if (const Frame* frame = frames.take()) {
+                shown = e2e::ReadFrame(*frame);
+            }
+        }
+        EXPECT_EQ(shown.has_value(), steps[i].shown) << "step " << i;
+        if (shown && steps[i].shown) {
+            EXPECT_EQ(shown->at(0, 0), colour) << "step " << i;
+            EXPECT_EQ(shown->at(63, 47), colour) << "step " << i;
+            ASSERT_EQ(shown->damage.size(), 1u);
+            EXPECT_EQ(shown->damage[0], (Rect{0, 0, 64, 48}));
+        }
+    }
+    EXPECT_TRUE(frames.failure().empty()) << frames.failure();
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, PipeWireFramesTest,

@@ -93,11 +93,44 @@ INSTANTIATE_TEST_SUITE_P(
                   {at(0, 0, 800, 600), at(800, 0, 1280, 720), at(2080, 0, 1280, 720)},
                   {sized(1280, 720), sized(800, 600), sized(1280, 720)},
                   {1, 0, 2}},
-        // One stream shared of two monitors of its size: the leftmost.
+        // One stream shared of two monitors of its size: nothing tells which.
         MatchCase{"SizesOnlyFewerStreams",
                   {at(1280, 0, 1280, 720), at(0, 0, 1280, 720)},
                   {sized(1280, 720)},
-                  {std::nullopt, 0}},
+                  {std::nullopt, std::nullopt}},
+        // KDE at 1.25 with X clients scaling themselves: pixel sizes against
+        // logical ones. The second monitor's pixels are the first stream's
+        // logical size, yet one factor for all pairs both the other way.
+        MatchCase{"SizesOnlyOneCommonScale",
+                  {at(0, 0, 1600, 900), at(1600, 0, 1280, 720)},
+                  {sized(1280, 720), sized(1024, 576)},
+                  {0, 1}},
+        // Outputs at 1 and 1.25: no common factor; the sizes at 1 pair one,
+        // the two left are the last of each.
+        MatchCase{"SizesOnlyMixedScales",
+                  {at(0, 0, 1600, 900), at(1600, 0, 1920, 1080)},
+                  {sized(1920, 1080), sized(1280, 720)},
+                  {1, 0}},
+        // More monitors than streams left after the sizes: no order guessed.
+        MatchCase{"SizesOnlyOrderNeedsEqualCounts",
+                  {at(0, 0, 1280, 720), at(1280, 0, 1280, 720), at(2560, 0, 1280, 720)},
+                  {sized(1280, 720), sized(1280, 720)},
+                  {std::nullopt, std::nullopt, std::nullopt}},
+        // Mutter's XWayland with native scaling, monitors at 2 and 1: places
+        // scaled by the largest scale, each size its monitor's pixels.
+        MatchCase{"NativeScalingPlacesByLargestScale",
+                  {at(0, 0, 2560, 1440), at(2560, 0, 1920, 1080)},
+                  {placed(1280, 0, 1920, 1080), placed(0, 0, 1280, 720)},
+                  {1, 0}},
+        MatchCase{"NativeScalingScaledMonitorRight",
+                  {at(0, 0, 1920, 1080), at(3840, 0, 2560, 1440)},
+                  {placed(1920, 0, 1280, 720), placed(0, 0, 1920, 1080)},
+                  {1, 0}},
+        // A size larger than the layout's factor gives is another monitor.
+        MatchCase{"ScaledSizeBeyondTheFactor",
+                  {at(0, 0, 2560, 1440), at(2560, 0, 5760, 3240)},
+                  {placed(0, 0, 1280, 720), placed(1280, 0, 1920, 1080)},
+                  {0, std::nullopt}},
         // A stream with a place and one without: the place first.
         MatchCase{"PlacedBeforeUnplaced",
                   {at(0, 0, 1280, 720), at(1280, 0, 1280, 720)},

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <filesystem>
 #include <fstream>
@@ -208,6 +209,62 @@ TEST_F(WindowsAboveMirror, AWaylandWindowOverTheMirrorShowsInItsNestedCopies) {
     EXPECT_TRUE(comesToRest(mirror)) << "the mirror keeps drawing itself on a still screen";
     EXPECT_EQ(ReadFile(directory + "/stderr").value_or(""), "");
 }
+
+// Kestrove on the output it shows, from a third of its width to all of it:
+// once the screen is still its copies of itself come to rest (at a zoom near 1
+// each repaint of the whole window comes back as a change of most of the
+// output), while a small window beside it that changes still shows in it.
+class MirrorOnItself : public WindowsAboveMirror, public testing::WithParamInterface<int> {};
+
+TEST_P(MirrorOnItself, ComesToRestYetShowsAChangeBesideIt) {
+    const std::string directory = m_sway->directory() + "/kestrove";
+    const Window mirror = startKestrove(directory);
+    ASSERT_NE(mirror, 0u);
+    const int width = GetParam();
+    m_sway->message({"[class=\"^Kestrove$\"] move to workspace 1, move position 0 0, resize set " +
+                     std::to_string(width) + " " + std::to_string(width * 720 / kOutputWidth)});
+    WindowGeometry window;
+    ASSERT_TRUE(WaitUntil([&] {
+        window = m_x->geometry(mirror).value_or(WindowGeometry{});
+        return window.x < kOutputWidth && std::abs(window.width - width) < 16;
+    })) << "the mirror is "
+        << window.width << " wide at " << window.x;
+    EXPECT_TRUE(comesToRest(mirror)) << "the mirror keeps drawing itself on a still screen";
+
+    // A small window in the output's corner: beside the mirror, but for one
+    // as large as the output.
+    const auto probe = m_sway->spawn({m_probe, "40", "30", m_colourFile});
+    const Point probeAt{kOutputWidth - 50, 720 - 40};
+    ASSERT_TRUE(WaitUntil([&] {
+        try {
+            m_sway->message({"[app_id=\"^KestroveWaylandProbe$\"] move position " +
+                             std::to_string(probeAt.x) + " " + std::to_string(probeAt.y)});
+            return true;
+        } catch (const std::runtime_error&) {
+            return false; // not open yet
+        }
+    })) << probe->standardError();
+    window = m_x->geometry(mirror).value_or(WindowGeometry{});
+    const Point shownAt = Mirrored(window, kOutputWidth, {probeAt.x + 20, probeAt.y + 15});
+    for (const Rgb& colour : {kSecond, kFirst, kSecond}) {
+        setColour(colour);
+        Rgb seen{};
+        EXPECT_TRUE(WaitUntil(
+            [&] {
+                seen = m_sway->grab({0, 0, kOutputWidth, 720}).at(shownAt.x, shownAt.y);
+                return seen == colour;
+            },
+            seconds(10)))
+            << "at (" << shownAt.x << ", " << shownAt.y << "): " << Describe(seen) << " instead of "
+            << Describe(colour);
+    }
+    EXPECT_TRUE(comesToRest(mirror)) << "the mirror keeps drawing itself after the change";
+    EXPECT_EQ(ReadFile(directory + "/stderr").value_or(""), "");
+}
+
+// Zoom 0.44, 0.625 (where echoes used to settle as a 20 px patch), 0.75,
+// 0.94 and the whole output.
+INSTANTIATE_TEST_SUITE_P(Widths, MirrorOnItself, testing::Values(560, 800, 960, 1200, 1280));
 
 TEST_F(WindowsAboveMirror, InAKioskTheMirrorUnderAnotherClientFollowsIt) {
     if (!OnPath("cage")) {

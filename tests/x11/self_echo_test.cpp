@@ -9,49 +9,33 @@ namespace {
 // (100, 50) on it: its copies of itself nest towards (200, 100).
 constexpr MirrorPlacement kHalf{{0, 0, 1280, 720}, {100, 50, 740, 410}, 0.5};
 
-TEST(SelfEcho, OnlyTheMirrorsOwnLastPixelsWhereItsCopiesEndAreLeftOut) {
-    struct Case {
-        const char* what;
-        Rect change;
-        MirrorPlacement placement;
-        std::vector<Rect> lastDrawn;
-        bool settled;
-    };
-    const std::vector<Rect> drewThere{{190, 90, 210, 110}};
-    const Case cases[] = {
-        {"a few pixels where the copies end, just drawn",
-         {196, 96, 204, 104},
-         kHalf,
-         drewThere,
-         true},
-        {"the same, but nothing drawn for the frame before", {196, 96, 204, 104}, kHalf, {}, false},
-        {"the same, but drawn elsewhere",
-         {196, 96, 204, 104},
-         kHalf,
-         {{600, 300, 700, 400}},
-         false},
-        {"just drawn, but away from where the copies end",
-         {300, 200, 308, 208},
-         kHalf,
-         {{290, 190, 320, 220}},
-         false},
-        {"where the copies end, but larger than their last pixels",
-         {150, 60, 250, 140},
-         kHalf,
-         {{100, 50, 740, 410}},
-         false},
-        {"outside the mirror's window", {96, 46, 104, 54}, kHalf, {{90, 40, 110, 60}}, false},
-        {"a mirror at full size: its copies never shrink",
-         {196, 96, 204, 104},
-         {{0, 0, 1280, 720}, {0, 0, 1280, 720}, 1.0},
-         {{0, 0, 1280, 720}},
-         false},
-        {"nothing changed", {200, 100, 200, 100}, kHalf, drewThere, false},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        EXPECT_EQ(IsSettledSelfEcho(c.change, c.placement, c.lastDrawn), c.settled);
-    }
+TEST(SelfEcho, AChangeFromWhereTheLastPaintDrewIsItsEchoOneRoundOn) {
+    SelfEcho echo;
+    const Rect change{300, 200, 340, 240};
+    EXPECT_EQ(echo.roundOf(change), 0) << "nothing drawn: another's change";
+    echo.painted({{ShownAt(Rect{0, 0, 1280, 720}, kHalf), 0}});
+    EXPECT_EQ(echo.roundOf(change), 1);
+    echo.painted({{Rect{290, 190, 350, 250}, 3}, {Rect{100, 50, 740, 410}, 7}});
+    EXPECT_EQ(echo.roundOf(change), 4) << "the earliest round of the areas drawn over it";
+    EXPECT_EQ(echo.roundOf(Rect{90, 40, 120, 70}), 0) << "reaches out of the mirror";
+    echo.forget();
+    EXPECT_EQ(echo.roundOf(change), 0) << "no paint before the frame";
+}
+
+TEST(SelfEcho, EchoesEndOnceTheCopiesAreUnderAPixelOrAfterTheMostRounds) {
+    // 640 pixels halved each round: under a pixel after ten, so the most.
+    EXPECT_EQ(EchoRounds(kHalf), kMostEchoRounds);
+    // A small mirror at a quarter: 64 pixels, under one after three rounds.
+    EXPECT_EQ(EchoRounds({{0, 0, 256, 144}, {0, 0, 64, 36}, 0.25}), 3);
+    // A maximised mirror at 0.94 hardly shrinks its copies: the most rounds.
+    EXPECT_EQ(EchoRounds({{0, 0, 1280, 720}, {0, 0, 1200, 675}, 0.94}), kMostEchoRounds);
+    EXPECT_EQ(EchoRounds({{0, 0, 1280, 720}, {0, 0, 1280, 720}, 1.0}), kMostEchoRounds);
+}
+
+TEST(SelfEcho, TheMirrorDrawsAChangeWhereItsWindowShowsIt) {
+    EXPECT_EQ(ShownAt(Rect{200, 100, 220, 120}, kHalf), (Rect{196, 96, 214, 114}));
+    // Clipped to the window.
+    EXPECT_EQ(ShownAt(Rect{0, 0, 1280, 720}, kHalf), kHalf.window);
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <limits>
 
 #include <sys/mman.h>
 #include <unistd.h>
@@ -96,6 +97,17 @@ PipeWireFrames::Chunk ReadChunk(const spa_chunk& chunk) {
         __atomic_load_n(&chunk.stride, __ATOMIC_RELAXED),
         __atomic_load_n(&chunk.flags, __ATOMIC_RELAXED),
     };
+}
+
+// The stride to read a chunk's rows with. A chunk's own where it is possible
+// for the format; where it is not (mutter 48 sends some chunks with the width
+// in pixels), the one this stream's chunks had before, else rows packed
+// tight. Whether the buffer holds that much is the caller's to check.
+std::size_t StrideOf(std::int32_t chunkStride, std::size_t rowBytes, std::size_t streamStride) {
+    if (chunkStride > 0 && static_cast<std::size_t>(chunkStride) >= rowBytes) {
+        return static_cast<std::size_t>(chunkStride);
+    }
+    return streamStride >= rowBytes ? streamStride : rowBytes;
 }
 
 } // namespace
@@ -206,6 +218,7 @@ void PipeWireFrames::onFormat(const spa_pod* param) {
     m_height = static_cast<int>(info.size.height);
     m_layout = layout;
     m_format = info.format == SPA_VIDEO_FORMAT_BGRA ? kFormatArgb8888 : kFormatXrgb8888;
+    m_stride = 0;
     m_wholeFrame = true;
     m_damage.clear();
 
@@ -324,23 +337,28 @@ bool PipeWireFrames::describe(pw_buffer* buffer, const Chunk& chunk, Frame& fram
     frame.height = m_height;
     frame.format = m_format;
     const std::size_t rowBytes = static_cast<std::size_t>(m_width) * 4;
-    if (chunk.stride < 0 || static_cast<std::size_t>(chunk.stride) < rowBytes) {
-        return false;
-    }
-    const std::size_t stride = static_cast<std::size_t>(chunk.stride);
+    // Read once: the fields are the producer's.
+    const std::uint32_t type = data.type;
+    const std::int64_t fd = data.fd;
+    const std::size_t mapOffset = data.mapoffset;
+    const std::size_t maxSize = data.maxsize;
+    const std::size_t stride = StrideOf(chunk.stride, rowBytes, m_stride);
     const std::size_t needed = std::size_t{chunk.offset} + stride * (m_height - 1) + rowBytes;
-    if (needed > data.maxsize) {
+    if (needed > maxSize) {
         return false;
     }
-    if (data.type == SPA_DATA_MemFd && m_layout->native()) {
-        if (data.fd < 0) {
+    if (stride == static_cast<std::size_t>(chunk.stride)) {
+        m_stride = stride;
+    }
+    if (type == SPA_DATA_MemFd && m_layout->native()) {
+        if (fd < 0 || fd > std::numeric_limits<int>::max()) {
             return false;
         }
         m_copy.reset(); // a later copy starts whole
-        frame.fd = static_cast<int>(data.fd);
-        frame.stride = chunk.stride;
-        frame.offset = data.mapoffset + chunk.offset;
-        frame.fdSize = data.mapoffset + data.maxsize;
+        frame.fd = static_cast<int>(fd);
+        frame.stride = static_cast<int>(stride);
+        frame.offset = mapOffset + chunk.offset;
+        frame.fdSize = mapOffset + maxSize;
         frame.bufferId = reinterpret_cast<std::uint64_t>(buffer->user_data);
         return true;
     }
@@ -349,16 +367,16 @@ bool PipeWireFrames::describe(pw_buffer* buffer, const Chunk& chunk, Frame& fram
     // mapping every buffer for the stream's life would cost tens of MiB.
     const std::uint8_t* mapped = nullptr;
     std::unique_ptr<void, std::function<void(void*)>> mapping;
-    if (data.type == SPA_DATA_MemPtr && data.data != nullptr) {
+    if (type == SPA_DATA_MemPtr && data.data != nullptr) {
         mapped = static_cast<const std::uint8_t*>(data.data);
-    } else if (data.type == SPA_DATA_MemFd && data.fd >= 0) {
-        const std::size_t length = data.mapoffset + data.maxsize;
-        void* map = mmap(nullptr, length, PROT_READ, MAP_SHARED, static_cast<int>(data.fd), 0);
+    } else if (type == SPA_DATA_MemFd && fd >= 0 && fd <= std::numeric_limits<int>::max()) {
+        const std::size_t length = mapOffset + maxSize;
+        void* map = mmap(nullptr, length, PROT_READ, MAP_SHARED, static_cast<int>(fd), 0);
         if (map == MAP_FAILED) {
             return false;
         }
         mapping = {map, [length](void* p) { munmap(p, length); }};
-        mapped = static_cast<const std::uint8_t*>(map) + data.mapoffset;
+        mapped = static_cast<const std::uint8_t*>(map) + mapOffset;
     } else {
         return false;
     }

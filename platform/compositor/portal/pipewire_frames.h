@@ -67,6 +67,7 @@ private:
     int m_height = 0;
     std::optional<PixelLayout> m_layout; // of the stream's format; nothing until one is agreed
     std::uint32_t m_format = 0;          // kFormat* of the frames handed out
+    std::size_t m_stride = 0;            // of the last chunk whose own stride was possible
 
     pw_buffer* m_pending = nullptr; // newest, not yet taken
     Chunk m_pendingChunk;

@@ -2,6 +2,7 @@
 
 #include "platform/compositor/portal/pipewire_frames.h"
 #include "platform/compositor/portal/portal_session.h"
+#include "platform/compositor/stream_name.h"
 
 #include <pipewire/pipewire.h>
 #include <systemd/sd-bus.h>
@@ -14,12 +15,32 @@
 namespace kestrove::compositor {
 namespace {
 
+// A stream's node, bound to read its media name: KWin names the output
+// there (stream_name.h). Not in the registry's announcement; the portal's
+// remote lets the node be bound all the same.
+struct NodeName {
+    pw_proxy* proxy = nullptr;
+    spa_hook hook{};
+    pw_node_events events{};
+    std::string mediaName;
+    ~NodeName() {
+        if (proxy != nullptr) {
+            spa_hook_remove(&hook);
+            pw_proxy_destroy(proxy);
+        }
+    }
+};
+
 // One consent and what it granted: its streams reach PipeWire through a
 // connection of their own.
 struct Grant {
     explicit Grant(std::unique_ptr<PortalSession> asked) : session(std::move(asked)) {}
     ~Grant() {
         if (core != nullptr) {
+            names.clear();
+            if (registry != nullptr) {
+                pw_proxy_destroy(reinterpret_cast<pw_proxy*>(registry));
+            }
             spa_hook_remove(&hook);
             pw_core_disconnect(core);
         }
@@ -32,6 +53,11 @@ struct Grant {
     spa_hook hook{};
     pw_core_events events{};
     std::string coreFailure;
+    pw_registry* registry = nullptr;
+    std::vector<std::unique_ptr<NodeName>> names; // of each stream
+    int namesAsked = -1;                          // the sync that follows the names
+    bool named = false;                           // the names are in, or will never be
+    bool published = false;                       // its streams are among the outputs
 
     bool connected() const { return core != nullptr; }
     std::string ended() const { return !session->ended().empty() ? session->ended() : coreFailure; }
@@ -103,6 +129,7 @@ public:
     void dispatch() override {
         pw_loop_iterate(m_loop, 0);
         connectGranted();
+        publishNamed();
         armTimer();
     }
 
@@ -159,9 +186,10 @@ public:
         if (!m_busFailure.empty()) {
             return false;
         }
-        return m_grants.back()->session->state() == PortalSession::State::Asking ||
-               (m_grants.back()->session->state() == PortalSession::State::Granted &&
-                !m_grants.back()->connected());
+        const Grant& last = *m_grants.back();
+        return last.session->state() == PortalSession::State::Asking ||
+               (last.session->state() == PortalSession::State::Granted &&
+                (!last.connected() || (!last.published && last.coreFailure.empty())));
     }
 
     bool askForMore() override {
@@ -175,6 +203,14 @@ public:
     std::string declined() const override {
         const Grant& last = *m_grants.back();
         return m_grants.size() > 1 && !last.connected() ? last.session->problem() : std::string();
+    }
+
+    Refusal refusal() const override {
+        const Grant& first = *m_grants.front();
+        if (!first.connected()) {
+            return first.session->refusal();
+        }
+        return declined().empty() ? Refusal::Nobody : m_grants.back()->session->refusal();
     }
 
 private:
@@ -247,13 +283,68 @@ private:
                         std::string("PipeWire: ") + (message ? message : std::strerror(-res));
                 }
             };
+            grant->events.done = [](void* data, std::uint32_t id, int seq) {
+                auto* owner = static_cast<Grant*>(data);
+                if (id == PW_ID_CORE && seq == owner->namesAsked) {
+                    owner->named = true;
+                }
+            };
             pw_core_add_listener(grant->core, &grant->hook, &grant->events, grant.get());
-            for (const PortalStream& stream : grant->session->streams()) {
-                m_outputs.push_back(
-                    Output{.name = {}, .rect = stream.rect, .placed = stream.placed});
-                m_nodes.push_back(stream.node);
+            askNames(*grant);
+        }
+    }
+
+    // Binds each stream's node; its info, names included, comes before the
+    // answer to the sync that follows. A node that cannot be bound stays
+    // unnamed.
+    void askNames(Grant& grant) {
+        grant.registry = pw_core_get_registry(grant.core, PW_VERSION_REGISTRY, 0);
+        if (grant.registry == nullptr) {
+            grant.named = true;
+            return;
+        }
+        for (const PortalStream& stream : grant.session->streams()) {
+            auto name = std::make_unique<NodeName>();
+            name->proxy = static_cast<pw_proxy*>(pw_registry_bind(
+                grant.registry, stream.node, PW_TYPE_INTERFACE_Node, PW_VERSION_NODE, 0));
+            if (name->proxy != nullptr) {
+                name->events.version = PW_VERSION_NODE_EVENTS;
+                name->events.info = [](void* data, const pw_node_info* info) {
+                    const char* value = info != nullptr && info->props != nullptr
+                                            ? spa_dict_lookup(info->props, PW_KEY_MEDIA_NAME)
+                                            : nullptr;
+                    if (value != nullptr) {
+                        static_cast<NodeName*>(data)->mediaName = value;
+                    }
+                };
+                pw_proxy_add_object_listener(name->proxy, &name->hook, &name->events, name.get());
+            }
+            grant.names.push_back(std::move(name));
+        }
+        grant.namesAsked = pw_core_sync(grant.core, PW_ID_CORE, 0);
+    }
+
+    // A consent's streams become outputs once their names are in (or the
+    // connection failed: then unnamed, and the stream says why it ended).
+    void publishNamed() {
+        for (const auto& grant : m_grants) {
+            if (!grant->connected() || grant->published ||
+                (!grant->named && grant->coreFailure.empty())) {
+                continue;
+            }
+            grant->published = true;
+            const std::vector<PortalStream>& streams = grant->session->streams();
+            for (std::size_t i = 0; i < streams.size(); ++i) {
+                Output output{.name = {}, .rect = streams[i].rect, .placed = streams[i].placed};
+                if (i < grant->names.size()) {
+                    DescribeByNodeName(grant->names[i]->mediaName, output);
+                }
+                m_outputs.push_back(std::move(output));
+                m_nodes.push_back(streams[i].node);
                 m_grantOf.push_back(grant.get());
             }
+            // The names are read: the nodes need not stay bound.
+            grant->names.clear();
         }
     }
 

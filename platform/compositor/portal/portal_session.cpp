@@ -363,10 +363,13 @@ int PortalSession::onResponse(sd_bus_message* signal, void* data, sd_bus_error*)
         return 0;
     }
     if (response == kCancelled) {
+        self->m_refusal = Refusal::User;
         self->fail("the request to share the screen was refused");
         return 0;
     }
     if (response != kGranted) {
+        // KDE without OpenGL compositing answers 2 to every request.
+        self->m_refusal = Refusal::Desktop;
         self->fail("the screen-cast portal ended the request (answer " + std::to_string(response) +
                    ")");
         return 0;

@@ -9,6 +9,7 @@
 // Every value the portal sends is checked for its type before it is read.
 #pragma once
 
+#include "platform/compositor/frame_capture.h"
 #include "platform/types.h"
 
 #include <systemd/sd-bus.h>
@@ -45,6 +46,8 @@ public:
     State state() const { return m_state; }
     // Failed: why, in words for a line on standard error.
     const std::string& problem() const { return m_problem; }
+    // Who declined, where the portal answered that the share will not be.
+    Refusal refusal() const { return m_refusal; }
     // Granted: the monitors, and a connection to PipeWire that reaches them
     // only (handed over once; -1 after).
     const std::vector<PortalStream>& streams() const { return m_streams; }
@@ -89,6 +92,7 @@ private:
     State m_state = State::Asking;
     Step m_step = Step::Properties;
     std::string m_problem;
+    Refusal m_refusal = Refusal::Nobody;
     std::string m_ended;
     std::optional<Clock::time_point> m_deadline;
 

@@ -2,6 +2,7 @@
 
 #include "common/error_line.h"
 #include "platform/compositor/output_matching.h"
+#include "platform/compositor/stream_area.h"
 
 #include <X11/Xlib-xcb.h>
 #include <X11/extensions/XShm.h>
@@ -95,6 +96,33 @@ void CompositorFrameSource::setMonitor(const MonitorIdentity& monitor) {
     showMonitor(false);
 }
 
+Rect CompositorFrameSource::area() const {
+    std::vector<Rect> monitors{m_monitor.rect};
+    for (const MonitorIdentity& other : m_monitor.others) {
+        monitors.push_back(other.rect);
+    }
+    return compositor::StreamArea(m_width, m_height, m_monitor.rect,
+                                  compositor::DesktopOf(monitors));
+}
+
+std::vector<compositor::Output> CompositorFrameSource::monitors() const {
+    std::vector<compositor::Output> monitors{{m_monitor.name, m_monitor.rect}};
+    for (const MonitorIdentity& other : m_monitor.others) {
+        monitors.push_back({other.name, other.rect});
+    }
+    return monitors;
+}
+
+bool CompositorFrameSource::unpairedOutput() const {
+    std::vector<bool> paired(m_outputsSeen.size(), false);
+    for (const auto& match : compositor::MatchOutputs(monitors(), m_outputsSeen)) {
+        if (match) {
+            paired[*match] = true;
+        }
+    }
+    return std::find(paired.begin(), paired.end(), false) != paired.end();
+}
+
 std::optional<std::size_t> CompositorFrameSource::findOutput() const {
     // The output shown before, by the compositor's name for it: it may come
     // back elsewhere or in another size.
@@ -107,11 +135,7 @@ std::optional<std::size_t> CompositorFrameSource::findOutput() const {
         }
         return static_cast<std::size_t>(same - m_outputsSeen.begin());
     }
-    std::vector<compositor::Output> monitors{{m_monitor.name, m_monitor.rect}};
-    for (const MonitorIdentity& other : m_monitor.others) {
-        monitors.push_back({other.name, other.rect});
-    }
-    return compositor::MatchOutputs(monitors, m_outputsSeen).front();
+    return compositor::MatchOutputs(monitors(), m_outputsSeen).front();
 }
 
 // A monitor the desktop has not granted is asked for once more (the user may
@@ -134,6 +158,15 @@ void CompositorFrameSource::showMonitor(bool quietly) {
         return;
     }
     const Rect& place = m_monitor.rect;
+    const std::string monitorName =
+        "the monitor " + (m_monitor.name.empty() ? std::string() : m_monitor.name + " ") + "at " +
+        Describe(place);
+    // A monitor the user may have shared is not asked for again: a second
+    // dialog would not tell which stream it is either.
+    if (!m_capture->asking() && m_capture->failure().empty() && unpairedOutput()) {
+        fail("cannot tell which of the screens shared shows " + monitorName);
+        return;
+    }
     const bool askedBefore =
         std::find(m_askedFor.begin(), m_askedFor.end(), place) != m_askedFor.end();
     if (m_capture->asking() || (!askedBefore && m_capture->askForMore())) {
@@ -148,9 +181,7 @@ void CompositorFrameSource::showMonitor(bool quietly) {
         problem = m_capture->declined();
     }
     if (problem.empty()) {
-        problem = "no compositor output matches the monitor " +
-                  (m_monitor.name.empty() ? std::string() : m_monitor.name + " ") + "at " +
-                  Describe(place);
+        problem = "no compositor output matches " + monitorName;
     }
     m_noticeDue = m_noticeDue || !m_everShown || askedBefore;
     fail(problem);
@@ -165,8 +196,19 @@ void CompositorFrameSource::reselectWhenBack() {
     showMonitor(true);
 }
 
-bool CompositorFrameSource::takeNotice() {
-    return std::exchange(m_noticeDue, false);
+CaptureNotice CompositorFrameSource::takeNotice() {
+    if (!std::exchange(m_noticeDue, false)) {
+        return CaptureNotice::Nothing;
+    }
+    switch (m_capture->refusal()) {
+    case compositor::Refusal::User:
+        return CaptureNotice::Refused;
+    case compositor::Refusal::Desktop:
+        return CaptureNotice::CouldNotCast;
+    case compositor::Refusal::Nobody:
+        break;
+    }
+    return CaptureNotice::NoCapture;
 }
 
 bool CompositorFrameSource::handleEvent(const XEvent& event) {

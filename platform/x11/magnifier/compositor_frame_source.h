@@ -34,11 +34,13 @@ public:
     FrameChanges takeChanges(const Rect& ownWindow) override;
     void discard() override;
     Picture picture() const override { return m_picture; }
-    Rect area() const override { return Rect{0, 0, m_width, m_height}; }
+    // The monitor's part of a workspace stream, or a stream of another shape
+    // fitted (stream_area.h).
+    Rect area() const override;
     bool includesCursor() const override { return true; }
     int waitDescriptor() const override;
     bool dispatch() override;
-    bool takeNotice() override;
+    CaptureNotice takeNotice() override;
 
 private:
     CompositorFrameSource(Display* display, std::unique_ptr<compositor::FrameCapture> capture,
@@ -47,6 +49,11 @@ private:
     void showMonitor(bool quietly);
     // The monitor's output among m_outputsSeen.
     std::optional<std::size_t> findOutput() const;
+    // Whether some output granted is paired with no monitor: the user shared
+    // one the matching could not place.
+    bool unpairedOutput() const;
+    // The monitor shown, then the others beside it.
+    std::vector<compositor::Output> monitors() const;
     // After the output went away: captures it again once it is back.
     void reselectWhenBack();
     // False when nothing of the frame was put into the picture.

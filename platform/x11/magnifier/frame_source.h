@@ -14,6 +14,14 @@
 
 namespace kestrove::x11 {
 
+// What the user is told, once, when the mirror cannot show the desktop.
+enum class CaptureNotice {
+    Nothing,
+    NoCapture,    // the desktop lets no program capture the screen
+    Refused,      // the user did not agree to share it
+    CouldNotCast, // the desktop could not start a screen cast
+};
+
 // What changed in the monitor since the source was last looked at.
 struct FrameChanges {
     bool all = false;        // everything may have: the whole picture is read again
@@ -59,9 +67,9 @@ public:
     // frame asked for arrived, to be shown at once.
     virtual int waitDescriptor() const { return -1; }
     virtual bool dispatch() { return false; }
-    // True once after the source found that it cannot show the desktop for
-    // a reason the user should be told (the desktop refused to share it).
-    virtual bool takeNotice() { return false; }
+    // Once after the source found that it cannot show the desktop for a
+    // reason the user should be told (the share was refused), that reason.
+    virtual CaptureNotice takeNotice() { return CaptureNotice::Nothing; }
 };
 
 } // namespace kestrove::x11

@@ -5,7 +5,6 @@
 #include "platform/x11/magnifier/render_scaler.h"
 #include "platform/x11/magnifier/root_frame_source.h"
 #include "platform/x11/magnifier/scale_plan.h"
-#include "platform/x11/magnifier/self_echo.h"
 
 #include <X11/extensions/XInput2.h>
 #include <X11/extensions/Xdamage.h>
@@ -229,11 +228,12 @@ void MagnifierWindow::update() {
     // Our own picture is part of the screen when the mirror shows the monitor
     // it is on: the source tells it from what others draw, as far as it can.
     FrameChanges changes;
+    m_kept.clear();
     if (framesPending) {
         changes = m_frames->takeChanges(self);
         // The echo of a paint comes with the next frame, or not at all.
-        dropSettledEchoes(changes);
-        m_lastDrawn.clear();
+        dropSpentEchoes(changes);
+        m_echo.forget();
     }
     if (m_repaintAll || cursorChanged() || changes.any()) {
         paint(changes);
@@ -260,9 +260,9 @@ Rect MagnifierWindow::locate() {
     return m_onRoot;
 }
 
-void MagnifierWindow::dropSettledEchoes(FrameChanges& changes) const {
+void MagnifierWindow::dropSpentEchoes(FrameChanges& changes) {
     const Rect area = m_frames->area();
-    if (changes.all || m_lastDrawn.empty() || IsEmpty(area)) {
+    if (changes.all || IsEmpty(area)) {
         return;
     }
     // Changes are in the picture's pixels; the mirror's place is on the root.
@@ -271,13 +271,19 @@ void MagnifierWindow::dropSettledEchoes(FrameChanges& changes) const {
     const double toRootY =
         static_cast<double>(m_source.bottom - m_source.top) / (area.bottom - area.top);
     const MirrorPlacement placement{m_source, m_onRoot, m_transform.v[0][0]};
+    const int lastRound = EchoRounds(placement);
     std::erase_if(changes.rects, [&](const Rect& r) {
         const Rect onRoot{
             m_source.left + static_cast<int>(std::floor((r.left - area.left) * toRootX)),
             m_source.top + static_cast<int>(std::floor((r.top - area.top) * toRootY)),
             m_source.left + static_cast<int>(std::ceil((r.right - area.left) * toRootX)),
             m_source.top + static_cast<int>(std::ceil((r.bottom - area.top) * toRootY))};
-        return IsSettledSelfEcho(onRoot, placement, m_lastDrawn);
+        const int round = m_echo.roundOf(onRoot);
+        if (round > lastRound) {
+            return true;
+        }
+        m_kept.push_back({onRoot, round});
+        return false;
     });
 }
 
@@ -316,8 +322,11 @@ void MagnifierWindow::paint(const FrameChanges& changes) {
     // Where the cursor was drawn: the picture under it is drawn again.
     const Rect oldCursor = drawsCursor ? m_cursor->drawnArea(m_source, zoom) : Rect{};
     ChangeList drawn;
+    // Whole for no other reason than how much changed.
+    const bool wholeForChanges = !m_scaler->empty() && !replan && !changes.all &&
+                                 offScreen == m_composedOffScreen && WorthWholeFrame(changes, area);
     const bool readsEverything = m_scaler->empty() || replan || changes.all ||
-                                 offScreen != m_composedOffScreen || WorthWholeFrame(changes, area);
+                                 offScreen != m_composedOffScreen || wholeForChanges;
     if (readsEverything) {
         // Everything is read below: what changed so far is in it, and what
         // changes from now on shows in the next frame.
@@ -341,13 +350,35 @@ void MagnifierWindow::paint(const FrameChanges& changes) {
                                         {oldCursor});
     }
     m_composedOffScreen = offScreen;
-    // Where this paint drew, on the root: a change coming back from there in
-    // the next frame may be the mirror's own.
-    m_lastDrawn.clear();
-    for (const Rect& r : drawn.rectsIn(whole)) {
-        m_lastDrawn.push_back(Rect{r.left + m_onRoot.left, r.top + m_onRoot.top,
-                                   r.right + m_onRoot.left, r.bottom + m_onRoot.top});
+    // Where this paint drew, on the root, and the round of what made it: a
+    // change coming back from there in the next frame is its echo. A whole
+    // picture drawn for echoes alone (many of them) is of their round.
+    const bool forEchoesAlone =
+        !m_kept.empty() &&
+        std::all_of(m_kept.begin(), m_kept.end(), [](const KeptChange& k) { return k.round > 0; });
+    std::vector<std::pair<Rect, int>> painted;
+    const MirrorPlacement placement{m_source, m_onRoot, zoom};
+    if (readsEverything) {
+        int round = 0;
+        if (forEchoesAlone && wholeForChanges) {
+            round =
+                std::min_element(m_kept.begin(), m_kept.end(), [](const auto& a, const auto& b) {
+                    return a.round < b.round;
+                })->round;
+        }
+        painted.emplace_back(m_onRoot, round);
+    } else {
+        for (const KeptChange& kept : m_kept) {
+            painted.emplace_back(ShownAt(kept.onRoot, placement), kept.round);
+        }
+        if (!IsEmpty(oldCursor)) {
+            painted.emplace_back(Rect{oldCursor.left + m_onRoot.left, oldCursor.top + m_onRoot.top,
+                                      oldCursor.right + m_onRoot.left,
+                                      oldCursor.bottom + m_onRoot.top},
+                                 0);
+        }
     }
+    m_echo.painted(std::move(painted));
     if (drawsCursor) {
         m_cursor->draw(target, m_source, zoom);
     }

@@ -5,6 +5,7 @@
 
 #include "platform/types.h"
 #include "platform/x11/magnifier/frame_source.h"
+#include "platform/x11/magnifier/self_echo.h"
 
 #include <X11/Xlib.h>
 #include <X11/extensions/Xrender.h>
@@ -46,15 +47,16 @@ public:
     int waitDescriptor() const;
     void dispatchSource();
     // The source's word that the user should be told it cannot show the desktop.
-    bool takeNotice() { return m_frames->takeNotice(); }
+    CaptureNotice takeNotice() { return m_frames->takeNotice(); }
 
 private:
     void resizeBackBuffer();
     // Draws what changed since the last look, if anything did.
     void update();
-    // Leaves out the changes that are the mirror's own last repaint where its
-    // copies of itself end (see self_echo.h).
-    void dropSettledEchoes(FrameChanges& changes) const;
+    // Leaves out the changes that are echoes of the mirror's own repaints
+    // past their last round (self_echo.h); the round of each kept, and where
+    // it is on the root, in m_kept.
+    void dropSpentEchoes(FrameChanges& changes);
     // Whether the cursor the magnifier draws itself moved or changed.
     bool cursorChanged() const;
     // Brings the picture up to date: all of it after a change of size,
@@ -85,9 +87,14 @@ private:
     int m_depth = 0;                             // of the window, as its parent's
     XRenderPictFormat* m_windowFormat = nullptr; // of the window's visual
     bool m_repaintAll = true;                    // size, source or transform changed, or exposed
-    Rect m_planArea{};             // the frame source's area the scale plan was made for
-    Rect m_onRoot{};               // where the window was when last located
-    std::vector<Rect> m_lastDrawn; // what the last paint drew, root coordinates
+    Rect m_planArea{}; // the frame source's area the scale plan was made for
+    Rect m_onRoot{};   // where the window was when last located
+    SelfEcho m_echo;   // what the last paint drew, and why
+    struct KeptChange {
+        Rect onRoot;
+        int round = 0; // of its echo (self_echo.h)
+    };
+    std::vector<KeptChange> m_kept; // of the changes being painted, in their order
     Picture m_windowPicture = None;
     Pixmap m_back = None; // where the picture is composed when the cursor is over it
     Picture m_backPicture = None;

@@ -31,7 +31,7 @@ WindowHandle X11MagnifierControl::createMagnifierWindow(WindowHandle parent, con
         if (!route.unavailable.empty()) {
             PrintErrorLine("no screen capture on this Wayland desktop, the mirror stays blank: " +
                            route.unavailable);
-            tellNoCapture(parent);
+            tellNoCapture(parent, CaptureNotice::NoCapture);
         }
         created =
             std::make_unique<MagnifierWindow>(m_display, parent, area, std::move(route.source));
@@ -50,9 +50,7 @@ bool X11MagnifierControl::magSetWindowSource(WindowHandle hwnd, const Rect& sour
     return withMagnifier(hwnd, [&](MagnifierWindow& magnifier) {
         magnifier.setSource(m_monitors.reportedAt(source));
         // The source may know at once that the desktop will not share it.
-        if (magnifier.takeNotice()) {
-            tellNoCapture(m_windows.parentOf(hwnd));
-        }
+        tellNoCapture(m_windows.parentOf(hwnd), magnifier.takeNotice());
     });
 }
 
@@ -100,13 +98,16 @@ bool X11MagnifierControl::handleEvent(XEvent& event) {
 }
 
 // A black mirror that looked like a working one would mislead.
-void X11MagnifierControl::tellNoCapture(WindowHandle owner) {
-    if (m_toldNoCapture) {
+void X11MagnifierControl::tellNoCapture(WindowHandle owner, CaptureNotice notice) {
+    if (m_toldNoCapture || notice == CaptureNotice::Nothing) {
         return;
     }
     m_toldNoCapture = true;
+    const int text = notice == CaptureNotice::Refused        ? IDS_SCREEN_SHARE_REFUSED
+                     : notice == CaptureNotice::CouldNotCast ? IDS_SCREEN_CAST_FAILED
+                                                             : IDS_NO_SCREEN_CAPTURE;
     if (m_notice) {
-        m_notice(owner, res::FindString(IDS_NO_SCREEN_CAPTURE));
+        m_notice(owner, res::FindString(text));
     }
 }
 
@@ -123,9 +124,7 @@ std::vector<int> X11MagnifierControl::waitDescriptors() const {
 void X11MagnifierControl::dispatchDescriptors() {
     for (const auto& [window, magnifier] : m_magnifiers) {
         magnifier->dispatchSource();
-        if (magnifier->takeNotice()) {
-            tellNoCapture(m_windows.parentOf(window));
-        }
+        tellNoCapture(m_windows.parentOf(window), magnifier->takeNotice());
     }
 }
 

@@ -51,8 +51,8 @@ public:
     void dispatchDescriptors() override;
 
 private:
-    // Once per run, whatever the number of mirrors.
-    void tellNoCapture(WindowHandle owner);
+    // Once per run, whatever the number of mirrors; nothing for Nothing.
+    void tellNoCapture(WindowHandle owner, CaptureNotice notice);
     // Runs `action` on the magnifier `hwnd`; false when there is none.
     template <typename Action> bool withMagnifier(WindowHandle hwnd, Action action) {
         const auto it = m_magnifiers.find(hwnd);
