@@ -285,11 +285,24 @@ TEST_F(KdeDialog, AScaledOutputIsStillTheRightMonitor) {
 
 // "Full Workspace": one stream covering both outputs. Each monitor is cut
 // out of it, neither squeezed nor smeared, and neither is asked for again.
+// KWin's workspace stream now and then leaves out a window mapped right
+// after another (one run in four, the mirror still showing what was under
+// it, with Kestrove's cropping and without): each monitor gets one more
+// chance, with its pattern painted anew, and says when it needed it.
 TEST_F(KdeDialog, FullWorkspaceShowsEachMonitorCutOutOfIt) {
     startAndShare({"Full Workspace"});
-    const std::vector<Window> patterns = paintPatterns();
-    EXPECT_TRUE(showsMonitor(0)) << "Ctrl+1 shows " << describeMirror() << said();
-    EXPECT_TRUE(showsMonitor(1)) << "Ctrl+2 shows " << describeMirror() << said();
+    std::vector<Window> patterns = paintPatterns();
+    for (std::size_t monitor = 0; monitor < monitors.size(); ++monitor) {
+        if (showsMonitor(monitor)) {
+            continue;
+        }
+        std::printf("monitor %zu: the workspace stream showed %s; painted anew\n", monitor + 1,
+                    describeMirror().c_str());
+        removePatterns(patterns);
+        patterns = paintPatterns();
+        EXPECT_TRUE(showsMonitor(monitor))
+            << "Ctrl+" << monitor + 1 << " shows " << describeMirror() << said();
+    }
     EXPECT_FALSE(dialogOpen()) << "asked again for a monitor the workspace covers";
     EXPECT_EQ(kestrove->standardError(), "");
     removePatterns(patterns);
@@ -303,7 +316,10 @@ TEST_F(KdeDialog, CancelGivesTheNoticeAndAWorkingWindow) {
     ASSERT_TRUE(closeWith("Cancel")) << said();
     const std::optional<Window> box = notice();
     ASSERT_TRUE(box) << "no notice" << said();
-    EXPECT_TRUE(noticeTextShown());
+    // The notice's text says the share was refused.
+    EXPECT_TRUE(x->findWindow([&](Window w) {
+                     return x->name(w).find("画面の共有が許可されなかった") != std::string::npos;
+                 }).has_value());
     const std::string error = kestrove->standardError();
     EXPECT_EQ(std::count(error.begin(), error.end(), '\n'), 1) << error;
     EXPECT_NE(error.find("refused"), std::string::npos) << error;
