@@ -218,6 +218,23 @@ protected:
         }
         return WaitUntil([&] { return shownPattern() == index; }, 10s);
     }
+
+    // KWin's streams now and then leave out a window mapped right after
+    // another (seen with a per-output stream and the workspace stream, with
+    // Kestrove's cropping and without): the mirror stays on what was under
+    // it. A monitor not shown gets one more chance with the patterns painted
+    // anew, and the run says it needed it; a wrong monitor stays wrong.
+    bool showsMonitorRepainting(std::size_t index, std::vector<Window>& patterns) {
+        if (showsMonitor(index)) {
+            return true;
+        }
+        std::printf("monitor %zu: the mirror showed %s; patterns painted anew\n", index + 1,
+                    describeMirror().c_str());
+        std::fflush(stdout);
+        removePatterns(patterns);
+        patterns = paintPatterns();
+        return showsMonitor(index);
+    }
 };
 
 // Two outputs of the same size, both shared, over fresh starts of KDE's
@@ -233,10 +250,10 @@ TEST_F(KdeDialog, SameSizeOutputsOverFreshStartsOfTheBackEnd) {
         if (HasFatalFailure()) {
             return;
         }
-        const std::vector<Window> patterns = paintPatterns();
-        const bool first = showsMonitor(0);
+        std::vector<Window> patterns = paintPatterns();
+        const bool first = showsMonitorRepainting(0, patterns);
         const std::string firstShown = describeMirror();
-        const bool second = showsMonitor(1);
+        const bool second = showsMonitorRepainting(1, patterns);
         std::string outcome = "right";
         if (first && second) {
             ++right;
@@ -276,33 +293,24 @@ TEST_F(KdeDialog, AScaledOutputIsStillTheRightMonitor) {
     std::sort(monitors.begin(), monitors.end(),
               [](const ServerMonitor& a, const ServerMonitor& b) { return a.x < b.x; });
     startAndShare({monitors[0].name, monitors[1].name});
-    const std::vector<Window> patterns = paintPatterns();
-    EXPECT_TRUE(showsMonitor(0)) << "Ctrl+1 shows " << describeMirror() << said();
-    EXPECT_TRUE(showsMonitor(1)) << "Ctrl+2 shows " << describeMirror() << said();
+    std::vector<Window> patterns = paintPatterns();
+    EXPECT_TRUE(showsMonitorRepainting(0, patterns))
+        << "Ctrl+1 shows " << describeMirror() << said();
+    EXPECT_TRUE(showsMonitorRepainting(1, patterns))
+        << "Ctrl+2 shows " << describeMirror() << said();
     EXPECT_EQ(kestrove->standardError(), "");
     removePatterns(patterns);
 }
 
 // "Full Workspace": one stream covering both outputs. Each monitor is cut
 // out of it, neither squeezed nor smeared, and neither is asked for again.
-// KWin's workspace stream now and then leaves out a window mapped right
-// after another (one run in four, the mirror still showing what was under
-// it, with Kestrove's cropping and without): each monitor gets one more
-// chance, with its pattern painted anew, and says when it needed it.
 TEST_F(KdeDialog, FullWorkspaceShowsEachMonitorCutOutOfIt) {
     startAndShare({"Full Workspace"});
     std::vector<Window> patterns = paintPatterns();
-    for (std::size_t monitor = 0; monitor < monitors.size(); ++monitor) {
-        if (showsMonitor(monitor)) {
-            continue;
-        }
-        std::printf("monitor %zu: the workspace stream showed %s; painted anew\n", monitor + 1,
-                    describeMirror().c_str());
-        removePatterns(patterns);
-        patterns = paintPatterns();
-        EXPECT_TRUE(showsMonitor(monitor))
-            << "Ctrl+" << monitor + 1 << " shows " << describeMirror() << said();
-    }
+    EXPECT_TRUE(showsMonitorRepainting(0, patterns))
+        << "Ctrl+1 shows " << describeMirror() << said();
+    EXPECT_TRUE(showsMonitorRepainting(1, patterns))
+        << "Ctrl+2 shows " << describeMirror() << said();
     EXPECT_FALSE(dialogOpen()) << "asked again for a monitor the workspace covers";
     EXPECT_EQ(kestrove->standardError(), "");
     removePatterns(patterns);
