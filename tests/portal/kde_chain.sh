@@ -3,9 +3,9 @@
 # KWin 6 (its virtual back-end, two 1280x720 outputs side by side) with its
 # XWayland, PipeWire, and the real screen-cast portal with KDE's own dialog
 # (xdg-desktop-portal-kde), all from a Debian 13 root that debootstrap and
-# apt make once and keep (scripts/debian-root.sh; about 1.3 GB, a few
-# minutes). The session runs in the root (kde_session.sh); the command runs
-# here, as the session's client.
+# apt make once and keep (scripts/debian-root.sh; about 1.7 GB, 350 MB of
+# packages fetched, five minutes or so). The session runs in the root
+# (kde_session.sh); the command runs here, as the session's client.
 #
 #   KESTROVE_RENDER_NODE_STANDIN=render_node_standin.so \
 #   KESTROVE_FAKE_INPUT_CLICK=kestrove_fake_input_click kde_chain.sh COMMAND...
