@@ -85,6 +85,11 @@ debian_root() {
             echo "debian root: cannot reach $mirror for $suite" >&2
             exit 77
         }
+        # debootstrap fetches into the shared package cache without a lock
+        # and apt gives up at once on finding the cache locked: one root is
+        # made at a time.
+        exec 8>"$cache/making.lock"
+        flock 8
         rm -rf "$part"
         echo "debian root: debootstrap --variant=minbase $suite and apt-get install $packages" \
             "(first run; kept in $cache)" >&2
