@@ -10,10 +10,12 @@
 #                                  cannot be reached)
 #   in_debian_root ROOT CMD...     runs CMD in ROOT, in a mount namespace of
 #                                  its own with /proc, /dev, this machine's
-#                                  /tmp, name look-up and the package cache;
-#                                  it takes the place of the calling shell, so
-#                                  call it in a subshell or as a command of
-#                                  its own
+#                                  /tmp, name look-up and the package cache,
+#                                  and the folders of this machine named in
+#                                  $KESTROVE_ROOT_BINDS (separated by spaces)
+#                                  at the same paths; it takes the place of
+#                                  the calling shell, so call it in a subshell
+#                                  or as a command of its own
 #
 # The roots live outside any clone, in $KESTROVE_ROOT_CACHE (default
 # /var/cache/kestrove-roots), so every build tree and later run on this
@@ -43,15 +45,18 @@ in_debian_root() {
     cache=$(debian_root_cache)
     # shellcheck disable=SC2016 # expanded by the inner shell
     exec unshare --mount --propagation private -- sh -c '
-        root=$1 cache=$2
-        shift 2
+        root=$1 cache=$2 binds=$3
+        shift 3
+        for folder in $binds; do
+            mkdir -p "$root$folder" && mount --bind "$folder" "$root$folder" || exit
+        done
         mount -t proc proc "$root/proc" &&
         mount --rbind /dev "$root/dev" &&
         mount --bind /tmp "$root/tmp" &&
         mount --bind /etc/hosts "$root/etc/hosts" &&
         mount --bind /etc/resolv.conf "$root/etc/resolv.conf" &&
         mount --bind "$cache" "$root/var/cache/apt/archives" &&
-        exec chroot "$root" "$@"' sh "$root" "$cache/archives" "$@"
+        exec chroot "$root" "$@"' sh "$root" "$cache/archives" "${KESTROVE_ROOT_BINDS:-}" "$@"
 }
 
 debian_root() {
