@@ -16,6 +16,9 @@
 #                                  at the same paths; it takes the place of
 #                                  the calling shell, so call it in a subshell
 #                                  or as a command of its own
+#   in_debian_root_apt ROOT CMD... the same for a command that runs apt: one
+#                                  at a time, since every root shares the
+#                                  package cache and apt locks it
 #
 # The roots live outside any clone, in $KESTROVE_ROOT_CACHE (default
 # /var/cache/kestrove-roots), so every build tree and later run on this
@@ -59,6 +62,14 @@ in_debian_root() {
         exec chroot "$root" "$@"' sh "$root" "$cache/archives" "${KESTROVE_ROOT_BINDS:-}" "$@"
 }
 
+in_debian_root_apt() {
+    local cache
+    cache=$(debian_root_cache)
+    exec 8>"$cache/archives.lock"
+    flock 8
+    in_debian_root "$@"
+}
+
 debian_root() {
     local suite=$1
     shift
@@ -98,7 +109,7 @@ debian_root() {
         touch "$part/etc/hosts" "$part/etc/resolv.conf"
         if [[ -n $packages ]]; then
             # shellcheck disable=SC2086 # the list is split on purpose
-            (in_debian_root "$part" env DEBIAN_FRONTEND=noninteractive sh -c \
+            (in_debian_root_apt "$part" env DEBIAN_FRONTEND=noninteractive sh -c \
                 "apt-get update -q && apt-get install -y -q --no-install-recommends $packages") \
                 >>"$log" 2>&1 || {
                 tail -n 40 "$log" >&2

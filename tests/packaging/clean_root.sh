@@ -50,8 +50,8 @@ mkdir -p -m 1777 /tmp/.X11-unix
 in_root() { (in_debian_root "$root" "$@"); }
 
 echo "apt-get install ./$(basename "$deb")"
-in_root env DEBIAN_FRONTEND=noninteractive sh -c \
-    "cd $work && apt-get update -q && apt-get install -y -q ./$(basename "$deb")" >"$work/apt.log" 2>&1 || {
+(in_debian_root_apt "$root" env DEBIAN_FRONTEND=noninteractive sh -c \
+    "cd $work && apt-get update -q && apt-get install -y -q ./$(basename "$deb")") >"$work/apt.log" 2>&1 || {
     tail -n 40 "$work/apt.log"
     fail "apt-get install of the package failed"
 }

@@ -161,7 +161,7 @@ TEST_F(WindowsAboveMirror, AWaylandWindowOverTheMirrorShowsInItsNestedCopies) {
     ASSERT_NE(mirror, 0u);
     // The mirror moves onto the output it shows, and a Wayland window opens
     // over its lower right part.
-    m_sway->message({"[class=\"^Kestrove$\"] move to workspace 1, move position 40 30"});
+    m_sway->message({"[class=\"^Kestrove$\"] move to workspace 1, move absolute position 40 30"});
     WindowGeometry window;
     ASSERT_TRUE(WaitUntil([&] {
         window = m_x->geometry(mirror).value_or(WindowGeometry{});
@@ -171,7 +171,10 @@ TEST_F(WindowsAboveMirror, AWaylandWindowOverTheMirrorShowsInItsNestedCopies) {
     const Point probeAt{window.x + window.width * 3 / 5, window.y + window.height / 2};
     ASSERT_TRUE(WaitUntil([&] {
         try {
-            m_sway->message({"[app_id=\"^KestroveWaylandProbe$\"] move position " +
+            // Where it opened varies (sway 1.10 opens it on the other output),
+            // and a plain "move position" counts from that output's corner.
+            m_sway->message({"[app_id=\"^KestroveWaylandProbe$\"] move to workspace 1, "
+                             "move absolute position " +
                              std::to_string(probeAt.x) + " " + std::to_string(probeAt.y)});
             return true;
         } catch (const std::runtime_error&) {
