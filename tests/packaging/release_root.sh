@@ -37,7 +37,8 @@ export KESTROVE_ROOT_BINDS="$source $build"
 in_root() { (in_debian_root "$root" env -i PATH=/usr/bin:/bin HOME=/root LANG=C.UTF-8 "$@"); }
 
 # The targets of the program, its package and the tests that need neither a
-# compositor, nor Wine, nor a desktop session.
+# compositor, nor Wine, nor a desktop session (the package is made from
+# these alone: cpack's install builds nothing more).
 targets=(Kestrove kestrove_install_files kestrove_monitor_fixture kestrove_unit_tests
     kestrove_x11_unit_tests kestrove_e2e_tests)
 build_args=()
@@ -47,8 +48,9 @@ in_root env CCACHE_DIR=/var/cache/ccache CCACHE_BASEDIR="$source" sh -c '
     source=$1 build=$2
     shift 2
     cmake -S "$source" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESTROVE_BUILD_TESTS=ON \
-        -DKESTROVE_WINDOWS_BUILD=OFF -DCMAKE_CXX_COMPILER_LAUNCHER=ccache \
-        -DCMAKE_C_COMPILER_LAUNCHER=ccache >"$build/configure.log" 2>&1 || {
+        -DKESTROVE_WINDOWS_BUILD=OFF -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON \
+        -DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache \
+        >"$build/configure.log" 2>&1 || {
         cat "$build/configure.log"
         exit 1
     }
