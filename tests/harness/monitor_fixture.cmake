@@ -12,3 +12,6 @@ target_link_libraries(kestrove_monitor_layout PUBLIC X11::X11 X11::Xrandr)
 add_executable(kestrove_monitor_fixture ${harness}/monitor_fixture.cpp)
 target_link_libraries(kestrove_monitor_fixture PRIVATE kestrove_monitor_layout X11::X11
                                                        X11::Xrandr)
+# Built where the scripts and the README name it.
+set_target_properties(kestrove_monitor_fixture PROPERTIES
+  RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests/harness)
