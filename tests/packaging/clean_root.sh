@@ -45,7 +45,7 @@ cp -a "$pristine" "$root"
 [[ ! -e $root/usr/bin/kestrove ]] || fail "the fresh root already has /usr/bin/kestrove"
 cp "$deb" "$work/"
 # The X servers' socket folder, made as they make it, before Xvfb runs here.
-mkdir -p -m 1777 /tmp/.X11-unix
+[[ -d /tmp/.X11-unix ]] || mkdir -m 1777 /tmp/.X11-unix
 
 in_root() { (in_debian_root "$root" "$@"); }
 

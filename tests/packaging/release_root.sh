@@ -32,7 +32,7 @@ root=$(debian_root "$suite" "${packages[@]}" dpkg-dev file ccache) || exit
 echo "$suite root: $root ($(chroot "$root" g++ --version | head -n1))"
 
 # The X servers' socket folder, made as they make it, before Xvfb runs there.
-mkdir -p -m 1777 /tmp/.X11-unix
+[[ -d /tmp/.X11-unix ]] || mkdir -m 1777 /tmp/.X11-unix
 export KESTROVE_ROOT_BINDS="$source $build"
 in_root() { (in_debian_root "$root" env -i PATH=/usr/bin:/bin HOME=/root LANG=C.UTF-8 "$@"); }
 
@@ -44,6 +44,7 @@ targets=(Kestrove kestrove_install_files kestrove_monitor_fixture kestrove_unit_
 build_args=()
 for target in "${targets[@]}"; do build_args+=(--target "$target"); done
 echo "building ${targets[*]}"
+# shellcheck disable=SC2016 # expanded by the shell in the root
 in_root env CCACHE_DIR=/var/cache/ccache CCACHE_BASEDIR="$source" sh -c '
     source=$1 build=$2
     shift 2
