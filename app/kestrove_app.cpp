@@ -1,7 +1,6 @@
 #include "app/kestrove_app.h"
 
 #include "mirror/kestrove_dlg.h"
-#include "platform/platform.h"
 
 namespace kestrove {
 
@@ -10,7 +9,6 @@ CKestroveApp::CKestroveApp() {
 }
 
 bool CKestroveApp::InitInstance() {
-    ThePlatform().shell.initCommonControls(win::ICC_WIN95_CLASSES);
     Application::InitInstance();
 
     CKestroveDlg dlg;

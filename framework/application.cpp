@@ -1,7 +1,6 @@
 #include "framework/application.h"
 
 #include "common/file_stem.h"
-#include "common/wide_format.h"
 #include "framework/dialog.h"
 #include "platform/platform.h"
 #include "res/framework_ids.h"
@@ -58,22 +57,9 @@ int Application::Run() {
 }
 
 bool Application::InitInstance() {
-    const bool restartSupported = (m_dwRestartManagerSupportFlags & kRestartSupportRestart) != 0;
-    ThePlatform().shell.setRestartSupported(restartSupported);
-    if (restartSupported) {
-        RegisterRestart();
-    }
+    ThePlatform().shell.setRestartSupport(
+        (m_dwRestartManagerSupportFlags & kRestartSupportRestart) != 0);
     return true;
-}
-
-void Application::RegisterRestart() {
-    Guid guid;
-    if (!ThePlatform().shell.createGuid(guid)) {
-        return;
-    }
-    const std::u16string commandLine = BuildRestartCommandLine(
-        ThePlatform().shell.commandLineArguments(), FormatRestartIdentifier(guid));
-    ThePlatform().shell.registerApplicationRestart(commandLine, 0);
 }
 
 bool Application::OnCmdMsg(std::uint32_t id) {
@@ -96,25 +82,6 @@ void Application::OnHelp(std::uint32_t helpContext) {
 int Application::ShowMessage(std::u16string_view text, std::uint32_t type) {
     const WindowHandle owner = m_pMainWnd != nullptr ? m_pMainWnd->GetSafeHwnd() : 0;
     return ThePlatform().dialogs.messageBox(owner, text, m_appName, type);
-}
-
-std::u16string FormatRestartIdentifier(const Guid& guid) {
-    const auto b = guid.data4;
-    return WideFormat(u"%08lX-%04X-%04x-%02X%02X-%02X%02X%02X%02X%02X%02X",
-                      {std::int64_t{guid.data1}, std::int64_t{guid.data2}, std::int64_t{guid.data3},
-                       std::int64_t{b[0]}, std::int64_t{b[1]}, std::int64_t{b[2]},
-                       std::int64_t{b[3]}, std::int64_t{b[4]}, std::int64_t{b[5]},
-                       std::int64_t{b[6]}, std::int64_t{b[7]}});
-}
-
-std::u16string BuildRestartCommandLine(std::u16string_view arguments,
-                                       std::u16string_view identifier) {
-    const std::u16string restartArgument = u"RestartByRestartManager:" + std::u16string(identifier);
-    std::u16string commandLine(arguments);
-    if (commandLine.find(restartArgument) == std::u16string::npos) {
-        commandLine += u" /" + restartArgument;
-    }
-    return commandLine;
 }
 
 } // namespace kestrove

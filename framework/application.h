@@ -1,6 +1,6 @@
 // The application object: the least of an application framework that the
 // program relies on (names, help, the main-window reference, restart
-// registration). One instance per process, reachable through Current().
+// support). One instance per process, reachable through Current().
 #pragma once
 
 #include <cstdint>
@@ -35,7 +35,6 @@ public:
     int ShowMessage(std::u16string_view text, std::uint32_t type);
 
     const std::u16string& appName() const { return m_appName; }
-    const std::u16string& helpFilePath() const { return m_helpFilePath; }
 
     // The restart-support bit of m_dwRestartManagerSupportFlags.
     static constexpr std::uint32_t kRestartSupportRestart = 0x01;
@@ -44,15 +43,8 @@ public:
     std::uint32_t m_dwRestartManagerSupportFlags = 0;
 
 private:
-    void RegisterRestart();
-
     std::u16string m_appName;
     std::u16string m_helpFilePath;
 };
-
-// Restart registration text: the command line the system restarts us with.
-std::u16string FormatRestartIdentifier(const struct Guid& guid);
-std::u16string BuildRestartCommandLine(std::u16string_view arguments,
-                                       std::u16string_view identifier);
 
 } // namespace kestrove

@@ -63,13 +63,15 @@ void CKestroveDlg::OnSelectMonitor(std::int32_t n) {
 void CKestroveDlg::SelectMonitor(std::uint32_t i) {
     const CMultiDisplay* list = CMultiDisplay::GetInstance();
     MonitorInfoEx info{};
+    m_hSourceMonitor = 0;
     if (i < list->m_entries.size()) {
         info = list->m_entries[i].info;
+        m_hSourceMonitor = list->m_entries[i].hMonitor;
     }
     m_rcSource = info.rcMonitor;
     // Without a child there is nothing to configure.
     if (m_hwndMagnifier != 0) {
-        platform().magnifier.magSetWindowSource(m_hwndMagnifier, m_rcSource);
+        platform().magnifier.magSetWindowSource(m_hwndMagnifier, m_hSourceMonitor, m_rcSource);
         platform().windowing.invalidateRect(m_hwndMagnifier, true);
     }
 
@@ -101,7 +103,7 @@ void CKestroveDlg::FitToSource() {
     rc = platform().windowing.getClientRect(m_hWnd);
     m_fZoom = ZoomForWidth(m_rcSource, rc.right - rc.left);
     platform().magnifier.magSetWindowTransform(m_hwndMagnifier, ZoomTransform(m_fZoom));
-    platform().magnifier.magSetWindowSource(m_hwndMagnifier, m_rcSource);
+    platform().magnifier.magSetWindowSource(m_hwndMagnifier, m_hSourceMonitor, m_rcSource);
 
     rc = platform().windowing.getClientRect(m_hWnd);
     platform().windowing.moveWindow(m_hwndMagnifier, 0, 0, rc.right - rc.left, rc.bottom - rc.top,

@@ -33,6 +33,7 @@ protected:
     WindowHandle m_hwndMagnifier = 0;
     float m_fZoom = 0.0f;
     Rect m_rcSource{};
+    MonitorHandle m_hSourceMonitor = 0; // the monitor m_rcSource belongs to; 0: none
     TimerId m_nTimerId = 0;
     AccelHandle m_hAccel = 0;
     std::int32_t m_nCurrent = 0;

@@ -31,7 +31,7 @@ void PrintRect(const char* label, const Rect& rc) {
 
 } // namespace
 
-int MonitorEnumProc(MonitorHandle hMonitor, DeviceContextHandle hdcMonitor, Rect* lprcMonitor,
+int MonitorEnumProc(MonitorHandle hMonitor, DeviceContextHandle, Rect* lprcMonitor,
                     std::intptr_t data) {
     auto* list = reinterpret_cast<CMultiDisplay*>(data);
     ++list->m_nCount;
@@ -40,7 +40,7 @@ int MonitorEnumProc(MonitorHandle hMonitor, DeviceContextHandle hdcMonitor, Rect
     info.cbSize = kMonitorInfoExSize;
     ThePlatform().displays.getMonitorInfo(hMonitor, info);
 
-    const MonitorEntry entry{info, hMonitor, hdcMonitor};
+    const MonitorEntry entry{info, hMonitor};
     if (info.dwFlags == kMonitorInfoPrimary) {
         list->m_entries.insert(list->m_entries.begin(), entry);
     } else {

@@ -11,8 +11,7 @@ namespace kestrove {
 
 struct MonitorEntry {
     MonitorInfoEx info;
-    MonitorHandle hMonitor;
-    DeviceContextHandle hdcMonitor;
+    MonitorHandle hMonitor; // handed to the magnifier with the monitor's rectangle
 };
 
 class CMultiDisplay {

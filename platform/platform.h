@@ -21,8 +21,10 @@
 // program's CKestroveDlg::PreTranslateMessage, which asks
 // Dialogs::translateAccelerator; the accelerator table matches, and the dialog
 // manager delivers command 3002 (deliverCommand -> OnCommand ->
-// OnSelectMonitor(2) -> SelectMonitor(1)), which sets the magnifier's source,
-// fits the window and retitles it through the seam; the new title reaches
+// OnSelectMonitor(2) -> SelectMonitor(1)), which sets the magnifier's source
+// (the monitor's handle from the list with its rectangle: the X11 magnifier
+// knows the monitor by name from there, x11_monitors.h), fits the window and
+// retitles it through the seam; the new title reaches
 // screen readers through the accessible tree (platform/x11/accessibility/).
 //
 // The path of a refresh tick: the event loop's wait ends at the 50 ms

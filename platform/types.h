@@ -92,13 +92,6 @@ struct MagTransform {
     float v[3][3] = {};
 };
 
-struct Guid {
-    std::uint32_t data1 = 0;
-    std::uint16_t data2 = 0;
-    std::uint16_t data3 = 0;
-    std::uint8_t data4[8] = {};
-};
-
 // MONITORENUMPROC with platform-neutral handle types; returns non-zero to go on.
 using MonitorEnumProcType = int (*)(MonitorHandle, DeviceContextHandle, Rect*, std::intptr_t);
 
@@ -116,7 +109,6 @@ struct Message {
 namespace win {
 constexpr std::uint32_t WM_KEYDOWN = 0x0100;
 constexpr std::uint32_t WM_SYSKEYDOWN = 0x0104;
-constexpr std::uint32_t WM_COMMAND = 0x0111;
 constexpr std::uint32_t SC_SIZE = 0xF000;
 constexpr std::uint32_t SC_CLOSE = 0xF060;
 constexpr int IDOK = 1;
@@ -132,8 +124,6 @@ constexpr std::uint32_t MB_ICONSTOP = 0x0010;
 constexpr std::uint32_t MB_ICONEXCLAMATION = 0x0030;
 constexpr std::uint32_t MB_SYSTEMMODAL = 0x1000;
 constexpr std::uint32_t HELP_CONTEXT = 0x0001;
-constexpr std::uint32_t ICC_WIN95_CLASSES = 0x00FF;
-constexpr std::uint32_t ENDSESSION_CLOSEAPP = 0x00000001;
 } // namespace win
 
 } // namespace kestrove

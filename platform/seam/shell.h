@@ -1,5 +1,5 @@
 // The process and the shell around it: the executable's path and version
-// information, help, restart registration, common controls.
+// information, help, restart support.
 #pragma once
 
 #include "platform/types.h"
@@ -14,17 +14,13 @@ class Shell {
 public:
     // GetModuleFileNameW(NULL, buffer, size): terminated, cut to fit.
     virtual std::uint32_t getModuleFileName(char16_t* buffer, std::uint32_t size) = 0;
-    virtual std::u16string commandLineArguments() = 0; // the command line after the program name
     virtual bool winHelp(WindowHandle hwnd, std::u16string_view helpFile, std::uint32_t command,
                          std::uintptr_t data) = 0;
-    virtual void initCommonControls(std::uint32_t classes) = 0; // InitCommonControlsEx
-    // RegisterApplicationRestart, looked up at run time; false when unavailable.
-    virtual bool registerApplicationRestart(std::u16string_view commandLine,
-                                            std::uint32_t flags) = 0;
-    // Whether the application supports being restarted: the answer to the
-    // system's request to close it for a restart.
-    virtual void setRestartSupported(bool supported) = 0;
-    virtual bool createGuid(Guid& guid) = 0; // CoCreateGuid
+    // Whether the application supports being restarted (the restart-support
+    // flag). Where the system restarts applications, a supporting process is
+    // registered for restart and the system's request to close it for a
+    // restart is answered with this; elsewhere nothing happens.
+    virtual void setRestartSupport(bool supported) = 0;
 
     virtual std::uint32_t getFileVersionInfoSize(const char16_t* path) = 0;
     virtual bool getFileVersionInfo(const char16_t* path, std::uint32_t size, void* block) = 0;

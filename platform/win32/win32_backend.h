@@ -1,8 +1,9 @@
 // The Win32 backend whole: every group of the seam on the real API.
 //
 // No operation is a no-op or a constant answer: each is the Windows call it
-// stands for. Shell::setRestartSupported only keeps the flag that the dialog
-// procedure answers WM_QUERYENDSESSION with.
+// stands for, or (Shell::setRestartSupport) the calls of the framework's
+// restart registration. The common controls are registered by the dialog
+// manager itself: only Windows has them, so the program does not ask.
 //
 // Start reading at the dialog manager (win32_dialog_manager.h): its modal
 // loop is the program's message loop.

@@ -2,6 +2,8 @@
 
 #include "platform/win32/handles.h"
 
+#include <commctrl.h>
+
 namespace kestrove::win32 {
 
 namespace {
@@ -35,6 +37,12 @@ MSG& NativeMessage(Message& msg, MSG& scratch) {
 }
 
 } // namespace
+
+Win32DialogManager::Win32DialogManager(HINSTANCE instance, const Win32Shell& shell)
+    : m_hInstance(instance), m_shell(shell) {
+    INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&controls);
+}
 
 WindowHandle Win32DialogManager::createDialog(int templateId, WindowHandle owner,
                                               DialogEvents& events) {

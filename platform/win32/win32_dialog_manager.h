@@ -17,8 +17,9 @@ namespace kestrove::win32 {
 
 class Win32DialogManager final : public Dialogs {
 public:
-    Win32DialogManager(HINSTANCE instance, const Win32Shell& shell)
-        : m_hInstance(instance), m_shell(shell) {}
+    // Registers the common controls' window classes (ICC_WIN95_CLASSES) that
+    // the dialog templates may use, before any dialog is made.
+    Win32DialogManager(HINSTANCE instance, const Win32Shell& shell);
 
     WindowHandle createDialog(int templateId, WindowHandle owner, DialogEvents& events) override;
     void runModalLoop(WindowHandle hwnd, WindowHandle owner, DialogEvents& events) override;

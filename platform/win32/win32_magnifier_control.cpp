@@ -24,7 +24,8 @@ WindowHandle Win32MagnifierControl::createMagnifierWindow(WindowHandle parent, c
     return ToSeam(child);
 }
 
-bool Win32MagnifierControl::magSetWindowSource(WindowHandle magnifier, const Rect& source) {
+bool Win32MagnifierControl::magSetWindowSource(WindowHandle magnifier, MonitorHandle,
+                                               const Rect& source) {
     return m_magnification.setWindowSource(Hwnd(magnifier), ToRECT(source));
 }
 

@@ -12,7 +12,10 @@ public:
 
     bool magInitialize() override;
     WindowHandle createMagnifierWindow(WindowHandle parent, const Rect& area) override;
-    bool magSetWindowSource(WindowHandle magnifier, const Rect& source) override;
+    // MagSetWindowSource takes the rectangle alone: the control shows what
+    // lies there.
+    bool magSetWindowSource(WindowHandle magnifier, MonitorHandle monitor,
+                            const Rect& source) override;
     bool magSetWindowTransform(WindowHandle magnifier, const MagTransform& transform) override;
 
 private:

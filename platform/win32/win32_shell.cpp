@@ -1,44 +1,38 @@
 #include "platform/win32/win32_shell.h"
 
 #include "platform/win32/handles.h"
+#include "platform/win32/restart_command_line.h"
 
-#include <commctrl.h>
 #include <objbase.h>
-
-#include <cstring>
 
 namespace kestrove::win32 {
 
-void Win32Shell::initCommonControls(std::uint32_t classes) {
-    INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), classes};
-    InitCommonControlsEx(&controls);
+void Win32Shell::setRestartSupport(bool supported) {
+    m_bRestartSupported = supported;
+    if (supported) {
+        registerForRestart();
+    }
 }
 
-bool Win32Shell::registerApplicationRestart(std::u16string_view commandLine, std::uint32_t flags) {
+void Win32Shell::registerForRestart() {
+    GUID guid{};
+    if (FAILED(CoCreateGuid(&guid))) {
+        return;
+    }
     // Looked up by name: the call exists from Windows Vista on only.
     using RegisterFn = HRESULT(WINAPI*)(PCWSTR, DWORD);
     HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
     if (kernel == nullptr) {
-        return false;
+        return;
     }
     const auto registerRestart = reinterpret_cast<RegisterFn>(
         reinterpret_cast<void*>(GetProcAddress(kernel, "RegisterApplicationRestart")));
     if (registerRestart == nullptr) {
-        return false;
+        return;
     }
-    return SUCCEEDED(registerRestart(WideString(commandLine).c_str(), flags));
-}
-
-bool Win32Shell::createGuid(Guid& guid) {
-    GUID native{};
-    if (FAILED(CoCreateGuid(&native))) {
-        return false;
-    }
-    guid.data1 = native.Data1;
-    guid.data2 = native.Data2;
-    guid.data3 = native.Data3;
-    std::memcpy(guid.data4, native.Data4, sizeof guid.data4);
-    return true;
+    const std::u16string commandLine =
+        BuildRestartCommandLine(m_commandLineArguments, FormatRestartIdentifier(guid));
+    registerRestart(WideString(commandLine).c_str(), 0);
 }
 
 std::uint32_t Win32Shell::getFileVersionInfoSize(const char16_t* path) {

@@ -1,5 +1,5 @@
 // The process and the shell: the module's path and version resource, help,
-// restart registration, common controls.
+// restart registration.
 #pragma once
 
 #include "platform/seam/shell.h"
@@ -16,15 +16,13 @@ public:
     std::uint32_t getModuleFileName(char16_t* buffer, std::uint32_t size) override {
         return GetModuleFileNameW(nullptr, Wide(buffer), size);
     }
-    std::u16string commandLineArguments() override { return m_commandLineArguments; }
     bool winHelp(WindowHandle hwnd, std::u16string_view helpFile, std::uint32_t command,
                  std::uintptr_t data) override {
         return WinHelpW(Hwnd(hwnd), WideString(helpFile).c_str(), command, data) != FALSE;
     }
-    void initCommonControls(std::uint32_t classes) override;
-    bool registerApplicationRestart(std::u16string_view commandLine, std::uint32_t flags) override;
-    void setRestartSupported(bool supported) override { m_bRestartSupported = supported; }
-    bool createGuid(Guid& guid) override;
+    // Keeps the answer to WM_QUERYENDSESSION and, when supported, registers
+    // the process for restart.
+    void setRestartSupport(bool supported) override;
     std::uint32_t getFileVersionInfoSize(const char16_t* path) override;
     bool getFileVersionInfo(const char16_t* path, std::uint32_t size, void* block) override {
         return m_version.getFileVersionInfo(Wide(path), size, block);
@@ -36,6 +34,10 @@ public:
     bool restartSupported() const { return m_bRestartSupported; }
 
 private:
+    // RegisterApplicationRestart with a command line naming this run; nothing
+    // when no GUID can be made or the call is missing.
+    void registerForRestart();
+
     std::u16string m_commandLineArguments;
     bool m_bRestartSupported = false;
     VersionApi m_version;

@@ -12,7 +12,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <vector>
 
 namespace {
 
@@ -42,7 +41,7 @@ int OnXError(Display* display, XErrorEvent* error) {
 
 } // namespace
 
-int main(int argc, char** argv) {
+int main() {
     // Xlib converts window names through the locale's character set.
     std::setlocale(LC_CTYPE, "");
     // The monitor lines go out as they are written, also into a pipe.
@@ -70,7 +69,7 @@ int main(int argc, char** argv) {
     }
     int status = 0;
     {
-        kestrove::x11::X11Backend backend(display, std::vector<std::string>(argv + 1, argv + argc));
+        kestrove::x11::X11Backend backend(display);
         kestrove::SetThePlatform(&backend.platform());
         status = app->Run();
         kestrove::SetThePlatform(nullptr);

@@ -13,10 +13,9 @@ std::u16string ApplicationName(X11Shell& shell) {
 
 } // namespace
 
-X11Backend::X11Backend(Display* display, std::vector<std::string> arguments)
-    : m_x(display), m_loop(display), m_shell(std::move(arguments)),
-      m_accessible(display, ApplicationName(m_shell)), m_displays(display),
-      m_magnifiers(display, m_windows, m_displays),
+X11Backend::X11Backend(Display* display)
+    : m_x(display), m_loop(display), m_accessible(display, ApplicationName(m_shell)),
+      m_displays(display), m_magnifiers(display, m_windows, m_displays),
       m_dialogs(m_x, m_windows, m_loop, m_magnifiers, m_displays, m_accessible),
       m_windowing(m_x, m_windows, m_loop, m_dialogs, m_magnifiers),
       m_platform{m_displays, m_magnifiers, m_windowing, m_dialogs, m_resources, m_shell} {

@@ -8,9 +8,8 @@
 // - Windowing::getSystemMetrics knows the icon size only and answers 0 for
 //   the rest, which the program does not ask.
 // - Shell::winHelp fails: there is no help engine.
-// - Shell::initCommonControls does nothing: there are no common controls.
-// - Shell::registerApplicationRestart fails and Shell::setRestartSupported
-//   does nothing: nothing on X11 restarts applications.
+// - Shell::setRestartSupport does nothing: nothing on X11 restarts
+//   applications.
 //
 // Start reading at the event loop (x11_event_loop.h), then the dialog
 // manager (x11_dialog_manager.h), which delivers events to the program's
@@ -29,15 +28,11 @@
 #include "platform/x11/x11_window_table.h"
 #include "platform/x11/x11_windowing.h"
 
-#include <string>
-#include <vector>
-
 namespace kestrove::x11 {
 
 class X11Backend {
 public:
-    // `arguments`: the command line after the program name.
-    X11Backend(Display* display, std::vector<std::string> arguments);
+    explicit X11Backend(Display* display);
     X11Backend(const X11Backend&) = delete;
     X11Backend& operator=(const X11Backend&) = delete;
 

@@ -80,7 +80,6 @@ public:
     // The window gains or loses the desktop's focus; assistive technologies
     // then learn where the focus is.
     void setActive(bool active);
-    bool isActive() const { return m_active; }
     // Tells assistive technologies which object has the focus now.
     void reportFocus() const;
     void setShown(bool shown);

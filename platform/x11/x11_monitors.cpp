@@ -86,51 +86,43 @@ std::vector<X11Monitors::Monitor> X11Monitors::query() const {
 }
 
 void X11Monitors::enumDisplayMonitors(MonitorEnumProcType proc, std::intptr_t data) {
-    m_reported.clear();
+    m_enumerated.clear();
     for (const Monitor& m : query()) {
-        report(m);
+        const MonitorHandle handle = report(m);
+        m_enumerated.push_back(handle);
         Rect rect = m.rect;
-        if (proc(handleFor(m.name), 0, &rect, data) == 0) {
+        if (proc(handle, 0, &rect, data) == 0) {
             break;
         }
     }
 }
 
-MonitorHandle X11Monitors::handleFor(Atom name) {
-    auto found = std::find(m_handles.begin(), m_handles.end(), name);
-    if (found == m_handles.end()) {
-        found = m_handles.insert(m_handles.end(), name);
+MonitorHandle X11Monitors::report(const Monitor& monitor) {
+    auto known = std::find_if(m_known.begin(), m_known.end(),
+                              [&](const Known& k) { return k.name == monitor.name; });
+    if (known == m_known.end()) {
+        known = m_known.insert(m_known.end(), Known{monitor.name, {monitor.nameText, {}, {}}});
     }
-    return static_cast<MonitorHandle>(found - m_handles.begin()) + 1;
+    known->identity.rect = monitor.rect;
+    return static_cast<MonitorHandle>(known - m_known.begin()) + 1;
 }
 
-void X11Monitors::report(const Monitor& monitor) {
-    auto known = std::find_if(m_reported.begin(), m_reported.end(),
-                              [&](const MonitorIdentity& m) { return m.name == monitor.nameText; });
-    if (known == m_reported.end()) {
-        m_reported.push_back(MonitorIdentity{monitor.nameText, monitor.rect, {}});
-    } else {
-        known->rect = monitor.rect;
-    }
-}
-
-MonitorIdentity X11Monitors::reportedAt(const Rect& rect) const {
-    const auto found = std::find_if(m_reported.begin(), m_reported.end(),
-                                    [&](const MonitorIdentity& m) { return m.rect == rect; });
-    MonitorIdentity shown = found != m_reported.end() ? *found : MonitorIdentity{{}, rect, {}};
-    for (auto m = m_reported.begin(); m != m_reported.end(); ++m) {
-        if (m != found) {
-            shown.others.push_back(*m);
+MonitorIdentity X11Monitors::identityOf(MonitorHandle monitor, const Rect& source) const {
+    const bool given = monitor != 0 && monitor <= m_known.size();
+    MonitorIdentity shown{given ? m_known[monitor - 1].identity.name : std::string(), source, {}};
+    for (const MonitorHandle other : m_enumerated) {
+        if (other != monitor) {
+            shown.others.push_back(m_known[other - 1].identity);
         }
     }
     return shown;
 }
 
 bool X11Monitors::getMonitorInfo(MonitorHandle monitor, MonitorInfoEx& info) {
-    if (monitor == 0 || monitor > m_handles.size()) {
+    if (monitor == 0 || monitor > m_known.size()) {
         return false;
     }
-    const Atom name = m_handles[monitor - 1];
+    const Atom name = m_known[monitor - 1].name;
     const std::vector<Monitor> monitors = query();
     const auto found = std::find_if(monitors.begin(), monitors.end(),
                                     [&](const Monitor& m) { return m.name == name; });

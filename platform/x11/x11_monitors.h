@@ -26,10 +26,11 @@ public:
     // EnumDisplayDevicesW(NULL, index): device index = RandR monitor index.
     bool enumDisplayDevices(std::uint32_t index, DisplayDevice& device) override;
 
-    // The monitor last reported with rectangle `rect` (by enumeration or
-    // GetMonitorInfoW), with the others of the last enumeration; a nameless
-    // identity when none was.
-    MonitorIdentity reportedAt(const Rect& rect) const;
+    // The monitor behind `monitor`, a handle this enumeration gave, shown
+    // at `source`, with the others of the last enumeration where each was
+    // last reported; a nameless identity at `source` for a handle it never
+    // gave (0: no monitor).
+    MonitorIdentity identityOf(MonitorHandle monitor, const Rect& source) const;
 
 private:
     using Monitor = MonitorRecord;
@@ -38,17 +39,23 @@ private:
     // The RandR provider that drives `output`; empty when there is none.
     std::string providerName(XID output) const;
 
-    // The handle of the monitor with this name, the same in every enumeration.
-    MonitorHandle handleFor(Atom name);
-    // Notes what the program was told of a monitor.
-    void report(const Monitor& monitor);
+    // A monitor the program was given a handle for: its name, and where it
+    // was last reported (by enumeration or GetMonitorInfoW).
+    struct Known {
+        Atom name;
+        MonitorIdentity identity;
+    };
+
+    // The handle of this monitor, the same for its name in every enumeration;
+    // notes where it was reported.
+    MonitorHandle report(const Monitor& monitor);
 
     Display* m_display;
     bool m_hasMonitors; // RandR 1.5 is there
-    // Handle h names the monitor m_handles[h - 1]; names are never removed.
-    std::vector<Atom> m_handles;
-    // The last enumeration, one per name, each with the rectangle last told.
-    std::vector<MonitorIdentity> m_reported;
+    // Handle h names the monitor m_known[h - 1]; names are never removed.
+    std::vector<Known> m_known;
+    // The handles of the last enumeration.
+    std::vector<MonitorHandle> m_enumerated;
 };
 
 // The server's active RandR monitors now, in its order, read through

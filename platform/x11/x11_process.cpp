@@ -5,8 +5,6 @@
 #include <unistd.h>
 
 #include <array>
-#include <cstring>
-#include <fstream>
 
 namespace kestrove::x11 {
 
@@ -29,30 +27,6 @@ std::uint32_t ModuleFileName(char16_t* buffer, std::uint32_t size) {
     text.copy(buffer, text.size());
     buffer[text.size()] = u'\0';
     return static_cast<std::uint32_t>(text.size());
-}
-
-std::u16string JoinArguments(const std::vector<std::string>& arguments) {
-    std::u16string joined;
-    for (const std::string& argument : arguments) {
-        if (!joined.empty()) {
-            joined += u' ';
-        }
-        joined += FromUtf8(argument);
-    }
-    return joined;
-}
-
-bool RandomGuid(Guid& guid) {
-    std::ifstream random("/dev/urandom", std::ios::binary);
-    std::array<char, 16> bytes{};
-    if (!random.read(bytes.data(), bytes.size())) {
-        return false;
-    }
-    std::memcpy(&guid.data1, bytes.data(), 4);
-    std::memcpy(&guid.data2, bytes.data() + 4, 2);
-    std::memcpy(&guid.data3, bytes.data() + 6, 2);
-    std::memcpy(guid.data4, bytes.data() + 8, 8);
-    return true;
 }
 
 } // namespace kestrove::x11

@@ -10,24 +10,8 @@ std::uint32_t X11Shell::getModuleFileName(char16_t* buffer, std::uint32_t size) 
     return ModuleFileName(buffer, size);
 }
 
-std::u16string X11Shell::commandLineArguments() {
-    return JoinArguments(m_arguments);
-}
-
 bool X11Shell::winHelp(WindowHandle, std::u16string_view, std::uint32_t, std::uintptr_t) {
     return false;
-}
-
-void X11Shell::initCommonControls(std::uint32_t) {}
-
-bool X11Shell::registerApplicationRestart(std::u16string_view, std::uint32_t) {
-    return false;
-}
-
-void X11Shell::setRestartSupported(bool) {}
-
-bool X11Shell::createGuid(Guid& guid) {
-    return RandomGuid(guid);
 }
 
 std::uint32_t X11Shell::getFileVersionInfoSize(const char16_t* path) {

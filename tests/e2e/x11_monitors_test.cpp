@@ -100,8 +100,8 @@ TEST_F(Monitors, ReportsTheServersMonitorsInItsOrderWithTheirNamesAndThePrimaryF
         EXPECT_EQ(info.rcWork, expected[i].rect) << "no window manager: the work area is all of it";
         EXPECT_EQ(info.dwFlags, expected[i].flags);
         EXPECT_EQ(Text(FixedText(info.szDevice)), expected[i].name);
-        // The magnifier is handed the rectangle; the adapter knows whose it is.
-        const MonitorIdentity shown = m_monitors->reportedAt(expected[i].rect);
+        // The magnifier is handed the handle; the adapter knows whose it is.
+        const MonitorIdentity shown = m_monitors->identityOf(reported[i].handle, expected[i].rect);
         EXPECT_EQ(shown.name, expected[i].name);
         EXPECT_EQ(shown.rect, expected[i].rect);
         EXPECT_EQ(shown.others.size(), std::size(expected) - 1);
@@ -116,7 +116,12 @@ TEST_F(Monitors, ReportsTheServersMonitorsInItsOrderWithTheirNamesAndThePrimaryF
     }
     DisplayDevice device{};
     EXPECT_FALSE(m_monitors->enumDisplayDevices(3, device));
-    EXPECT_EQ(m_monitors->reportedAt(Rect{0, 0, 10, 10}).name, "");
+    for (const MonitorHandle never : {MonitorHandle{0}, MonitorHandle{99}}) {
+        const MonitorIdentity none = m_monitors->identityOf(never, Rect{0, 0, 10, 10});
+        EXPECT_EQ(none.name, "");
+        EXPECT_EQ(none.rect, (Rect{0, 0, 10, 10}));
+        EXPECT_EQ(none.others.size(), std::size(expected));
+    }
 }
 
 TEST_F(Monitors, AMonitorThatMovesKeepsItsNameAtItsNewPlaceOnceReported) {
@@ -130,8 +135,27 @@ TEST_F(Monitors, AMonitorThatMovesKeepsItsNameAtItsNewPlaceOnceReported) {
     ASSERT_TRUE(m_monitors->getMonitorInfo(reported[2].handle, info));
     const Rect now{0, 1100, 1024, 1700};
     EXPECT_EQ(info.rcMonitor, now);
-    EXPECT_EQ(m_monitors->reportedAt(now).name, "DP-3");
-    EXPECT_EQ(m_monitors->reportedAt(reported[2].rect).name, "");
+    EXPECT_EQ(m_monitors->identityOf(reported[2].handle, now).name, "DP-3");
+    // Its neighbours know it at its new place.
+    const std::vector<MonitorIdentity> others =
+        m_monitors->identityOf(reported[0].handle, reported[0].rect).others;
+    ASSERT_EQ(others.size(), 2u);
+    EXPECT_EQ(others[1].name, "DP-3");
+    EXPECT_EQ(others[1].rect, now);
+}
+
+TEST_F(Monitors, TwoMonitorsAtOneRectangleAreEachReachedByTheirHandle) {
+    e2e::SetRandrMonitor(m_display, "DP-4", e2e::MonitorGeometry{1280, 1024, 0, 0, false}, None);
+    XSync(m_display, False);
+    const std::vector<Reported> reported = enumerate(); // DP-2, DP-1, DP-3, DP-4
+    ASSERT_EQ(reported.size(), 4u);
+    ASSERT_EQ(reported[1].rect, reported[3].rect);
+    const MonitorIdentity first = m_monitors->identityOf(reported[1].handle, reported[1].rect);
+    const MonitorIdentity second = m_monitors->identityOf(reported[3].handle, reported[3].rect);
+    EXPECT_EQ(first.name, "DP-1");
+    EXPECT_EQ(second.name, "DP-4");
+    ASSERT_EQ(second.others.size(), 3u);
+    EXPECT_EQ(second.others[1].name, "DP-1") << "the other at the same place stays beside it";
 }
 
 TEST_F(Monitors, WorkAreaIsTheMonitorsShareOfTheWindowManagersOnTheCurrentDesktop) {

@@ -37,6 +37,7 @@ public:
         if (!m_fake.dialogCreated || res::FindDialog(templateId) == nullptr) {
             return 0;
         }
+        m_fake.dialogsMade.push_back(templateId);
         const WindowHandle hwnd = m_fake.kDialog + m_fake.openDialogs.size();
         m_fake.openDialogs.push_back(&events);
         events.deliverCreated(hwnd);
@@ -89,7 +90,7 @@ public:
     void appendMenu(MenuHandle, std::uint32_t flags, std::uintptr_t id,
                     std::u16string_view text) override {
         m_fake.record("appendMenu(" + std::to_string(flags) + "," + std::to_string(id) + ")");
-        m_fake.menuEntries.emplace_back(text);
+        m_fake.menuEntries.push_back(MenuEntry{flags, id, std::u16string(text)});
     }
 
     int messageBox(WindowHandle, std::u16string_view text, std::u16string_view caption,

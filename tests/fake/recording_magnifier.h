@@ -21,11 +21,18 @@ public:
 
     WindowHandle createMagnifierWindow(WindowHandle, const Rect& area) override {
         m_fake.record("createMagnifierWindow(" + Describe(area) + ")");
-        return m_fake.magnifierCreated ? m_fake.kMagnifier : 0;
+        if (!m_fake.magnifierCreated) {
+            return 0;
+        }
+        m_fake.magnifierArea = area;
+        return m_fake.kMagnifier;
     }
 
-    bool magSetWindowSource(WindowHandle, const Rect& source) override {
-        m_fake.record("magSetWindowSource(" + Describe(source) + ")");
+    bool magSetWindowSource(WindowHandle, MonitorHandle monitor, const Rect& source) override {
+        m_fake.record("magSetWindowSource(" + std::to_string(monitor) + ":" + Describe(source) +
+                      ")");
+        m_fake.sourceMonitor = monitor;
+        m_fake.source = source;
         return true;
     }
 
@@ -34,6 +41,7 @@ public:
         text.precision(9);
         text << "magSetWindowTransform(" << transform.v[0][0] << ")";
         m_fake.record(text.str());
+        m_fake.zoom = transform.v[0][0];
         return true;
     }
 

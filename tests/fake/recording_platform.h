@@ -1,6 +1,9 @@
 // A platform for unit tests: it plays a scripted system (monitors, display
-// devices, window sizes, a version file) and records the calls made to it,
-// in order, as readable text. Each group of the seam has its own small fake;
+// devices, window sizes, a version file) and records what the program made of
+// it (title, client size, timer, the magnifier's monitor, source, zoom and
+// place, menu entries, dialogs made), and the calls made to it, in order, as
+// readable text. Tests check the outcome; the calls only where their order is
+// the behaviour. Each group of the seam has its own small fake;
 // they share the script and the record (RecordingState).
 #pragma once
 

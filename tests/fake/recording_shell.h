@@ -1,5 +1,5 @@
 // The recording fake's shell: the scripted executable path and version file, help, restart
-// registration.
+// support.
 #pragma once
 
 #include "platform/seam/shell.h"
@@ -37,24 +37,7 @@ public:
         return m_fake.helpStarts;
     }
 
-    void initCommonControls(std::uint32_t classes) override {
-        m_fake.record("initCommonControls(" + std::to_string(classes) + ")");
-    }
-
-    bool registerApplicationRestart(std::u16string_view commandLine, std::uint32_t flags) override {
-        m_fake.record("registerApplicationRestart(" + ToUtf8(commandLine) + "," +
-                      std::to_string(flags) + ")");
-        return true;
-    }
-
-    std::u16string commandLineArguments() override { return u"-x"; }
-
-    void setRestartSupported(bool supported) override { m_fake.restartSupported = supported; }
-
-    bool createGuid(Guid& guid) override {
-        guid = Guid{0x0123ABCD, 0x4567, 0x89AB, {0xCD, 0xEF, 0x01, 0x23, 0x45, 0x67, 0x89, 0xAB}};
-        return true;
-    }
+    void setRestartSupport(bool supported) override { m_fake.restartSupported = supported; }
 
     std::uint32_t getFileVersionInfoSize(const char16_t* path) override {
         m_fake.record("getFileVersionInfoSize(" + ToUtf8(path) + ")");

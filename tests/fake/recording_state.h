@@ -12,6 +12,14 @@
 
 namespace kestrove::testing {
 
+// An entry appended to the system menu.
+struct MenuEntry {
+    std::uint32_t flags = 0;
+    std::uintptr_t id = 0;
+    std::u16string text;
+    friend bool operator==(const MenuEntry&, const MenuEntry&) = default;
+};
+
 struct FakeMonitor {
     Rect rect;
     Rect work;
@@ -46,9 +54,19 @@ public:
     std::map<int, std::u16string> dialogItems;
     std::u16string title;
     std::vector<std::u16string> messageBoxes;
-    std::vector<std::u16string> menuEntries;
+    std::vector<MenuEntry> menuEntries;
+    std::vector<int> dialogsMade; // template ids, in the order made
     bool timerRunning = false;
     bool restartSupported = false;
+    // The magnifier child as last configured: the monitor and rectangle it
+    // shows, its zoom (the transform's scale), where it lies in the dialog.
+    MonitorHandle sourceMonitor = 0;
+    Rect source;
+    float zoom = 0.0f;
+    Rect magnifierArea;
+    int magnifierRepaints = 0; // InvalidateRect on the child
+    IconHandle bigIcon = 0;
+    IconHandle smallIcon = 0;
     std::vector<DialogEvents*> openDialogs; // innermost last
 
     // Calls recorded since the last clear, then cleared.

@@ -42,20 +42,29 @@ public:
             m_fake.client.top + std::min(height - 2 * m_fake.frameWidth, m_fake.maxClientHeight);
     }
 
-    void moveWindow(WindowHandle, int x, int y, int width, int height, bool) override {
+    void moveWindow(WindowHandle hwnd, int x, int y, int width, int height, bool) override {
         m_fake.record("moveWindow(" + std::to_string(x) + "," + std::to_string(y) + "," +
                       std::to_string(width) + "," + std::to_string(height) + ")");
+        if (hwnd == m_fake.kMagnifier) {
+            m_fake.magnifierArea = {x, y, x + width, y + height};
+        }
     }
 
-    void invalidateRect(WindowHandle, bool) override { m_fake.record("invalidateRect"); }
+    void invalidateRect(WindowHandle hwnd, bool) override {
+        m_fake.record("invalidateRect");
+        if (hwnd == m_fake.kMagnifier) {
+            ++m_fake.magnifierRepaints;
+        }
+    }
 
     void setWindowText(WindowHandle, std::u16string_view text) override {
         m_fake.record("setWindowText(" + ToUtf8(text) + ")");
         m_fake.title = text;
     }
 
-    void setIcon(WindowHandle, int which, IconHandle) override {
+    void setIcon(WindowHandle, int which, IconHandle icon) override {
         m_fake.record(which == win::ICON_BIG ? "setIcon(big)" : "setIcon(small)");
+        (which == win::ICON_BIG ? m_fake.bigIcon : m_fake.smallIcon) = icon;
     }
 
     DeviceContextHandle beginPaint(WindowHandle) override {

@@ -42,6 +42,7 @@ TEST_F(VersionCacheTest, ReadsTheReleaseResourceOnceThenKeepsIt) {
     EXPECT_EQ(Label(), "Kestrove Ver.:2-0-0-100");
     EXPECT_EQ(cache.version(), u"Ver.:2.0.0.100");
     EXPECT_TRUE(cache.built());
+    // The reads are the behaviour here: the file is read once, in these steps.
     EXPECT_THAT(platform.takeCalls(),
                 ElementsAre("getFileVersionInfoSize(/opt/kestrove/Kestrove)", "getFileVersionInfo",
                             "verQueryValue(\\VarFileInfo\\Translation)",

@@ -46,9 +46,10 @@ WindowHandle X11MagnifierControl::createMagnifierWindow(WindowHandle parent, con
     return window;
 }
 
-bool X11MagnifierControl::magSetWindowSource(WindowHandle hwnd, const Rect& source) {
+bool X11MagnifierControl::magSetWindowSource(WindowHandle hwnd, MonitorHandle monitor,
+                                             const Rect& source) {
     return withMagnifier(hwnd, [&](MagnifierWindow& magnifier) {
-        magnifier.setSource(m_monitors.reportedAt(source));
+        magnifier.setSource(m_monitors.identityOf(monitor, source));
         // The source may know at once that the desktop will not share it.
         tellNoCapture(m_windows.parentOf(hwnd), magnifier.takeNotice());
     });

@@ -20,7 +20,7 @@ namespace kestrove::x11 {
 
 class X11MagnifierControl final : public Magnifier, public EventTarget {
 public:
-    // `monitors` names the monitor behind each source rectangle.
+    // `monitors` knows the monitor behind each handle the program passes.
     X11MagnifierControl(Display* display, WindowTable& windows, const X11Monitors& monitors)
         : m_display(display), m_windows(windows), m_monitors(monitors) {}
     ~X11MagnifierControl();
@@ -29,8 +29,9 @@ public:
 
     bool magInitialize() override;
     WindowHandle createMagnifierWindow(WindowHandle parent, const Rect& area) override;
-    // The rectangle is the monitor the displays reported with it.
-    bool magSetWindowSource(WindowHandle magnifier, const Rect& source) override;
+    // The source is shown as the monitor behind `monitor` (its name), at `source`.
+    bool magSetWindowSource(WindowHandle magnifier, MonitorHandle monitor,
+                            const Rect& source) override;
     bool magSetWindowTransform(WindowHandle magnifier, const MagTransform& transform) override;
 
     // Window operations on a child; false when `hwnd` is no magnifier.
