@@ -253,9 +253,8 @@ void MagnifierWindow::update() {
     m_kept.clear();
     if (framesPending) {
         changes = m_frames->takeChanges(self);
-        // The echo of a paint comes with the next frame, or not at all.
         dropSpentEchoes(changes);
-        m_echo.forget();
+        m_echo.frameTaken();
     }
     if (m_repaintAll || cursorChanged() || changes.any()) {
         paint(changes);
