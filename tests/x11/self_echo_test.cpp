@@ -51,10 +51,12 @@ TEST(SelfEcho, AnEchoCutAndJoinedAnewIsStillAnEcho) {
     EXPECT_EQ(echo.roundOf(Rect{40, 0, 60, 10}, now).round, 0) << "reaches past what was drawn";
     EXPECT_EQ(echo.roundOf(Rect{30, 0, 45, 5}, now).round, 0) << "meets nothing drawn";
 
-    // What the paint a frame earlier drew may come back once more.
+    // What the paint a frame earlier drew may come back once more; what
+    // the last paint drew counts first.
     echo.frameTaken();
-    echo.painted({{Rect{200, 100, 240, 130}, {5, later}}});
+    echo.painted({{Rect{200, 100, 240, 130}, {5, later}}, {Rect{0, 0, 10, 5}, {6, later}}});
     EXPECT_EQ(echo.roundOf(Rect{0, 0, 20, 6}, now).round, 3);
+    EXPECT_EQ(echo.roundOf(Rect{0, 0, 10, 5}, now).round, 7);
     EXPECT_EQ(echo.roundOf(Rect{210, 110, 220, 120}, now).round, 6);
     echo.frameTaken();
     echo.frameTaken();

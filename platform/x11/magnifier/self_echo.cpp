@@ -50,12 +50,12 @@ int EchoRounds(const MirrorPlacement& placement) {
 }
 
 SelfEcho::Round SelfEcho::roundOf(const Rect& change, Clock::time_point now) const {
-    const auto last = EchoOf(m_drawn, change);
-    const auto before = EchoOf(m_before, change);
-    if (last && before) {
-        return last->round <= before->round ? *last : *before;
+    // The last paint first: its areas lie nested in those of the paint
+    // before, whose rounds would hold the chain back.
+    if (const auto last = EchoOf(m_drawn, change)) {
+        return *last;
     }
-    return last ? *last : before.value_or(Round{0, now});
+    return EchoOf(m_before, change).value_or(Round{0, now});
 }
 
 bool SelfEcho::Spent(const Round& round, int lastRound, Clock::time_point now) {
