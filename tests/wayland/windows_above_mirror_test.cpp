@@ -248,6 +248,10 @@ struct OnItself {
     int width; // of the mirror's window
 };
 
+void PrintTo(const OnItself& c, std::ostream* out) {
+    *out << c.width << " wide on " << c.outputWidth << "x" << c.outputHeight;
+}
+
 class MirrorOnItself : public WindowsAboveMirror, public testing::WithParamInterface<OnItself> {
 protected:
     void SetUp() override {
