@@ -159,11 +159,11 @@ MagnifierWindow::~MagnifierWindow() {
         XRenderFreePicture(m_display, m_backPicture);
         XFreePixmap(m_display, m_back);
         XFreeGC(m_display, m_gc);
-        if (!m_windowGone) {
+        if (!m_state.gone()) {
             XRenderFreePicture(m_display, m_windowPicture);
         }
     }
-    if (!m_windowGone) {
+    if (!m_state.gone()) {
         XDestroyWindow(m_display, m_window);
     }
 }
@@ -187,7 +187,7 @@ void MagnifierWindow::setSource(const MonitorIdentity& source) {
         if (m_frames) {
             m_frames->setMonitor(source);
         }
-        m_repaintAll = true;
+        m_state.changed();
         layOut();
     }
 }
@@ -195,7 +195,7 @@ void MagnifierWindow::setSource(const MonitorIdentity& source) {
 void MagnifierWindow::setTransform(const MagTransform& transform) {
     if (!SameTransform(transform, m_transform)) {
         m_transform = transform;
-        m_repaintAll = true;
+        m_state.changed();
         layOut();
     }
 }
@@ -206,7 +206,7 @@ void MagnifierWindow::move(int x, int y, int width, int height) {
 }
 
 void MagnifierWindow::layOut() {
-    if (m_windowGone) {
+    if (m_state.gone()) {
         return;
     }
     // A source the server cannot show is shown blank over the whole area.
@@ -216,7 +216,7 @@ void MagnifierWindow::layOut() {
                            : FittedPicture{m_area, m_transform.v[0][0]};
     if (fitted.zoom != m_zoom) {
         m_zoom = fitted.zoom;
-        m_repaintAll = true;
+        m_state.changed();
     }
     const Rect& placed = fitted.window;
     const int newWidth = Extent(placed.right - placed.left);
@@ -229,12 +229,12 @@ void MagnifierWindow::layOut() {
         if (m_supported) {
             resizeBackBuffer();
         }
-        m_repaintAll = true;
+        m_state.changed();
     }
 }
 
 void MagnifierWindow::repaint() {
-    if (!m_supported || m_windowGone || !seen()) {
+    if (!m_supported || !m_state.seen()) {
         return; // nothing drawn would show: no scaling until it is seen again
     }
     m_frames->requestFrame();
@@ -243,7 +243,7 @@ void MagnifierWindow::repaint() {
 
 void MagnifierWindow::update() {
     const bool framesPending = m_frames->pending();
-    if (!m_repaintAll && !framesPending && !m_cursor->dueForLocate()) {
+    if (!m_state.stale() && !framesPending && !m_cursor->dueForLocate()) {
         return; // nothing on the screen can have changed
     }
     const Rect self = locate();
@@ -253,11 +253,10 @@ void MagnifierWindow::update() {
     m_kept.clear();
     if (framesPending) {
         changes = m_frames->takeChanges(self);
-        // The echo of a paint comes with the next frame, or not at all.
         dropSpentEchoes(changes);
-        m_echo.forget();
+        m_echo.frameTaken();
     }
-    if (m_repaintAll || cursorChanged() || changes.any()) {
+    if (m_state.stale() || cursorChanged() || changes.any()) {
         paint(changes);
     }
 }
@@ -353,7 +352,7 @@ void MagnifierWindow::paint(const FrameChanges& changes) {
     const Rect area = m_frames->area();
     // A compositor's frames may change size on their own (a mode change, or
     // the first frame of an output): the plan follows.
-    const bool replan = m_repaintAll || !(area == m_planArea);
+    const bool replan = m_state.stale() || !(area == m_planArea);
     if (replan) {
         m_planArea = area;
         // A frame may hold the monitor in more pixels than its rectangle (a
@@ -366,7 +365,6 @@ void MagnifierWindow::paint(const FrameChanges& changes) {
                               ? PlanScaling(areaWidth, areaHeight, areaZoom, m_width, m_height)
                               : std::vector<ScaleStep>{});
         m_scaler->setSourceSize(areaWidth, areaHeight);
-        m_repaintAll = false;
     }
     // With the cursor over it, the picture is composed off screen first, so
     // that it never shows without the cursor; otherwise it goes straight to
@@ -381,9 +379,10 @@ void MagnifierWindow::paint(const FrameChanges& changes) {
     ChangeList drawn;
     // Whole for no other reason than how much changed.
     const bool wholeForChanges = !m_scaler->empty() && !replan && !changes.all &&
-                                 offScreen == m_composedOffScreen && WorthWholeFrame(changes, area);
+                                 offScreen == m_state.composedOffScreen() &&
+                                 WorthWholeFrame(changes, area);
     const bool readsEverything = m_scaler->empty() || replan || changes.all ||
-                                 offScreen != m_composedOffScreen || wholeForChanges;
+                                 offScreen != m_state.composedOffScreen() || wholeForChanges;
     if (readsEverything) {
         // Everything is read below: what changed so far is in it, and what
         // changes from now on shows in the next frame.
@@ -406,7 +405,7 @@ void MagnifierWindow::paint(const FrameChanges& changes) {
         drawn = m_scaler->renderChanged(m_frames->picture(), area.left, area.top, target, changed,
                                         {oldCursor});
     }
-    m_composedOffScreen = offScreen;
+    m_state.painted(offScreen);
     // Where this paint drew, on the root, and the round of what made it: a
     // change coming back from there in the next frame is its echo. A whole
     // picture drawn for echoes alone (many of them) is of their round.
@@ -466,7 +465,7 @@ void MagnifierWindow::paint(const FrameChanges& changes) {
 bool MagnifierWindow::handleEvent(const XEvent& event) {
     if (!m_supported) {
         if (event.xany.window == m_window && event.type == DestroyNotify) {
-            m_windowGone = true;
+            m_state.windowGone();
         }
         return event.xany.window == m_window;
     }
@@ -478,8 +477,7 @@ bool MagnifierWindow::handleEvent(const XEvent& event) {
         // Minimised or hidden: nothing is scaled until the window shows again,
         // and then it shows one whole, current picture. The parent's owner
         // wants the event too.
-        m_parentMapped = event.type == MapNotify;
-        m_repaintAll = m_repaintAll || m_parentMapped;
+        m_state.parentMapped(event.type == MapNotify);
         return false;
     }
     if (event.xany.window != m_window) {
@@ -487,19 +485,18 @@ bool MagnifierWindow::handleEvent(const XEvent& event) {
     }
     switch (event.type) {
     case Expose:
-        m_repaintAll = true;
-        if (event.xexpose.count == 0 && !m_windowGone) {
+        m_state.changed();
+        if (event.xexpose.count == 0 && !m_state.gone()) {
             locate();
             paint(FrameChanges{});
         }
         break;
     case DestroyNotify:
-        m_windowGone = true;
+        m_state.windowGone();
         break;
     case VisibilityNotify:
         // Nothing drawn would show while other windows cover this one all over.
-        m_obscured = event.xvisibility.state == VisibilityFullyObscured;
-        m_repaintAll = m_repaintAll || !m_obscured;
+        m_state.coveredAll(event.xvisibility.state == VisibilityFullyObscured);
         break;
     default:
         break;
@@ -515,7 +512,7 @@ void MagnifierWindow::dispatchSource() {
     // A frame asked for at a refresh is shown as soon as it is there, not a
     // refresh later; frames are asked for once a refresh, so this still
     // draws no more often than refreshes.
-    if (m_frames && m_frames->dispatch() && !m_windowGone && seen()) {
+    if (m_frames && m_frames->dispatch() && m_state.seen()) {
         update();
     }
 }

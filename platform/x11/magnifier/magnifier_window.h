@@ -5,6 +5,7 @@
 
 #include "platform/types.h"
 #include "platform/x11/magnifier/frame_source.h"
+#include "platform/x11/magnifier/magnifier_state.h"
 #include "platform/x11/magnifier/self_echo.h"
 
 #include <X11/Xlib.h>
@@ -66,9 +67,6 @@ private:
     // source or transform, an exposure or a large change; otherwise only
     // where `changes` and the cursor reach.
     void paint(const FrameChanges& changes);
-    // Whether the window can be seen at all: mapped, in a mapped parent, and
-    // not covered all over.
-    bool seen() const { return m_parentMapped && !m_obscured; }
     // Reads where the pointer is and tells the cursor; returns where this
     // window is on the root, from the same reply.
     Rect locate();
@@ -83,15 +81,11 @@ private:
     double m_zoom = 0.0; // the transform's zoom, or less where the picture would not fit
     int m_width = 1;
     int m_height = 1;
-    bool m_windowGone = false;
-    bool m_obscured = false; // other windows cover all of it
-    bool m_parentMapped = true;
-    bool m_composedOffScreen = false; // the last picture went through the back buffer
     // Without the extensions the picture stays blank (the window's black background).
     bool m_supported = false;
     int m_depth = 0;                             // of the window, as its parent's
     XRenderPictFormat* m_windowFormat = nullptr; // of the window's visual
-    bool m_repaintAll = true;                    // size, source or transform changed, or exposed
+    MagnifierState m_state;
     Rect m_planArea{}; // the frame source's area the scale plan was made for
     Rect m_onRoot{};   // where the window was when last located
     SelfEcho m_echo;   // what the last paint drew, and why

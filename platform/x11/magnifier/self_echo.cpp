@@ -1,8 +1,8 @@
 #include "platform/x11/magnifier/self_echo.h"
 
 #include <algorithm>
-#include <climits>
 #include <cmath>
+#include <optional>
 
 namespace kestrove::x11 {
 
@@ -11,6 +11,31 @@ namespace {
 // How far a repaint reaches past the scaled change: the smoothing filter's
 // footprint and the rounding of each step.
 constexpr int kReach = 4;
+
+// The round of `change` as the echo of one paint's `drawn` areas; nothing
+// when it is not theirs.
+std::optional<SelfEcho::Round> EchoOf(const std::vector<SelfEcho::Drawn>& drawn,
+                                      const Rect& change) {
+    // A paint comes back as the damage of what it drew, cut and joined
+    // anew: a region's bands, a compositor's one box around a frame's damage.
+    // A change within the box of the drawn areas it meets is their echo, one
+    // round after the earliest of them.
+    Rect met{};
+    const SelfEcho::Round* earliest = nullptr;
+    for (const SelfEcho::Drawn& d : drawn) {
+        if (IsEmpty(Intersection(d.area, change))) {
+            continue;
+        }
+        met = earliest == nullptr ? d.area : Union(met, d.area);
+        if (earliest == nullptr || d.round.round < earliest->round) {
+            earliest = &d.round;
+        }
+    }
+    if (earliest == nullptr || !Contains(met, change)) {
+        return std::nullopt;
+    }
+    return SelfEcho::Round{earliest->round + 1, earliest->since};
+}
 
 } // namespace
 
@@ -26,13 +51,12 @@ int EchoRounds(const MirrorPlacement& placement) {
 }
 
 SelfEcho::Round SelfEcho::roundOf(const Rect& change, Clock::time_point now) const {
-    Round echo{INT_MAX, now};
-    for (const Drawn& drawn : m_drawn) {
-        if (Contains(drawn.area, change) && drawn.round.round + 1 < echo.round) {
-            echo = Round{drawn.round.round + 1, drawn.round.since};
-        }
+    // The last paint first: its areas lie nested in those of the paint
+    // before, whose rounds would hold the chain back.
+    if (const auto last = EchoOf(m_drawn, change)) {
+        return *last;
     }
-    return echo.round == INT_MAX ? Round{0, now} : echo;
+    return EchoOf(m_before, change).value_or(Round{0, now});
 }
 
 bool SelfEcho::Spent(const Round& round, int lastRound, Clock::time_point now) {

@@ -7,13 +7,16 @@
 // would be repainted for ever.
 //
 // So each repaint is followed: a change that comes back from where the last
-// paint drew is its echo, one round further than what caused that paint. An
+// paint drew is its echo, one round further than what caused that paint (the
+// damage comes back cut and joined anew, so what counts is the box of the
+// drawn areas the change meets, and the earliest round among them). An
 // echo is drawn while its round is within the rounds the nested copies need
 // to shrink under a pixel, at most kMostEchoRounds (under half a second at the
 // mirror's refresh), and for kLongestEcho at most where frames come slower
 // (a large output on a software renderer); later ones are left out, and the
-// copies deeper than that keep the picture they had. A change anywhere else, or where the mirror
-// did not just draw, is another's and starts at round 0: it is always drawn.
+// copies deeper than that keep the picture they had. A change anywhere else,
+// or where the mirror drew nothing in the last two frames, is another's and
+// starts at round 0: it is always drawn.
 #pragma once
 
 #include "platform/types.h"
@@ -57,13 +60,27 @@ public:
     Round roundOf(const Rect& change, Clock::time_point now) const;
     // Whether an echo of `round` is past its last round or too old to draw.
     static bool Spent(const Round& round, int lastRound, Clock::time_point now);
-    // What the last paint drew; a frame that comes with no paint before it
-    // starts over.
-    void painted(std::vector<Drawn> drawn) { m_drawn = std::move(drawn); }
-    void forget() { m_drawn.clear(); }
+    // What the last paint drew.
+    void painted(std::vector<Drawn> drawn) {
+        m_before = m_framesSincePaint < kEchoFrames ? std::move(m_drawn) : std::vector<Drawn>{};
+        m_drawn = std::move(drawn);
+        m_framesSincePaint = 0;
+    }
+    // A frame's changes were taken. A paint's echo may come over two frames
+    // (a long paint reaches the screen in parts, or the compositor reports
+    // it again): what the paints of the last two frames drew is followed.
+    void frameTaken() {
+        if (++m_framesSincePaint >= kEchoFrames) {
+            m_drawn.clear();
+            m_before.clear();
+        }
+    }
 
 private:
-    std::vector<Drawn> m_drawn;
+    static constexpr int kEchoFrames = 2;
+    std::vector<Drawn> m_drawn;  // by the last paint
+    std::vector<Drawn> m_before; // by the paint before, a frame earlier
+    int m_framesSincePaint = 0;
 };
 
 // Where the mirror draws `change` (root coordinates), on the root, grown by
