@@ -122,12 +122,12 @@ dbus-update-activation-environment WAYLAND_DISPLAY DISPLAY XAUTHORITY XDG_CURREN
 # they met it. The bus may have started a back-end on demand before the
 # shell's screen cast was up (or for a shell started again); it then offers
 # no monitors for good, so it is replaced until it offers them, and only
-# then does the front-end meet it.
+# then does the front-end meet it. Asking them starts none.
 # shellcheck disable=SC2317 # called through within
 offers_monitors() { # SERVICE INTERFACE
     local types
-    types=$(busctl --user get-property "$1" /org/freedesktop/portal/desktop "$2" \
-        AvailableSourceTypes) || return 1
+    types=$(busctl --user --auto-start=no get-property "$1" /org/freedesktop/portal/desktop \
+        "$2" AvailableSourceTypes) || return 1
     (((${types#u } & 1) != 0))
 }
 # The bus may also have started a front-end on demand (mutter 48's window
