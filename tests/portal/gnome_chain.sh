@@ -133,7 +133,8 @@ offers_monitors() { # SERVICE INTERFACE
 # The bus may also have started a front-end on demand (mutter 48's window
 # frames ask the portal for settings as XWayland starts): the one started
 # here replaces it, and is waited for by its process, or the command's first
-# call could go to the one about to leave the bus and fail with it.
+# call could go to the one about to leave the bus and fail with it. One that
+# could not take the name has left: whoever holds it then stays.
 # shellcheck disable=SC2317 # called through within
 owned_by() { # SERVICE PID: the name's owner is PID or a process it started
     local owner
@@ -146,7 +147,7 @@ owned_by() { # SERVICE PID: the name's owner is PID or a process it started
 }
 # shellcheck disable=SC2317 # called through within
 started_and_offers_monitors() { # SERVICE INTERFACE PID
-    owned_by "$1" "$3" && offers_monitors "$1" "$2"
+    { owned_by "$1" "$3" || gone "$3"; } && offers_monitors "$1" "$2"
 }
 for attempt in 1 2 3; do
     session_start xdg-desktop-portal-gnome.log xdg-desktop-portal-gnome --replace
