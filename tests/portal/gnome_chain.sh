@@ -122,22 +122,41 @@ dbus-update-activation-environment WAYLAND_DISPLAY DISPLAY XAUTHORITY XDG_CURREN
 # they met it. The bus may have started a back-end on demand before the
 # shell's screen cast was up (or for a shell started again); it then offers
 # no monitors for good, so it is replaced until it offers them, and only
-# then does the front-end meet it.
+# then does the front-end meet it. Asking them starts none.
 # shellcheck disable=SC2317 # called through within
 offers_monitors() { # SERVICE INTERFACE
     local types
-    types=$(busctl --user get-property "$1" /org/freedesktop/portal/desktop "$2" \
-        AvailableSourceTypes) || return 1
+    types=$(busctl --user --auto-start=no get-property "$1" /org/freedesktop/portal/desktop \
+        "$2" AvailableSourceTypes) || return 1
     (((${types#u } & 1) != 0))
+}
+# The bus may also have started a front-end on demand (mutter 48's window
+# frames ask the portal for settings as XWayland starts): the one started
+# here replaces it, and is waited for by its process, or the command's first
+# call could go to the one about to leave the bus and fail with it. One that
+# could not take the name has left: whoever holds it then stays.
+# shellcheck disable=SC2317 # called through within
+owned_by() { # SERVICE PID: the name's owner is PID or a process it started
+    local owner
+    owner=$(busctl --user status "$1" | sed -n 's/^PID=//p')
+    while [[ -n $owner && $owner != 1 && $owner != 0 ]]; do
+        [[ $owner == "$2" ]] && return 0
+        owner=$(ps -o ppid= -p "$owner" | tr -d ' ')
+    done
+    return 1
+}
+# shellcheck disable=SC2317 # called through within
+started_and_offers_monitors() { # SERVICE INTERFACE PID
+    { owned_by "$1" "$3" || gone "$3"; } && offers_monitors "$1" "$2"
 }
 for attempt in 1 2 3; do
     session_start xdg-desktop-portal-gnome.log xdg-desktop-portal-gnome --replace
-    within 20 offers_monitors org.freedesktop.impl.portal.desktop.gnome \
-        org.freedesktop.impl.portal.ScreenCast && break
+    within 20 started_and_offers_monitors org.freedesktop.impl.portal.desktop.gnome \
+        org.freedesktop.impl.portal.ScreenCast "${pids[-1]}" && break
     echo "$session_name: GNOME's portal offers no monitors (attempt $attempt); replaced" >&2
 done
 session_start xdg-desktop-portal.log xdg-desktop-portal --replace
-wait_for "xdg-desktop-portal's monitors" 20 offers_monitors org.freedesktop.portal.Desktop \
-    org.freedesktop.portal.ScreenCast
+wait_for "xdg-desktop-portal's monitors" 20 started_and_offers_monitors \
+    org.freedesktop.portal.Desktop org.freedesktop.portal.ScreenCast "${pids[-1]}"
 
 session_run "$@"

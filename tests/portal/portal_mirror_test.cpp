@@ -197,6 +197,26 @@ TEST_F(PortalAnswers, AnOpenDialogHoldsNothingBackAndIsWithdrawnOnClose) {
     kestrove.reset();
 }
 
+// The dialog open when the portal is replaced by a fresh one (as
+// `xdg-desktop-portal --replace` does): the new one knows nothing of the
+// request, so Kestrove says the portal left, once, instead of waiting for
+// an answer that cannot come.
+TEST_F(PortalAnswers, APortalReplacedWhileItsDialogIsOpenGivesTheNotice) {
+    startPortal("silent:Start");
+    start();
+    ASSERT_EQ(portal->readLine(kWaitTimeout).value_or("").rfind("parent ", 0), 0u) << said();
+    const std::unique_ptr<ChildProcess> first = std::move(portal);
+    startPortal("silent:Start");
+    const std::optional<Window> box = notice();
+    ASSERT_TRUE(box) << "no notice" << said();
+    const std::string error = kestrove->standardError();
+    EXPECT_EQ(std::count(error.begin(), error.end(), '\n'), 1) << error;
+    EXPECT_NE(error.find("left the bus"), std::string::npos) << error;
+    EXPECT_TRUE(pressUntil(*box, XK_Return, {}, [&] { return !x->viewable(*box); }));
+    EXPECT_TRUE(windowWorks()) << said();
+    first->terminate();
+}
+
 // A bus where the portal's front-end starts but finds no back-end for this
 // desktop: the notice, as for any portal that cannot share.
 TEST_F(PortalAnswers, NoBackEndGivesTheNotice) {

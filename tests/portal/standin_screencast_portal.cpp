@@ -231,7 +231,10 @@ int main(int argc, char** argv) {
     if ((r = sd_bus_add_object(g_portal.bus, nullptr, kPortalPath, OnPortal, nullptr)) < 0) {
         return Fail("portal object", r);
     }
-    if ((r = sd_bus_request_name(g_portal.bus, kPortal, SD_BUS_NAME_REPLACE_EXISTING)) < 0) {
+    // As the real front-end: it replaces one on the bus, and may be replaced.
+    if ((r = sd_bus_request_name(g_portal.bus, kPortal,
+                                 SD_BUS_NAME_REPLACE_EXISTING | SD_BUS_NAME_ALLOW_REPLACEMENT)) <
+        0) {
         return Fail("portal name", r);
     }
     std::printf("ready\n");

@@ -152,10 +152,12 @@ PortalSession::PortalSession(sd_bus* bus, std::string parentWindow)
     }
     m_handlePrefix += '/';
 
-    // The portal leaving the bus ends everything it handed out.
+    // The portal leaving the bus ends everything it handed out; so does one
+    // replaced by another (xdg-desktop-portal --replace), which knows nothing
+    // of the first one's sessions and requests.
     const std::string rule = std::string("type='signal',sender='org.freedesktop.DBus',"
                                          "member='NameOwnerChanged',arg0='") +
-                             kPortal + "',arg2=''";
+                             kPortal + "'";
     sd_bus_add_match_async(m_bus, &m_portalGone, rule.c_str(), onPortalGone, nullptr, this);
     askProperties();
 }
@@ -518,8 +520,16 @@ int PortalSession::onSessionClosed(sd_bus_message*, void* data, sd_bus_error*) {
     return 0;
 }
 
-int PortalSession::onPortalGone(sd_bus_message*, void* data, sd_bus_error*) {
+int PortalSession::onPortalGone(sd_bus_message* signal, void* data, sd_bus_error*) {
     auto* self = static_cast<PortalSession*>(data);
+    const char* name = nullptr;
+    const char* oldOwner = nullptr;
+    const char* newOwner = nullptr;
+    // A portal the bus starts on our first call had no owner before it.
+    if (sd_bus_message_read(signal, "sss", &name, &oldOwner, &newOwner) < 0 ||
+        oldOwner == nullptr || *oldOwner == '\0') {
+        return 0;
+    }
     if (self->m_ended.empty()) {
         self->m_ended = "the screen-cast portal left the bus";
     }
