@@ -10,12 +10,16 @@
 #                                  cannot be reached)
 #   in_debian_root ROOT CMD...     runs CMD in ROOT, in a mount namespace of
 #                                  its own with /proc, /dev, /sys (read-only:
-#                                  systemd's library reads the cgroups),
-#                                  this machine's /tmp, name look-up and the
-#                                  package cache;
-#                                  it takes the place of the calling shell, so
-#                                  call it in a subshell or as a command of
-#                                  its own
+#                                  systemd's library reads the cgroups), this
+#                                  machine's /tmp, name look-up and the package cache,
+#                                  and the folders of this machine named in
+#                                  $KESTROVE_ROOT_BINDS (separated by spaces)
+#                                  at the same paths; it takes the place of
+#                                  the calling shell, so call it in a subshell
+#                                  or as a command of its own
+#   in_debian_root_apt ROOT CMD... the same for a command that runs apt: one
+#                                  at a time, since every root shares the
+#                                  package cache and apt locks it
 #
 # The roots live outside any clone, in $KESTROVE_ROOT_CACHE (default
 # /var/cache/kestrove-roots), so every build tree and later run on this
@@ -45,8 +49,11 @@ in_debian_root() {
     cache=$(debian_root_cache)
     # shellcheck disable=SC2016 # expanded by the inner shell
     exec unshare --mount --propagation private -- sh -c '
-        root=$1 cache=$2
-        shift 2
+        root=$1 cache=$2 binds=$3
+        shift 3
+        for folder in $binds; do
+            mkdir -p "$root$folder" && mount --bind "$folder" "$root$folder" || exit
+        done
         mount -t proc proc "$root/proc" &&
         mount --rbind /dev "$root/dev" &&
         mount --rbind /sys "$root/sys" &&
@@ -55,7 +62,15 @@ in_debian_root() {
         mount --bind /etc/hosts "$root/etc/hosts" &&
         mount --bind /etc/resolv.conf "$root/etc/resolv.conf" &&
         mount --bind "$cache" "$root/var/cache/apt/archives" &&
-        exec chroot "$root" "$@"' sh "$root" "$cache/archives" "$@"
+        exec chroot "$root" "$@"' sh "$root" "$cache/archives" "${KESTROVE_ROOT_BINDS:-}" "$@"
+}
+
+in_debian_root_apt() {
+    local cache
+    cache=$(debian_root_cache)
+    exec 8>"$cache/archives.lock"
+    flock 8
+    in_debian_root "$@"
 }
 
 debian_root() {
@@ -85,6 +100,11 @@ debian_root() {
             echo "debian root: cannot reach $mirror for $suite" >&2
             exit 77
         }
+        # debootstrap fetches into the shared package cache without a lock
+        # and apt gives up at once on finding the cache locked: one root is
+        # made at a time.
+        exec 8>"$cache/making.lock"
+        flock 8
         rm -rf "$part"
         echo "debian root: debootstrap --variant=minbase $suite and apt-get install $packages" \
             "(first run; kept in $cache)" >&2
@@ -97,7 +117,7 @@ debian_root() {
         touch "$part/etc/hosts" "$part/etc/resolv.conf"
         if [[ -n $packages ]]; then
             # shellcheck disable=SC2086 # the list is split on purpose
-            (in_debian_root "$part" env DEBIAN_FRONTEND=noninteractive sh -c \
+            (in_debian_root_apt "$part" env DEBIAN_FRONTEND=noninteractive sh -c \
                 "apt-get update -q && apt-get install -y -q --no-install-recommends $packages") \
                 >>"$log" 2>&1 || {
                 tail -n 40 "$log" >&2

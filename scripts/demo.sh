@@ -8,8 +8,11 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${BUILD_DIR:-$root/build}
 out=${KESTROVE_DEMO_DIR:-$build/demo}
 
-"$root/scripts/install-deps.sh"
-BUILD_DIR=$build "$root/scripts/build.sh" >/dev/null
+"$root/scripts/install-deps.sh" build run demo
+configure=()
+[[ -f $build/CMakeCache.txt ]] || configure=(-DKESTROVE_BUILD_TESTS=OFF)
+BUILD_DIR=$build "$root/scripts/build.sh" --target Kestrove --target kestrove_monitor_fixture \
+    "${configure[@]}" >/dev/null
 
 work=$(mktemp -d)
 # shellcheck source=scripts/children.sh

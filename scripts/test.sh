@@ -10,7 +10,7 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${BUILD_DIR:-$root/build}
 
 "$root/scripts/install-deps.sh"
-BUILD_DIR=$build "$root/scripts/build.sh"
+BUILD_DIR=$build "$root/scripts/build.sh" -DKESTROVE_BUILD_TESTS=ON -DKESTROVE_WINDOWS_BUILD=ON
 
 sanitize_status=0
 SANITIZE_BUILD_DIR=${SANITIZE_BUILD_DIR:-$build-sanitize} "$root/scripts/sanitize.sh" ||

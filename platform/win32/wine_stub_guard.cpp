@@ -98,7 +98,7 @@ namespace kestrove::win32 {
 namespace {
 
 // EXCEPTION_WINE_STUB, raised by the code Wine generates for each function
-// that a DLL's spec file lists as a stub.
+// that a DLL of Wine's declares but does not implement.
 constexpr DWORD kWineStubException = 0x80000100;
 
 // The stack pointer of this thread's innermost guarded call; null outside.

@@ -1,41 +1,36 @@
 #!/usr/bin/env bash
-# clean_root.sh <package.deb> <cache dir> <monitor fixture> <product version>
-# Installs the package with apt on a minimal Debian root made by debootstrap
-# from the archive that apt uses on this machine, then starts the installed
-# kestrove in that root on an Xvfb display with two virtual monitors and
-# checks its window title and its diagnostic lines. The minimal root and the
-# packages apt fetches are cached in <cache dir>.
+# clean_root.sh <package.deb> <monitor fixture> <product version> [suite]
+# Installs the package with apt on a copy of a minimal Debian root of
+# <suite> (default: this machine's release; scripts/debian-root.sh makes it
+# once and keeps it), then starts the installed kestrove in that root on an
+# Xvfb display with two virtual monitors and checks its window title, its
+# diagnostic lines, its About box and its exit status. Exits with 77 when
+# there is no such root yet and the archive cannot be reached.
 set -euo pipefail
 deb=$(realpath "$1")
-cache=$2
-fixture=$3
+fixture=$2
 # The About box writes the version's dots as dashes.
-version_label="Kestrove Ver.:${4//./-}"
+version_label="Kestrove Ver.:${3//./-}"
+# shellcheck source=/dev/null
+suite=${4:-$(. /etc/os-release && echo "${VERSION_CODENAME:-}")}
 
 fail() {
     echo "clean root: $*"
     exit 1
 }
-for tool in debootstrap unshare chroot Xvfb xdotool; do
-    command -v "$tool" >/dev/null || fail "$tool is missing (scripts/deps/packaging.txt)"
+for tool in Xvfb xdotool; do
+    command -v "$tool" >/dev/null || fail "$tool is missing (scripts/deps/test.txt)"
 done
 [[ -f $deb ]] || fail "no package at $deb"
-
-# shellcheck source=/dev/null
-suite=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
 [[ -n $suite ]] || fail "no VERSION_CODENAME in /etc/os-release"
 
-# The first archive apt lists for the release's own suite.
-# shellcheck source=scripts/debian-archive.sh
-. "$(dirname "${BASH_SOURCE[0]}")/../../scripts/debian-archive.sh"
-mirror=$(debian_archive "$suite" | head -n1)
-[[ -n $mirror ]] || fail "apt lists no archive for $suite in /etc/apt/sources.list{,.d}"
-echo "archive: $mirror $suite"
+# shellcheck source=scripts/debian-root.sh
+. "$(dirname "${BASH_SOURCE[0]}")/../../scripts/debian-root.sh"
+pristine=$(debian_root "$suite") || exit
+echo "clean $suite root: $pristine"
 
-mkdir -p "$cache/archives/partial"
-cache=$(realpath "$cache")
-root_tarball=$cache/$suite-minbase-$(echo "$mirror" | md5sum | cut -c1-8).tar.gz
-work=$(mktemp -d "$cache/run.XXXXXX")
+# The copy and the package are in this machine's /tmp, which is the root's.
+work=$(mktemp -d /tmp/kestrove-clean-root.XXXXXX)
 root=$work/root
 # shellcheck source=scripts/children.sh
 . "$(dirname "${BASH_SOURCE[0]}")/../../scripts/children.sh"
@@ -46,42 +41,17 @@ cleanup() {
 }
 trap cleanup EXIT
 
-mkdir -p "$root"
-if [[ -f $root_tarball ]]; then
-    tar -C "$root" -xzf "$root_tarball"
-else
-    echo "debootstrap --variant=minbase $suite (first run; cached afterwards)"
-    debootstrap --variant=minbase --cache-dir="$cache/archives" "$suite" "$root" "$mirror" \
-        >"$work/debootstrap.log" 2>&1 || {
-        tail -n 40 "$work/debootstrap.log"
-        fail "debootstrap failed"
-    }
-    tar -C "$root" -czf "$root_tarball.part" . && mv "$root_tarball.part" "$root_tarball"
-fi
+cp -a "$pristine" "$root"
 [[ ! -e $root/usr/bin/kestrove ]] || fail "the fresh root already has /usr/bin/kestrove"
-
-cp "$deb" "$root/tmp/"
-cp /etc/resolv.conf "$root/etc/resolv.conf" 2>/dev/null || true
-mkdir -p "$root/tmp/.X11-unix"
+cp "$deb" "$work/"
 # The X servers' socket folder, made as they make it, before Xvfb runs here.
-mkdir -p -m 1777 /tmp/.X11-unix
+[[ -d /tmp/.X11-unix ]] || mkdir -m 1777 /tmp/.X11-unix
 
-# Runs a command in the root, with /proc, /dev, the X socket folder and the
-# package cache mounted in a mount namespace of its own.
-in_root() {
-    unshare --mount --propagation private -- sh -c '
-        root=$1 cache=$2
-        shift 2
-        mount -t proc proc "$root/proc" &&
-        mount --rbind /dev "$root/dev" &&
-        mount --bind /tmp/.X11-unix "$root/tmp/.X11-unix" &&
-        mount --bind "$cache" "$root/var/cache/apt/archives" &&
-        exec chroot "$root" "$@"' sh "$root" "$cache/archives" "$@"
-}
+in_root() { (in_debian_root "$root" "$@"); }
 
 echo "apt-get install ./$(basename "$deb")"
-in_root env DEBIAN_FRONTEND=noninteractive sh -c \
-    "cd /tmp && apt-get update -q && apt-get install -y -q ./$(basename "$deb")" >"$work/apt.log" 2>&1 || {
+(in_debian_root_apt "$root" env DEBIAN_FRONTEND=noninteractive sh -c \
+    "cd $work && apt-get update -q && apt-get install -y -q ./$(basename "$deb")") >"$work/apt.log" 2>&1 || {
     tail -n 40 "$work/apt.log"
     fail "apt-get install of the package failed"
 }

@@ -29,8 +29,9 @@ sizes=0
 for png in "$prefix"/share/icons/hicolor/*/apps/kestrove.png; do
     [[ -f $png ]] || break
     folder=$(basename "$(dirname "$(dirname "$png")")")
+    # ImageMagick 6 names the channels "srgba", 7 adds their count: "srgba 4.0".
     got=$(identify -format '%wx%h %[channels]' "$png" 2>&1)
-    [[ $got == "$folder srgba" ]] || fail "$png: $got, not $folder with alpha"
+    [[ ${got%% [0-9]*.[0-9]*} == "$folder srgba" ]] || fail "$png: $got, not $folder with alpha"
     sizes=$((sizes + 1))
 done
 ((sizes >= 4)) || fail "only $sizes icon sizes in share/icons/hicolor"

@@ -27,4 +27,12 @@ for library in libc6 libstdc++6 libx11-6 libxrandr2 libxrender1 libxfixes3 libxd
 done
 [[ $(field Recommends) == fonts-noto-cjk ]] || { echo "Recommends is '$(field Recommends)'"; failed=1; }
 [[ $(field Package) == kestrove ]] || { echo "Package is '$(field Package)'"; failed=1; }
+# The version and the changelog name the release the package was built for.
+# shellcheck source=/dev/null
+release=$(. /etc/os-release && echo "${VERSION_ID:-} ${VERSION_CODENAME:-}")
+version=$(field Version)
+[[ $version == *"~deb${release%% *}" ]] || { echo "Version $version is not for Debian ${release%% *}"; failed=1; }
+entry=$(dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/doc/kestrove/changelog.gz | gzip -dc | head -n1)
+[[ $entry == "kestrove ($version) ${release#* }; urgency=medium" ]] ||
+    { echo "the changelog begins '$entry', not with $version for ${release#* }"; failed=1; }
 exit $failed

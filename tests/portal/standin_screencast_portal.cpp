@@ -12,6 +12,7 @@
 // parent window and "withdrawn" when a request is closed, one line each.
 #include <systemd/sd-bus.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <map>

@@ -112,10 +112,13 @@ protected:
     }
 
     // Moves the Wayland probe to `at` (layout coordinates) once it is open.
+    // Where it opens varies (sway 1.10 opens it on the other output), and a
+    // plain "move position" counts from that output's corner.
     bool placeProbe(Point at) {
         return WaitUntil([&] {
             try {
-                m_sway->message({"[app_id=\"^KestroveWaylandProbe$\"] move position " +
+                m_sway->message({"[app_id=\"^KestroveWaylandProbe$\"] move to workspace 1, "
+                                 "move absolute position " +
                                  std::to_string(at.x) + " " + std::to_string(at.y)});
                 return true;
             } catch (const std::runtime_error&) {
@@ -175,7 +178,7 @@ TEST_F(WindowsAboveMirror, AWaylandWindowOverTheMirrorShowsInItsNestedCopies) {
     ASSERT_NE(mirror, 0u);
     // The mirror moves onto the output it shows, and a Wayland window opens
     // over its lower right part.
-    m_sway->message({"[class=\"^Kestrove$\"] move to workspace 1, move position 40 30"});
+    m_sway->message({"[class=\"^Kestrove$\"] move to workspace 1, move absolute position 40 30"});
     WindowGeometry window;
     ASSERT_TRUE(WaitUntil([&] {
         window = m_x->geometry(mirror).value_or(WindowGeometry{});

@@ -17,7 +17,8 @@ constexpr int kReach = 4;
 int EchoRounds(const MirrorPlacement& placement) {
     const double side = std::max(placement.window.right - placement.window.left,
                                  placement.window.bottom - placement.window.top);
-    if (placement.zoom <= 0.0 || placement.zoom >= 1.0 || side <= 1) {
+    // Also a zoom that is not a number: nothing is shown.
+    if (!(placement.zoom > 0.0 && placement.zoom < 1.0) || side <= 1) {
         return kMostEchoRounds;
     }
     const double rounds = std::ceil(std::log(1.0 / side) / std::log(placement.zoom));
