@@ -6,7 +6,7 @@
 #include "tests/harness/child_process.h"
 #include "tests/harness/wait.h"
 #include "tests/harness/x_client.h"
-#include "tests/portal/portal_frame_reader.h"
+#include "tests/harness/portal/portal_frame_reader.h"
 
 #include <gtest/gtest.h>
 
