@@ -18,10 +18,9 @@ user=$3
 suite=trixie
 packages="labwc xwayland wlr-randr grim"
 
-fail() {
-    echo "labwc root: $*" >&2
-    exit 1
-}
+# shellcheck source=scripts/helpers.sh
+. "$(dirname "${BASH_SOURCE[0]}")/../../../scripts/helpers.sh"
+script_name="labwc root"
 for tool in setpriv flock; do
     command -v "$tool" >/dev/null || fail "$tool is missing (scripts/deps/wayland.txt)"
 done
