@@ -12,12 +12,12 @@
 
 #include "platform/compositor/wayland/wayland_frame_capture.h"
 #include "platform/x11/magnifier/compositor_frame_source.h"
-#include "tests/harness/other_client.h"
 #include "tests/harness/kestrove_session.h"
+#include "tests/harness/other_client.h"
 #include "tests/harness/process_status.h"
 #include "tests/harness/wait.h"
-#include "tests/harness/xvfb_server.h"
 #include "tests/harness/wayland/headless_sway.h"
+#include "tests/harness/xvfb_server.h"
 
 #include <X11/Xutil.h>
 #include <X11/extensions/Xrender.h>
