@@ -40,7 +40,6 @@ public:
         ReadingRequestOwed // and a refresh asked for a frame meanwhile
     };
 
-    const Stage& stage() const { return m_stage; }
     Upload upload() const { return m_upload; }
 
     // The user chose a monitor: false when it is the one already captured or
