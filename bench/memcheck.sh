@@ -21,6 +21,8 @@ fi
 work=$(mktemp -d)
 # shellcheck source=scripts/children.sh
 . "$root/scripts/children.sh"
+# shellcheck source=scripts/helpers.sh
+. "$root/scripts/helpers.sh"
 cleanup() {
     stop_children
     rm -rf "$work"
@@ -30,10 +32,7 @@ trap cleanup EXIT
 # The server names its display once it takes connections.
 Xvfb -displayfd 3 -screen 0 2560x1600x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
 pids+=($!)
-for _ in $(seq 100); do
-    [[ -s $work/display ]] && break
-    sleep 0.1
-done
+within 10 test -s "$work/display" || fail "Xvfb did not start"
 export DISPLAY=:$(head -1 "$work/display")
 
 mkfifo "$work/fixture"

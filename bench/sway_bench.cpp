@@ -21,8 +21,8 @@
 #include "bench/source_animation.h"
 #include "tests/harness/kestrove_session.h"
 #include "tests/harness/wait.h"
+#include "tests/harness/wayland/headless_sway.h"
 #include "tests/harness/x_client.h"
-#include "tests/wayland/headless_sway.h"
 
 #include <csignal>
 #include <cstdio>

@@ -8,6 +8,7 @@
 #include "platform/types.h"
 
 #include <cstddef>
+#include <utility>
 #include <vector>
 
 namespace kestrove {
@@ -53,6 +54,9 @@ public:
     bool everything() const { return m_everything; }
     bool empty() const { return !m_everything && m_rects.empty(); }
     const std::vector<Rect>& rects() const { return m_rects; }
+    // What the caller kept of the rectangles (parts of them), as they are:
+    // each was chosen, so none is merged again.
+    void replaceRects(std::vector<Rect> kept) { m_rects = std::move(kept); }
     // What changed as rectangles: all of `whole` when everything did.
     std::vector<Rect> rectsIn(const Rect& whole) const {
         return m_everything ? std::vector<Rect>{whole} : m_rects;

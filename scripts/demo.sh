@@ -23,34 +23,20 @@ cleanup() {
 }
 trap cleanup EXIT
 
-fail() {
-    echo "demo: $*" >&2
-    exit 1
-}
-
-# Waits up to $1 seconds for the command after it to succeed.
-wait_for() {
-    local seconds=$1
-    shift
-    for ((tries = seconds * 10; tries > 0; tries--)); do
-        if "$@"; then
-            return 0
-        fi
-        sleep 0.1
-    done
-    return 1
-}
+# shellcheck source=scripts/helpers.sh
+. "$root/scripts/helpers.sh"
+script_name=demo
 
 Xvfb -displayfd 3 -screen 0 2560x1600x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
 pids+=($!)
-wait_for 20 test -s "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
+within 20 test -s "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
 export DISPLAY=":$(head -n1 "$work/display")"
 
 # Monitor 1: 1280x720 (primary); monitor 2: 600x800, portrait.
 "$build/tests/harness/kestrove_monitor_fixture" 1280x720+1280+0* 600x800+1280+720 \
     >"$work/fixture.out" 2>"$work/fixture.err" &
 pids+=($!)
-wait_for 10 grep -qx ready "$work/fixture.out" || fail "monitor fixture: $(cat "$work/fixture.err")"
+within 10 grep -qx ready "$work/fixture.out" || fail "monitor fixture: $(cat "$work/fixture.err")"
 
 "$build/Kestrove" >"$work/kestrove.out" 2>"$work/kestrove.err" &
 pids+=($!)
@@ -65,9 +51,9 @@ mirror_window() {
 }
 title_is() { [[ "$(xdotool getwindowname "$window" 2>/dev/null)" == "$1" ]]; }
 has_mirror() { [[ -n "$(mirror_window)" ]]; }
-wait_for 10 has_mirror || fail "no Kestrove window; it said: $(cat "$work/kestrove.err")"
+within 10 has_mirror || fail "no Kestrove window; it said: $(cat "$work/kestrove.err")"
 window=$(mirror_window)
-wait_for 10 title_is "Kestrove - [1:2] " || fail "unexpected title: $(xdotool getwindowname "$window")"
+within 10 title_is "Kestrove - [1:2] " || fail "unexpected title: $(xdotool getwindowname "$window")"
 
 mkdir -p "$out"
 shoot() {
@@ -76,7 +62,7 @@ shoot() {
 }
 shoot "$out/before.png"
 xdotool windowfocus --sync "$window" key ctrl+2
-wait_for 10 title_is "Kestrove - [2:2] " || fail "Ctrl+2 did not switch: $(xdotool getwindowname "$window")"
+within 10 title_is "Kestrove - [2:2] " || fail "Ctrl+2 did not switch: $(xdotool getwindowname "$window")"
 shoot "$out/after.png"
 
 echo "Kestrove printed:"

@@ -1,8 +1,8 @@
 // The About box opened and closed many times, as from the keyboard: nothing
 // that Kestrove holds grows with it, neither descriptors nor X resources nor
 // its memory.
-#include "tests/e2e/other_client.h"
 #include "tests/harness/kestrove_session.h"
+#include "tests/harness/other_client.h"
 #include "tests/harness/process_status.h"
 #include "tests/harness/wait.h"
 

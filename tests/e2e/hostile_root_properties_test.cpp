@@ -1,8 +1,8 @@
 // Root window properties that the window manager, or any program, may have
 // written wrongly: Kestrove starts, and where the work area it is given does
 // not add up, a monitor's work area is the whole monitor.
-#include "tests/e2e/other_client.h"
 #include "tests/harness/kestrove_session.h"
+#include "tests/harness/other_client.h"
 
 #include <gtest/gtest.h>
 

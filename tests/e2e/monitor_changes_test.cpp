@@ -1,8 +1,8 @@
 // Monitors plugged, unplugged, moved and resized while Kestrove shows one.
 // Kestrove reads the list once: it goes on showing the rectangles it took,
 // and nothing the server answers about the changed monitors ends it.
-#include "tests/e2e/other_client.h"
 #include "tests/harness/kestrove_session.h"
+#include "tests/harness/other_client.h"
 #include "tests/harness/wait.h"
 
 #include <gtest/gtest.h>

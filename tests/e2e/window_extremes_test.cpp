@@ -1,7 +1,7 @@
 // The mirror window pushed to its limits: sized down to one pixel and back,
 // minimised and restored, and a long burst of the window's keys.
-#include "tests/e2e/other_client.h"
 #include "tests/harness/kestrove_session.h"
+#include "tests/harness/other_client.h"
 #include "tests/harness/wait.h"
 
 #include <gtest/gtest.h>

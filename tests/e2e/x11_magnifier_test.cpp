@@ -398,7 +398,7 @@ public:
     void setMonitor(const MonitorIdentity& monitor) override { m_told.push_back(monitor); }
     bool handleEvent(const XEvent&) override { return false; }
     bool pending() override { return false; }
-    FrameChanges takeChanges(const Rect&) override { return {}; }
+    ChangeList takeChanges(const Rect&) override { return ChangeList{}; }
     void discard() override {}
     Picture picture() const override { return m_blank.picture(); }
     Rect area() const override { return m_blank.area(); }

@@ -14,10 +14,9 @@ version_label="Kestrove Ver.:${3//./-}"
 # shellcheck source=/dev/null
 suite=${4:-$(. /etc/os-release && echo "${VERSION_CODENAME:-}")}
 
-fail() {
-    echo "clean root: $*"
-    exit 1
-}
+# shellcheck source=scripts/helpers.sh
+. "$(dirname "${BASH_SOURCE[0]}")/../../scripts/helpers.sh"
+script_name="clean root"
 for tool in Xvfb xdotool; do
     command -v "$tool" >/dev/null || fail "$tool is missing (scripts/deps/test.txt)"
 done
@@ -64,13 +63,11 @@ owner=$(in_root dpkg -S /usr/bin/kestrove) || fail "no package owns /usr/bin/kes
 # The display: Xvfb on this machine, its socket folder shared with the root.
 Xvfb -displayfd 3 -screen 0 2560x1600x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
 pids+=($!)
-for _ in $(seq 200); do [[ -s $work/display ]] && break; sleep 0.1; done
-[[ -s $work/display ]] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
+within 20 test -s "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
 export DISPLAY=":$(head -n1 "$work/display")"
 "$fixture" 1280x720+1280+0* 600x800+1280+720 >"$work/fixture.out" 2>"$work/fixture.err" &
 pids+=($!)
-for _ in $(seq 100); do grep -qx ready "$work/fixture.out" && break; sleep 0.1; done
-grep -qx ready "$work/fixture.out" || fail "monitor fixture: $(cat "$work/fixture.err")"
+within 10 grep -qx ready "$work/fixture.out" || fail "monitor fixture: $(cat "$work/fixture.err")"
 
 in_root env -i DISPLAY="$DISPLAY" LANG=C.UTF-8 /usr/bin/kestrove \
     >"$work/kestrove.out" 2>"$work/kestrove.err" &
@@ -124,10 +121,7 @@ echo "About box: '$version_label'"
 xdotool windowfocus --sync "$about" key Escape
 
 xdotool windowfocus --sync "$window" key alt+F4
-for _ in $(seq 100); do kill -0 "$kestrove" 2>/dev/null || break; sleep 0.1; done
-if kill -0 "$kestrove" 2>/dev/null; then
-    fail "Alt+F4 did not close Kestrove"
-fi
+within 10 gone "$kestrove" || fail "Alt+F4 did not close Kestrove"
 wait "$kestrove" || fail "kestrove exited with status $?; it said: $(cat "$work/kestrove.err")"
 [[ ! -s $work/kestrove.err ]] || fail "kestrove wrote to standard error: $(cat "$work/kestrove.err")"
 echo "the installed kestrove ran in the clean root and closed"

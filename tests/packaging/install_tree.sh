@@ -13,17 +13,15 @@ cmake --install "$build" --prefix "$prefix" --strip >"$2.log" 2>&1 || {
     exit 1
 }
 
+# shellcheck source=scripts/helpers.sh
+. "$(dirname "${BASH_SOURCE[0]}")/../../scripts/helpers.sh"
 failed=0
-fail() {
-    echo "$*"
-    failed=1
-}
 for file in bin/kestrove share/applications/org.kestrove.Kestrove.desktop \
     share/metainfo/org.kestrove.Kestrove.metainfo.xml share/man/man1/kestrove.1.gz \
     share/doc/kestrove/copyright share/doc/kestrove/changelog.gz; do
-    [[ -f $prefix/$file ]] || fail "missing $file"
+    [[ -f $prefix/$file ]] || finding "missing $file"
 done
-[[ -x $prefix/bin/kestrove ]] || fail "bin/kestrove is not executable"
+[[ -x $prefix/bin/kestrove ]] || finding "bin/kestrove is not executable"
 
 sizes=0
 for png in "$prefix"/share/icons/hicolor/*/apps/kestrove.png; do
@@ -31,22 +29,22 @@ for png in "$prefix"/share/icons/hicolor/*/apps/kestrove.png; do
     folder=$(basename "$(dirname "$(dirname "$png")")")
     # ImageMagick 6 names the channels "srgba", 7 adds their count: "srgba 4.0".
     got=$(identify -format '%wx%h %[channels]' "$png" 2>&1)
-    [[ ${got%% [0-9]*.[0-9]*} == "$folder srgba" ]] || fail "$png: $got, not $folder with alpha"
+    [[ ${got%% [0-9]*.[0-9]*} == "$folder srgba" ]] || finding "$png: $got, not $folder with alpha"
     sizes=$((sizes + 1))
 done
-((sizes >= 4)) || fail "only $sizes icon sizes in share/icons/hicolor"
+((sizes >= 4)) || finding "only $sizes icon sizes in share/icons/hicolor"
 
 # The manual page as man renders it, without a formatter warning.
 warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$prefix/share/man/man1/kestrove.1.gz" 2>&1 >/dev/null)
-[[ -z $warnings ]] || fail "man page warnings: $warnings"
+[[ -z $warnings ]] || finding "man page warnings: $warnings"
 for section in KEYS OUTPUT "Ctrl+1" "rcMonitor top=" "Flag = 1"; do
     LC_ALL=C.UTF-8 MANWIDTH=80 man -l "$prefix/share/man/man1/kestrove.1.gz" 2>/dev/null |
-        grep -qF "$section" || fail "man page lacks '$section'"
+        grep -qF "$section" || finding "man page lacks '$section'"
 done
 
 sections=$(readelf -S --wide "$prefix/bin/kestrove")
-! grep -q '\.symtab' <<<"$sections" || fail "bin/kestrove still has its symbol table"
-grep -q '\.kestrove_version' <<<"$sections" || fail "bin/kestrove lost its version section to strip"
+! grep -q '\.symtab' <<<"$sections" || finding "bin/kestrove still has its symbol table"
+grep -q '\.kestrove_version' <<<"$sections" || finding "bin/kestrove lost its version section to strip"
 
 ((failed == 0)) && echo "install tree complete: $(find "$prefix" -type f | wc -l) files"
 exit $failed

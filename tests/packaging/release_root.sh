@@ -17,10 +17,9 @@ fixture=$4
 version=$5
 here=$(dirname "${BASH_SOURCE[0]}")
 
-fail() {
-    echo "$suite root: $*"
-    exit 1
-}
+# shellcheck source=scripts/helpers.sh
+. "$here/../../scripts/helpers.sh"
+script_name="$suite root"
 
 # shellcheck source=scripts/debian-root.sh
 . "$here/../../scripts/debian-root.sh"

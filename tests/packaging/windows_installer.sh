@@ -14,10 +14,9 @@ exe=$2
 version=$3
 export WINEPREFIX=$4 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 
-fail() {
-    echo "installer: $*"
-    exit 1
-}
+# shellcheck source=scripts/helpers.sh
+. "$(dirname "${BASH_SOURCE[0]}")/../../scripts/helpers.sh"
+script_name=installer
 [[ -f $setup ]] || fail "no installer at $setup (is makensis installed? scripts/deps/packaging.txt)"
 command -v wine >/dev/null || fail "wine is missing (scripts/deps/windows.txt)"
 
@@ -46,8 +45,7 @@ timeout 60 wineserver -w
 
 Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
 xvfb=$!
-for _ in $(seq 200); do [[ -s $work/display ]] && break; sleep 0.1; done
-[[ -s $work/display ]] || fail "Xvfb did not start"
+within 20 test -s "$work/display" || fail "Xvfb did not start"
 export DISPLAY=:$(head -n1 "$work/display")
 
 drive=$WINEPREFIX/drive_c
@@ -102,8 +100,7 @@ echo "started: '$title'"
 [[ $(tr -d '\r' <"$work/kestrove.out" | grep -c '^rcMonitor top=0, left=0, bottom=1024, right=1280$') == 2 ]] ||
     fail "diagnostic lines: $(cat "$work/kestrove.out")"
 xdotool windowfocus --sync "$window" key alt+F4
-for _ in $(seq 200); do kill -0 "$kestrove" 2>/dev/null || break; sleep 0.1; done
-kill -0 "$kestrove" 2>/dev/null && fail "Alt+F4 did not close the installed Kestrove.exe"
+within 20 gone "$kestrove" || fail "Alt+F4 did not close the installed Kestrove.exe"
 timeout 60 wineserver -w
 
 # The uninstaller copies itself away and runs from there; wineserver -w waits

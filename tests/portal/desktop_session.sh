@@ -2,6 +2,7 @@
 # What the private desktop sessions of portal_chain.sh and gnome_chain.sh
 # share, sourced by both: the session's own folder and bus, the processes it
 # starts and ends, waiting for each to come up, and the compositor's XWayland.
+# It waits and fails with scripts/helpers.sh, which its user sources first.
 #
 # A script calls session_enter NAME "$@" first: outside the session it makes
 # the folder, calls the script's own prepare_session (what must be set before
@@ -25,6 +26,8 @@ session_require() { # NAME TOOL... (a path for tools outside PATH)
 
 session_enter() { # NAME ARGUMENTS...
     session_name=$1
+    # shellcheck disable=SC2034 # helpers.sh's messages
+    script_name=$1
     shift
     if [[ ${1-} == --inside ]]; then
         work=$KESTROVE_PORTAL_WORK
@@ -35,8 +38,8 @@ session_enter() { # NAME ARGUMENTS...
     fi
     work=$(mktemp -d "/tmp/kestrove-${session_name%% *}.XXXXXX")
     trap session_cleanup EXIT
-    mkdir -p "$work/logs" "$work/runtime"
-    chmod 700 "$work/runtime"
+    mkdir -p "$work/logs"
+    fresh_runtime_dir "$work/runtime"
     prepare_session
     export XDG_RUNTIME_DIR=$work/runtime HOME=$work KESTROVE_PORTAL_WORK=$work
     unset DISPLAY WAYLAND_DISPLAY XAUTHORITY
@@ -79,8 +82,6 @@ session_stop() { # PID
     fi
 }
 
-gone() { ! kill -0 "$1" 2>/dev/null; }
-
 session_show_logs() {
     local log
     for log in "$logs"/*; do
@@ -89,24 +90,8 @@ session_show_logs() {
     done
 }
 
-# Whether COMMAND succeeds within SECONDS, tried every 0.2 s.
-within() { # SECONDS COMMAND...
-    local deadline=$((SECONDS + $1))
-    shift
-    until "$@" >/dev/null 2>&1; do
-        ((SECONDS < deadline)) || return 1
-        sleep 0.2
-    done
-}
-
-wait_for() { # DESCRIPTION SECONDS COMMAND...
-    local what=$1 seconds=$2
-    shift 2
-    within "$seconds" "$@" && return
-    echo "$session_name: $what did not come up within ${seconds}s" >&2
-    session_show_logs
-    exit 1
-}
+# What helpers.sh's fail shows: what the session's programs said.
+fail_details() { session_show_logs; }
 
 on_bus() { busctl --user status "$1"; }
 

@@ -24,6 +24,8 @@
 # status is the script's.
 set -euo pipefail
 here=$(dirname "$(realpath "${BASH_SOURCE[0]}")")
+# shellcheck source=scripts/helpers.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/helpers.sh"
 source "$(dirname "${BASH_SOURCE[0]}")/desktop_session.sh"
 
 gnome48_packages="gnome-shell mutter xwayland xdg-desktop-portal xdg-desktop-portal-gnome pipewire

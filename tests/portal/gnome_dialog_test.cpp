@@ -4,8 +4,8 @@
 // same cases run on GNOME 43 and 48; where their dialogs differ is data
 // (DialogLayout).
 #include "platform/compositor/portal/portal_frame_capture.h"
-#include "tests/portal/mirror_on_desktop.h"
-#include "tests/portal/portal_frame_reader.h"
+#include "tests/harness/portal/mirror_on_desktop.h"
+#include "tests/harness/portal/portal_frame_reader.h"
 
 #include <systemd/sd-bus.h>
 

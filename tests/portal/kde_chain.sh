@@ -18,6 +18,8 @@
 # shellcheck disable=SC2317 # functions called by trap and by within
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+# shellcheck source=scripts/helpers.sh
+source "$here/../../scripts/helpers.sh"
 # shellcheck source=tests/portal/desktop_session.sh
 source "$here/desktop_session.sh"
 session_name="kde chain"
@@ -82,9 +84,9 @@ stop_session() {
     session_pid=
 }
 
-mkdir -p "$logs" "$work/runtime" "$work/config" "$work/data/applications" "$work/cache" "$work/bin"
-chmod 700 "$work/runtime"
-cp "$here/desktop_session.sh" "$here/kde_session.sh" "$work/"
+mkdir -p "$logs" "$work/config" "$work/data/applications" "$work/cache" "$work/bin"
+fresh_runtime_dir "$work/runtime"
+cp "$here/../../scripts/helpers.sh" "$here/desktop_session.sh" "$here/kde_session.sh" "$work/"
 cp "$standin" "$work/render_node_standin.so"
 cp "$clicker" "$work/bin/"
 cat >"$work/xwayland_up.sh" <<EOF

@@ -16,6 +16,8 @@
 # first process is in KESTROVE_PORTAL_WORK/session.pid).
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+# shellcheck source=scripts/helpers.sh
+source "$here/../../scripts/helpers.sh"
 work=${KESTROVE_PORTAL_WORK:?run by a test inside kde_chain.sh}
 session=$(cat "$work/session.pid")
 
@@ -66,10 +68,7 @@ restart-portal)
     backend=/usr/lib/x86_64-linux-gnu/libexec/xdg-desktop-portal-kde
     for pid in $(session_processes "$backend"); do
         kill "$pid"
-        for _ in $(seq 50); do
-            kill -0 "$pid" 2>/dev/null || break
-            sleep 0.1
-        done
+        within 5 gone "$pid" || true
     done
     start_backend
     ;;

@@ -4,7 +4,7 @@
 // pattern of its own (two halves of different colours), so that the mirror
 // showing the wrong monitor, the whole desktop squeezed in, or rows smeared
 // down the window are all told apart from the right picture.
-#include "tests/portal/mirror_on_desktop.h"
+#include "tests/harness/portal/mirror_on_desktop.h"
 
 #include <cstdio>
 #include <sstream>

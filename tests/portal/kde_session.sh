@@ -8,6 +8,8 @@
 # once all are up; runs until it is ended.
 set -euo pipefail
 work=$1
+# shellcheck source=scripts/helpers.sh
+source "$work/helpers.sh"
 # shellcheck source=tests/portal/desktop_session.sh
 source "$work/desktop_session.sh"
 session_name="kde session"

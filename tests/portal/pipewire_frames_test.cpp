@@ -3,7 +3,7 @@
 // each format a portal's back-end may send, and with a size change half-way,
 // as when the user changes the monitor's resolution while it is shared.
 #include "platform/compositor/portal/pipewire_frames.h"
-#include "tests/portal/portal_frame_reader.h"
+#include "tests/harness/portal/portal_frame_reader.h"
 
 #include <pipewire/pipewire.h>
 #include <spa/param/video/format-utils.h>

@@ -4,9 +4,9 @@
 #include "platform/compositor/output_matching.h"
 #include "platform/compositor/portal/portal_frame_capture.h"
 #include "tests/harness/child_process.h"
+#include "tests/harness/portal/portal_frame_reader.h"
 #include "tests/harness/wait.h"
 #include "tests/harness/x_client.h"
-#include "tests/portal/portal_frame_reader.h"
 
 #include <gtest/gtest.h>
 

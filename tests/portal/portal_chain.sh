@@ -16,6 +16,8 @@
 # back-end, KESTROVE_PORTAL_BACKEND_PID (SIGUSR1 stops every recording, as the
 # desktop's "stop sharing" does). Its exit status is the script's.
 set -euo pipefail
+# shellcheck source=scripts/helpers.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/helpers.sh"
 source "$(dirname "${BASH_SOURCE[0]}")/desktop_session.sh"
 
 backend_name=org.freedesktop.impl.portal.desktop.kestrovetest

@@ -2,7 +2,7 @@
 // no capture protocol to clients, so the mirror's picture comes through the
 // screen-cast portal. Monitors are painted with X windows; the mirror
 // window's own pixels are read back.
-#include "tests/portal/mirror_on_desktop.h"
+#include "tests/harness/portal/mirror_on_desktop.h"
 
 #include <gtest/gtest.h>
 

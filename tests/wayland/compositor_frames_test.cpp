@@ -7,17 +7,17 @@
 // output that goes and comes back a hundred times again each time by itself,
 // says once each time that it went, and keeps nothing of it.
 // The stand-in and the test framework first: Xlib's None is a macro.
-#include "tests/wayland/capture_compositor.h"
+#include "tests/harness/wayland/capture_compositor.h"
 #include <gtest/gtest.h>
 
 #include "platform/compositor/wayland/wayland_frame_capture.h"
 #include "platform/x11/magnifier/compositor_frame_source.h"
-#include "tests/e2e/other_client.h"
 #include "tests/harness/kestrove_session.h"
+#include "tests/harness/other_client.h"
 #include "tests/harness/process_status.h"
 #include "tests/harness/wait.h"
+#include "tests/harness/wayland/headless_sway.h"
 #include "tests/harness/xvfb_server.h"
-#include "tests/wayland/headless_sway.h"
 
 #include <X11/Xutil.h>
 #include <X11/extensions/Xrender.h>

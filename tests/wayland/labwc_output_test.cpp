@@ -4,8 +4,8 @@
 // mirror is read back from the compositor with grim.
 #include "tests/harness/kestrove_session.h"
 #include "tests/harness/wait.h"
-#include "tests/wayland/desktop_user.h"
-#include "tests/wayland/headless_labwc.h"
+#include "tests/harness/wayland/desktop_user.h"
+#include "tests/harness/wayland/headless_labwc.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 // that offers no screen capture, and outputs turned, flipped and scaled.
 #include "tests/harness/kestrove_session.h"
 #include "tests/harness/wait.h"
-#include "tests/wayland/headless_sway.h"
+#include "tests/harness/wayland/headless_sway.h"
 
 #include <gtest/gtest.h>
 

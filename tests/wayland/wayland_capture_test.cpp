@@ -4,7 +4,7 @@
 #include "platform/compositor/wayland/capture_stream.h"
 #include "platform/compositor/wayland/wayland_frame_capture.h"
 #include "tests/harness/mapped_frame.h"
-#include "tests/wayland/capture_compositor.h"
+#include "tests/harness/wayland/capture_compositor.h"
 
 #include <gtest/gtest.h>
 

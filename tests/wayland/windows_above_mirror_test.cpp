@@ -4,7 +4,7 @@
 // in a kiosk compositor whose one client covers the whole output (cage).
 #include "tests/harness/kestrove_session.h"
 #include "tests/harness/wait.h"
-#include "tests/wayland/headless_sway.h"
+#include "tests/harness/wayland/headless_sway.h"
 
 #include <gtest/gtest.h>
 

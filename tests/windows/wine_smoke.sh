@@ -20,6 +20,8 @@
 # (wine_common.sh); the X server and the X clients run on this machine.
 set -uo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/wine_common.sh"
+# shellcheck source=scripts/helpers.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/helpers.sh"
 wine_use_prefix "$1"
 driver=$2
 exe=$3
@@ -69,11 +71,7 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
-for _ in $(seq 100); do
-    [[ -s $work/display ]] && break
-    sleep 0.1
-done
-[[ -s $work/display ]] || { echo "Xvfb did not start"; exit 1; }
+within 10 test -s "$work/display" || { echo "Xvfb did not start"; exit 1; }
 export DISPLAY=:$(head -n1 "$work/display")
 
 # show_pattern <n>: pattern n on the screen, below every window and below
@@ -81,10 +79,7 @@ export DISPLAY=:$(head -n1 "$work/display")
 show_pattern() {
     "$screen_tool" show "$1" >"$work/pattern$1" &
     patterns+=($!)
-    for _ in $(seq 100); do
-        grep -qx ready "$work/pattern$1" && return 0
-        sleep 0.1
-    done
+    within 10 grep -qx ready "$work/pattern$1" && return 0
     echo "FAIL: pattern $1 could not be put on the screen"
     return 1
 }
@@ -117,11 +112,7 @@ if [[ $layout == two ]]; then
     # Monitor n shows pattern n - 1; the first listed is the primary.
     "$fixture_tool" "1280x1024+960+0*" "960x1080+0+0" >"$work/fixture" &
     patterns+=($!)
-    for _ in $(seq 100); do
-        grep -qx ready "$work/fixture" && break
-        sleep 0.1
-    done
-    grep -qx ready "$work/fixture" || { echo "FAIL: the monitors could not be made"; exit 1; }
+    within 10 grep -qx ready "$work/fixture" || { echo "FAIL: the monitors could not be made"; exit 1; }
     wine_command timeout 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v UseXRandR /d N /f \
         >/dev/null 2>&1 || { echo "Wine failed to set UseXRandR"; exit 1; }
     wine_command timeout 60 wineserver -w

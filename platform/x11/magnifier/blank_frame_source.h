@@ -17,7 +17,7 @@ public:
     void setMonitor(const MonitorIdentity&) override {}
     bool handleEvent(const XEvent&) override { return false; }
     bool pending() override { return false; }
-    FrameChanges takeChanges(const Rect&) override { return {}; }
+    ChangeList takeChanges(const Rect&) override { return ChangeList{}; }
     void discard() override {}
     Picture picture() const override { return m_picture; }
     Rect area() const override { return Rect{0, 0, 1, 1}; }

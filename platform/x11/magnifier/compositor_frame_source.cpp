@@ -85,14 +85,13 @@ void CompositorFrameSource::resizePixmap(int width, int height) {
 }
 
 void CompositorFrameSource::setMonitor(const MonitorIdentity& monitor) {
-    if ((m_selected || m_awaiting) && monitor == m_monitor) {
+    if (!m_state.chosen(monitor == m_monitor)) {
         return;
     }
     m_monitor = monitor;
     m_outputName.clear();
     resizePixmap(m_width, m_height); // blank until the output's first frame
     m_changes.addEverything();
-    m_failed = false;
     showMonitor(false);
 }
 
@@ -141,20 +140,16 @@ std::optional<std::size_t> CompositorFrameSource::findOutput() const {
 // A monitor the desktop has not granted is asked for once more (the user may
 // have shared only some monitors); the mirror stays blank until the answer.
 void CompositorFrameSource::showMonitor(bool quietly) {
-    m_selected = false;
-    m_awaiting = false;
+    m_state.lookingFor();
     m_outputsSeen = m_capture->outputs();
     const std::optional<std::size_t> output = findOutput();
     if (output && m_capture->select(*output)) {
         m_outputName = m_outputsSeen[*output].name;
-        m_selected = true;
-        m_uploading = false;
-        m_failed = false;
-        m_firstFrame = true;
+        m_state.selected();
         return;
     }
     if (quietly) {
-        m_failed = true; // still away: it was said when it went
+        m_state.stillLost(); // still away: it was said when it went
         return;
     }
     const Rect& place = m_monitor.rect;
@@ -173,7 +168,7 @@ void CompositorFrameSource::showMonitor(bool quietly) {
         if (!askedBefore) {
             m_askedFor.push_back(place);
         }
-        m_awaiting = true;
+        m_state.asking();
         return;
     }
     std::string problem = m_capture->failure();
@@ -183,21 +178,22 @@ void CompositorFrameSource::showMonitor(bool quietly) {
     if (problem.empty()) {
         problem = "no compositor output matches " + monitorName;
     }
-    m_noticeDue = m_noticeDue || !m_everShown || askedBefore;
-    fail(problem);
+    if (m_state.unavailable(askedBefore)) {
+        say(problem);
+    }
 }
 
 void CompositorFrameSource::reselectWhenBack() {
     // The outputs changing is the only news that can end a failure here: an
     // output came back or a monitor's output appeared.
-    if (!m_failed || m_awaiting || m_capture->outputs() == m_outputsSeen) {
+    if (!m_state.waitsForOutputs() || m_capture->outputs() == m_outputsSeen) {
         return;
     }
     showMonitor(true);
 }
 
 CaptureNotice CompositorFrameSource::takeNotice() {
-    if (!std::exchange(m_noticeDue, false)) {
+    if (!m_state.takeNotice()) {
         return CaptureNotice::Nothing;
     }
     switch (m_capture->refusal()) {
@@ -218,8 +214,7 @@ bool CompositorFrameSource::handleEvent(const XEvent& event) {
     const auto& completion = reinterpret_cast<const XShmCompletionEvent&>(event);
     if (completion.shmseg == m_segment &&
         (completion.drawable == m_pixmap || completion.drawable == m_stored)) {
-        m_uploading = false;
-        if (m_requestOwed) {
+        if (m_state.uploadRead()) {
             requestFrame(); // the refresh that found the server still reading
         }
     }
@@ -232,19 +227,21 @@ int CompositorFrameSource::waitDescriptor() const {
 
 bool CompositorFrameSource::dispatch() {
     m_capture->dispatch();
-    if (m_awaiting && !m_capture->asking()) {
+    if (m_state.awaitsAnswer() && !m_capture->asking()) {
         showMonitor(false); // the desktop has answered
     }
     reselectWhenBack();
     bool arrived = false;
-    if (const compositor::Frame* frame = m_capture->takeFrame(); frame != nullptr && m_selected) {
+    if (const compositor::Frame* frame = m_capture->takeFrame();
+        frame != nullptr && m_state.takesFrames()) {
         arrived = upload(*frame);
         // Showing again: the next time it goes away is told again.
         m_said.clear();
     }
     if (const std::string failure = m_capture->failure(); !failure.empty()) {
-        m_noticeDue = m_noticeDue || (!m_everShown && !m_failed);
-        fail(failure);
+        if (m_state.captureFailed()) {
+            say(failure);
+        }
     }
     return arrived;
 }
@@ -255,8 +252,7 @@ void CompositorFrameSource::requestFrame() {
     // refreshes, however soon each is shown after it arrives.
     // While the X server still reads the last frame, the request waits for
     // it to finish, not for the next refresh.
-    m_requestOwed = m_uploading;
-    if (m_selected && !m_uploading && !m_failed) {
+    if (m_state.refresh()) {
         m_capture->requestFrame();
     }
     m_capture->flush();
@@ -266,13 +262,11 @@ bool CompositorFrameSource::pending() {
     return !m_changes.empty();
 }
 
-FrameChanges CompositorFrameSource::takeChanges(const Rect&) {
+ChangeList CompositorFrameSource::takeChanges(const Rect&) {
     // The mirror's own pixels come back here as changes after each repaint;
     // the magnifier follows them and ends their echoes after a few rounds
     // (self_echo.h): on a still screen it comes to rest.
-    FrameChanges changes;
-    changes.all = m_changes.everything();
-    changes.rects = m_changes.rects();
+    ChangeList changes = m_changes;
     discard();
     return changes;
 }
@@ -335,9 +329,8 @@ bool CompositorFrameSource::upload(const compositor::Frame& frame) {
     }
     // The first frame of an output is a new picture all over, whatever its
     // damage says: the picture shown until then was another.
-    if (m_firstFrame) {
+    if (m_state.firstFrameTaken()) {
         m_changes.addEverything();
-        m_firstFrame = false;
     }
     if (upright) {
         releaseStored();
@@ -369,8 +362,7 @@ bool CompositorFrameSource::upload(const compositor::Frame& frame) {
             static_cast<std::int16_t>(r.top), kDepth, XCB_IMAGE_FORMAT_Z_PIXMAP, last ? 1 : 0,
             m_segment, static_cast<std::uint32_t>(frame.offset));
     }
-    m_everShown = true;
-    m_uploading = true; // until the X server says it has read the memory
+    m_state.uploading(); // until the X server says it has read the memory
     xcb_flush(connection);
     for (const Rect& r : puts) {
         const Rect turned = compositor::StoredToUpright(transform, r, frame.width, frame.height);
@@ -430,15 +422,17 @@ void CompositorFrameSource::releaseStored() {
 }
 
 void CompositorFrameSource::fail(const std::string& problem) {
-    if (m_failed) {
-        return;
+    if (m_state.failed()) {
+        say(problem);
     }
-    m_failed = true;
+}
+
+void CompositorFrameSource::say(const std::string& problem) {
     // A capture that has ended stays ended: another monitor does not say it again.
     if (problem != m_said) {
-        PrintErrorLine(
-            (m_everShown ? "the mirror stops showing the desktop: " : "the mirror stays blank: ") +
-            problem);
+        PrintErrorLine((m_state.everShown() ? "the mirror stops showing the desktop: "
+                                            : "the mirror stays blank: ") +
+                       problem);
         m_said = problem;
     }
 }

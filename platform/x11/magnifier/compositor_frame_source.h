@@ -6,6 +6,7 @@
 
 #include "platform/change_list.h"
 #include "platform/compositor/frame_capture.h"
+#include "platform/x11/magnifier/compositor_capture_state.h"
 #include "platform/x11/magnifier/frame_source.h"
 
 #include <cstdint>
@@ -31,7 +32,7 @@ public:
     // Wayland-native windows are unknown to X, so nothing tells what lies
     // above the mirror's window: its rectangle is shown as the compositor
     // shows it, the mirror's own nested picture included.
-    FrameChanges takeChanges(const Rect& ownWindow) override;
+    ChangeList takeChanges(const Rect& ownWindow) override;
     void discard() override;
     Picture picture() const override { return m_picture; }
     // The monitor's part of a workspace stream, or a stream of another shape
@@ -64,8 +65,11 @@ private:
     // The pixmap that frames stored turned or flipped land in first.
     void prepareStored(const compositor::Frame& frame, compositor::FrameTransform transform);
     void releaseStored();
-    // Says once on standard error why the picture stops changing.
+    // A failure without a notice for the user: said unless said already.
     void fail(const std::string& problem);
+    // Says on standard error why the picture stops changing, unless that
+    // was the last thing said.
+    void say(const std::string& problem);
 
     Display* m_display;
     std::unique_ptr<compositor::FrameCapture> m_capture;
@@ -89,20 +93,13 @@ private:
     // finds the output again when it comes back elsewhere or in another size.
     std::string m_outputName;
     std::vector<compositor::Output> m_outputsSeen; // when the output was last looked for
-    bool m_selected = false;
-    bool m_firstFrame = false;    // of the output selected, not uploaded yet
-    bool m_awaiting = false;      // the desktop is asked for the monitor
+    CompositorCaptureState m_state;
     std::vector<Rect> m_askedFor; // monitors the desktop was asked for once more
-    bool m_everShown = false;     // a frame has reached the picture
-    bool m_noticeDue = false;
-    std::uint32_t m_segment = 0; // MIT-SHM segment holding the frames' memory
+    std::uint32_t m_segment = 0;  // MIT-SHM segment holding the frames' memory
     std::uint64_t m_attachedBuffer = 0;
-    bool m_uploading = false;   // the X server still reads the last frame
-    bool m_requestOwed = false; // a refresh asked for a frame while it did
     // What changed since the last look, in the picture's pixels.
     ChangeList m_changes;
-    std::string m_said;    // the last problem told
-    bool m_failed = false; // nothing more is asked of the compositor for this monitor
+    std::string m_said; // the last problem told
 };
 
 } // namespace kestrove::x11

@@ -4,6 +4,7 @@
 // the same whichever source feeds them.
 #pragma once
 
+#include "platform/change_list.h"
 #include "platform/types.h"
 #include "platform/x11/monitor_identity.h"
 
@@ -22,13 +23,6 @@ enum class CaptureNotice {
     CouldNotCast, // the desktop could not start a screen cast
 };
 
-// What changed in the monitor since the source was last looked at.
-struct FrameChanges {
-    bool all = false;        // everything may have: the whole picture is read again
-    std::vector<Rect> rects; // otherwise these, in the picture's coordinates
-    bool any() const { return all || !rects.empty(); }
-};
-
 class FrameSource {
 public:
     virtual ~FrameSource() = default;
@@ -44,13 +38,14 @@ public:
     // Whether anything may have changed since the last look. Cheap: no
     // round trip to the server.
     virtual bool pending() = 0;
-    // What changed in the monitor; picture() then holds it. `ownWindow` (root
+    // What changed in the monitor, in the picture's coordinates (everything:
+    // the whole picture is read again); picture() then holds it. `ownWindow` (root
     // coordinates) is the mirror's own window: what the mirror drew there
     // itself is left out where the source can tell it from what others draw
     // (the mirror would otherwise repaint forever), and shown where it
     // cannot. The source starts over: what changes from now on is reported
     // next time.
-    virtual FrameChanges takeChanges(const Rect& ownWindow) = 0;
+    virtual ChangeList takeChanges(const Rect& ownWindow) = 0;
     // Forgets what changed so far: the caller is about to read everything.
     virtual void discard() = 0;
 

@@ -76,9 +76,9 @@ int Extent(int size) {
 // than the changed areas one by one.
 constexpr double kWholeFrameShare = 0.5;
 
-bool WorthWholeFrame(const FrameChanges& changes, const Rect& area) {
+bool WorthWholeFrame(const ChangeList& changes, const Rect& area) {
     long long changed = 0;
-    for (const Rect& r : changes.rects) {
+    for (const Rect& r : changes.rects()) {
         changed += Area(r);
     }
     return static_cast<double>(changed) > kWholeFrameShare * static_cast<double>(Area(area));
@@ -249,14 +249,14 @@ void MagnifierWindow::update() {
     const Rect self = locate();
     // Our own picture is part of the screen when the mirror shows the monitor
     // it is on: the source tells it from what others draw, as far as it can.
-    FrameChanges changes;
+    ChangeList changes;
     m_kept.clear();
     if (framesPending) {
         changes = m_frames->takeChanges(self);
         dropSpentEchoes(changes);
         m_echo.frameTaken();
     }
-    if (m_state.stale() || cursorChanged() || changes.any()) {
+    if (m_state.stale() || cursorChanged() || !changes.empty()) {
         paint(changes);
     }
 }
@@ -281,9 +281,9 @@ Rect MagnifierWindow::locate() {
     return m_onRoot;
 }
 
-void MagnifierWindow::dropSpentEchoes(FrameChanges& changes) {
+void MagnifierWindow::dropSpentEchoes(ChangeList& changes) {
     const Rect area = m_frames->area();
-    if (changes.all || IsEmpty(area)) {
+    if (changes.everything() || IsEmpty(area)) {
         return;
     }
     // Changes are in the picture's pixels; the mirror's place is on the root.
@@ -307,7 +307,7 @@ void MagnifierWindow::dropSpentEchoes(FrameChanges& changes) {
                     area.top + static_cast<int>(std::ceil((r.bottom - m_source.top) / toRootY))};
     };
     std::vector<Rect> kept;
-    for (const Rect& r : changes.rects) {
+    for (const Rect& r : changes.rects()) {
         const Rect onRoot = toRoot(r);
         // A change reaching out of the window (the compositor may merge its
         // damage with what lies beside) is another's outside it; only the
@@ -340,14 +340,14 @@ void MagnifierWindow::dropSpentEchoes(FrameChanges& changes) {
             }
         }
     }
-    changes.rects = std::move(kept);
+    changes.replaceRects(std::move(kept));
 }
 
 bool MagnifierWindow::cursorChanged() const {
     return !m_frames->includesCursor() && m_cursor->changedIn(m_source);
 }
 
-void MagnifierWindow::paint(const FrameChanges& changes) {
+void MagnifierWindow::paint(const ChangeList& changes) {
     const double zoom = m_zoom;
     const Rect area = m_frames->area();
     // A compositor's frames may change size on their own (a mode change, or
@@ -378,10 +378,10 @@ void MagnifierWindow::paint(const FrameChanges& changes) {
     const Rect oldCursor = drawsCursor ? m_cursor->drawnArea(m_source, zoom) : Rect{};
     ChangeList drawn;
     // Whole for no other reason than how much changed.
-    const bool wholeForChanges = !m_scaler->empty() && !replan && !changes.all &&
+    const bool wholeForChanges = !m_scaler->empty() && !replan && !changes.everything() &&
                                  offScreen == m_state.composedOffScreen() &&
                                  WorthWholeFrame(changes, area);
-    const bool readsEverything = m_scaler->empty() || replan || changes.all ||
+    const bool readsEverything = m_scaler->empty() || replan || changes.everything() ||
                                  offScreen != m_state.composedOffScreen() || wholeForChanges;
     if (readsEverything) {
         // Everything is read below: what changed so far is in it, and what
@@ -398,7 +398,7 @@ void MagnifierWindow::paint(const FrameChanges& changes) {
         drawn.add(whole);
     } else {
         std::vector<Rect> changed;
-        for (const Rect& r : changes.rects) {
+        for (const Rect& r : changes.rects()) {
             changed.push_back(
                 {r.left - area.left, r.top - area.top, r.right - area.left, r.bottom - area.top});
         }
@@ -488,7 +488,7 @@ bool MagnifierWindow::handleEvent(const XEvent& event) {
         m_state.changed();
         if (event.xexpose.count == 0 && !m_state.gone()) {
             locate();
-            paint(FrameChanges{});
+            paint(ChangeList{});
         }
         break;
     case DestroyNotify:

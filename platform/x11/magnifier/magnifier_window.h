@@ -60,13 +60,13 @@ private:
     // Leaves out the changes that are echoes of the mirror's own repaints
     // past their last round (self_echo.h); the round of each kept, and where
     // it is on the root, in m_kept.
-    void dropSpentEchoes(FrameChanges& changes);
+    void dropSpentEchoes(ChangeList& changes);
     // Whether the cursor the magnifier draws itself moved or changed.
     bool cursorChanged() const;
     // Brings the picture up to date: all of it after a change of size,
     // source or transform, an exposure or a large change; otherwise only
     // where `changes` and the cursor reach.
-    void paint(const FrameChanges& changes);
+    void paint(const ChangeList& changes);
     // Reads where the pointer is and tells the cursor; returns where this
     // window is on the root, from the same reply.
     Rect locate();

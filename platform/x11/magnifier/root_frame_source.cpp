@@ -106,7 +106,7 @@ bool RootFrameSource::handleEvent(const XEvent& event) {
     return true;
 }
 
-FrameChanges RootFrameSource::takeChanges(const Rect&) {
+ChangeList RootFrameSource::takeChanges(const Rect&) {
     ChangeList moved;
     // The damage moves into m_taken in one step on the server: a change made
     // after it is reported afresh, none falls between.
@@ -139,10 +139,7 @@ FrameChanges RootFrameSource::takeChanges(const Rect&) {
     for (const Rect& r : moved.rects()) {
         changed.add(Intersection(r, area));
     }
-    FrameChanges changes;
-    changes.all = changed.everything();
-    changes.rects = changed.rects();
-    return changes;
+    return changed;
 }
 
 void RootFrameSource::discard() {

@@ -37,7 +37,7 @@ public:
     // manager coming or going.
     bool handleEvent(const XEvent& event) override;
     bool pending() override;
-    FrameChanges takeChanges(const Rect& ownWindow) override;
+    ChangeList takeChanges(const Rect& ownWindow) override;
     void discard() override;
 
     Picture picture() const override { return m_picture; }

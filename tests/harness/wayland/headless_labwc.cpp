@@ -1,7 +1,7 @@
-#include "tests/wayland/headless_labwc.h"
+#include "tests/harness/wayland/headless_labwc.h"
 
 #include "tests/harness/wait.h"
-#include "tests/wayland/desktop_user.h"
+#include "tests/harness/wayland/desktop_user.h"
 
 #include <filesystem>
 #include <pwd.h>
@@ -55,8 +55,8 @@ HeadlessLabwc::HeadlessLabwc() {
     m_labwc = std::make_unique<ChildProcess>(
         std::vector<std::string>{
             "setpriv", "--pdeathsig", "TERM",
-            std::string(KESTROVE_WAYLAND_TEST_DIR) + "/labwc_root.sh", m_directory,
-            std::string(KESTROVE_WAYLAND_TEST_DIR) + "/headless-labwc.xml", user},
+            std::string(KESTROVE_HEADLESS_DESKTOP_DIR) + "/labwc_root.sh", m_directory,
+            std::string(KESTROVE_HEADLESS_DESKTOP_DIR) + "/headless-labwc.xml", user},
         std::vector<EnvironmentChange>{});
     WaitUntil([&] { return !m_labwc->running() || fs::exists(m_directory + "/display"); },
               kRootTimeout);

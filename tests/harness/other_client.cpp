@@ -1,4 +1,4 @@
-#include "tests/e2e/other_client.h"
+#include "tests/harness/other_client.h"
 
 #include "tests/harness/randr_monitor.h"
 

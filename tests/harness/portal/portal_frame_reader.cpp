@@ -1,4 +1,4 @@
-#include "tests/portal/portal_frame_reader.h"
+#include "tests/harness/portal/portal_frame_reader.h"
 
 #include "tests/harness/mapped_frame.h"
 

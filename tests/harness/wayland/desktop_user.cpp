@@ -1,4 +1,4 @@
-#include "tests/wayland/desktop_user.h"
+#include "tests/harness/wayland/desktop_user.h"
 
 #include "tests/harness/child_process.h"
 

@@ -4,8 +4,8 @@
 #pragma once
 
 #include "tests/harness/child_process.h"
+#include "tests/harness/wayland/desktop_user.h"
 #include "tests/harness/x_client.h"
-#include "tests/wayland/desktop_user.h"
 
 #include <chrono>
 #include <memory>

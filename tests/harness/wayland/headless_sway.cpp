@@ -1,4 +1,4 @@
-#include "tests/wayland/headless_sway.h"
+#include "tests/harness/wayland/headless_sway.h"
 
 #include "tests/harness/wait.h"
 
@@ -68,10 +68,10 @@ HeadlessSway::HeadlessSway(const std::string& config) {
     m_runtime = m_directory + "/run";
     fs::create_directory(m_runtime);
     chmod(m_runtime.c_str(), 0700);
-    fs::copy_file(config.empty() ? fs::path(KESTROVE_WAYLAND_TEST_DIR) / "headless-sway.config"
+    fs::copy_file(config.empty() ? fs::path(KESTROVE_HEADLESS_DESKTOP_DIR) / "headless-sway.config"
                                  : fs::path(config),
                   m_directory + "/config");
-    handOver(std::string(KESTROVE_WAYLAND_TEST_DIR) + "/run-captured.sh");
+    handOver(std::string(KESTROVE_HEADLESS_DESKTOP_DIR) + "/run-captured.sh");
     if (!m_user.empty()) {
         const passwd* user = getpwnam(m_user.c_str());
         for (const std::string& path : {m_directory, m_runtime, m_directory + "/config"}) {

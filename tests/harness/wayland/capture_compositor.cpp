@@ -1,4 +1,4 @@
-#include "tests/wayland/capture_compositor.h"
+#include "tests/harness/wayland/capture_compositor.h"
 
 #include "ext-image-capture-source-v1-server.h"
 #include "ext-image-copy-capture-v1-server.h"

@@ -18,10 +18,9 @@ user=$3
 suite=trixie
 packages="labwc xwayland wlr-randr grim"
 
-fail() {
-    echo "labwc root: $*" >&2
-    exit 1
-}
+# shellcheck source=scripts/helpers.sh
+. "$(dirname "${BASH_SOURCE[0]}")/../../../scripts/helpers.sh"
+script_name="labwc root"
 for tool in setpriv flock; do
     command -v "$tool" >/dev/null || fail "$tool is missing (scripts/deps/wayland.txt)"
 done
@@ -30,7 +29,7 @@ uid=$(id -u "$user") || fail "no user $user"
 gid=$(id -g "$user")
 
 # shellcheck source=scripts/debian-root.sh
-. "$(dirname "${BASH_SOURCE[0]}")/../../scripts/debian-root.sh"
+. "$(dirname "${BASH_SOURCE[0]}")/../../../scripts/debian-root.sh"
 root=$(debian_root "$suite" $packages) || exit
 
 # XWayland lets in the users it knows by name (the local user of its own
@@ -61,7 +60,7 @@ chmod 0700 "$session/run"
 chown -R "$uid:$gid" "$session/labwc" "$session/run"
 
 # shellcheck source=scripts/children.sh
-. "$(dirname "${BASH_SOURCE[0]}")/../../scripts/children.sh"
+. "$(dirname "${BASH_SOURCE[0]}")/../../../scripts/children.sh"
 trap stop_children EXIT
 trap 'exit 143' TERM INT
 # Each of these programs takes the place of the one before: the process
