@@ -171,19 +171,18 @@ TEST_F(ExecutableResources, AcceleratorTableListsTheEntriesInOrderWithTheEndMark
     EXPECT_EQ(data[6 * 8], 0x8B);
 }
 
-TEST_F(ExecutableResources, StringTableHoldsTheProgramsStringsAndNoApplicationName) {
+TEST_F(ExecutableResources, StringTableHoldsTheProgramsStringsAndTheApplicationsTitle) {
     for (const res::StringEntry& entry : res::kStrings) {
         SCOPED_TRACE(entry.id);
         const auto block = static_cast<std::uint16_t>(entry.id / 16 + 1);
         EXPECT_EQ(DecodeStringBlock(Japanese(RT_STRING, block).data).at(entry.id % 16),
                   Text(entry.text));
     }
-    // Without string 0xE000 the application name comes from the file name.
+    // String 0xE000 names the application, whatever the executable is called.
     const Resource* block =
         FindResource(*s_image, RT_STRING, std::uint16_t{0xE000 / 16 + 1}, res::kLanguageJapanese);
-    if (block != nullptr) {
-        EXPECT_EQ(DecodeStringBlock(block->data).at(0), u"");
-    }
+    ASSERT_NE(block, nullptr);
+    EXPECT_EQ(DecodeStringBlock(block->data).at(0), u"Kestrove");
 }
 
 TEST_F(ExecutableResources, IconGroupHasEightSquare32BitImagesFromTheIconFile) {
