@@ -119,14 +119,14 @@ public:
         }
         std::unique_ptr<sd_bus, decltype(&sd_bus_flush_close_unref)> busHolder(
             bus, sd_bus_flush_close_unref);
-        compositor::PortalSession session(bus, "");
-        while (session.state() == compositor::PortalSession::State::Asking) {
+        compositor::portal::PortalSession session(bus, "");
+        while (session.state() == compositor::portal::PortalSession::State::Asking) {
             if (sd_bus_process(bus, nullptr) == 0) {
                 sd_bus_wait(bus, 100'000);
             }
-            session.checkDeadline(compositor::PortalSession::Clock::now());
+            session.checkDeadline(compositor::portal::PortalSession::Clock::now());
         }
-        if (session.state() != compositor::PortalSession::State::Granted) {
+        if (session.state() != compositor::portal::PortalSession::State::Granted) {
             throw std::runtime_error("portal: " + session.problem());
         }
         const auto& streams = session.streams();

@@ -1,10 +1,10 @@
 // The seam between the program and the system it runs on.
 //
-// Where to start reading: app/the_app.cpp holds the application object; the
+// Where to start reading: program/app/the_app.cpp holds the application object; the
 // entry point of each target (platform/x11/main.cpp, platform/win32/main.cpp)
 // builds its backend, installs it with SetThePlatform and calls
 // Application::Run, which runs CKestroveApp::InitInstance and with it the
-// mirror window (mirror/kestrove_dlg.cpp) as a modal dialog.
+// mirror window (program/mirror/kestrove_dlg.cpp) as a modal dialog.
 //
 // The seam is grouped by concern, one small interface each (platform/seam/).
 // Every operation stands for one Windows call, named in its comment, so the

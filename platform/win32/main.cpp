@@ -1,7 +1,7 @@
 // The Windows entry: the runtime has constructed the application object;
 // set up the platform and run it.
-#include "framework/application.h"
 #include "platform/win32/win32_backend.h"
+#include "program/framework/application.h"
 
 #include <windows.h>
 

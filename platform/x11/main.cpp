@@ -1,10 +1,10 @@
 // The Linux entry: open the X display, install the platform, run the
 // application object.
 #include "common/error_line.h"
-#include "framework/application.h"
 #include "platform/platform.h"
-#include "platform/x11/vanished_object_errors.h"
-#include "platform/x11/x11_backend.h"
+#include "platform/x11/connection/vanished_object_errors.h"
+#include "platform/x11/connection/x11_backend.h"
+#include "program/framework/application.h"
 
 #include <X11/Xlib.h>
 

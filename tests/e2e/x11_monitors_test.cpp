@@ -9,7 +9,7 @@
 
 #include "common/fixed_text.h"
 #include "common/utf.h"
-#include "platform/x11/x11_monitors.h"
+#include "platform/x11/monitors/x11_monitors.h"
 #include "tests/harness/randr_monitor.h"
 
 #include <X11/Xatom.h>

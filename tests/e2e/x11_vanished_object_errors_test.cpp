@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/x11/vanished_object_errors.h"
+#include "platform/x11/connection/vanished_object_errors.h"
 
 #include <X11/Xatom.h>
 #include <X11/extensions/Xrandr.h>

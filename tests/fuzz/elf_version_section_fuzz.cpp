@@ -2,7 +2,7 @@
 // only what the file holds, and what it hands on is a block the lookups can
 // take.
 #include "common/version_block.h"
-#include "platform/x11/elf_version_section.h"
+#include "platform/x11/process/elf_version_section.h"
 
 #include <sys/mman.h>
 #include <unistd.h>

@@ -1,6 +1,6 @@
 // Any monitor list as RandR may report it: every record the program keeps is
 // a rectangle with area inside the coordinate range.
-#include "platform/x11/randr_monitor_list.h"
+#include "platform/x11/monitors/randr_monitor_list.h"
 
 #include <cstddef>
 #include <cstdint>

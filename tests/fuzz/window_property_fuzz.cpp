@@ -1,8 +1,8 @@
 // Any answer to a property read, as another client may have written it: the
 // decoding reads only the bytes received, and the work area chosen from two
 // such properties is a rectangle inside the coordinate range or nothing.
-#include "platform/x11/window_property.h"
-#include "platform/x11/work_area.h"
+#include "platform/x11/connection/window_property.h"
+#include "platform/x11/dialogs/work_area.h"
 
 #include <X11/Xatom.h>
 

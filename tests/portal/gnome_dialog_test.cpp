@@ -340,7 +340,7 @@ TEST_F(GnomeDialog, CancelGivesTheNoticeAndAWorkingWindow) {
 // refused first consent is final.
 TEST_F(GnomeDialog, CancelRefusesTheCapture) {
     std::string reason;
-    const auto capture = compositor::OpenPortalCapture("", reason);
+    const auto capture = compositor::portal::OpenPortalCapture("", reason);
     ASSERT_TRUE(capture) << reason;
     // The capture asks step by step as it is dispatched.
     ASSERT_TRUE(WaitUntil(

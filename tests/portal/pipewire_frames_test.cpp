@@ -17,7 +17,7 @@
 #include <functional>
 #include <string_view>
 
-namespace kestrove::compositor {
+namespace kestrove::compositor::portal {
 namespace {
 
 using namespace std::chrono_literals;
@@ -313,4 +313,4 @@ INSTANTIATE_TEST_SUITE_P(Formats, PipeWireFramesTest,
                          });
 
 } // namespace
-} // namespace kestrove::compositor
+} // namespace kestrove::compositor::portal

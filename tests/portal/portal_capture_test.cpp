@@ -48,7 +48,7 @@ protected:
         monitors = x->monitors();
         ASSERT_EQ(monitors.size(), 2u) << "mutter was started with two virtual monitors";
         std::string reason;
-        capture = compositor::OpenPortalCapture("", reason);
+        capture = compositor::portal::OpenPortalCapture("", reason);
         ASSERT_TRUE(capture) << reason;
         ASSERT_TRUE(WaitForAnswer(*capture, kFrameTimeout));
         ASSERT_EQ(capture->failure(), "");
@@ -200,11 +200,11 @@ TEST(PortalAbsent, NoPortalGivesNoCaptureAndSaysWhy) {
     // No bus is known at once; an empty bus only once it has answered.
     setenv("DBUS_SESSION_BUS_ADDRESS", (std::string("unix:path=") + folder + "/none").c_str(), 1);
     std::string reason;
-    EXPECT_EQ(compositor::OpenPortalCapture("", reason), nullptr);
+    EXPECT_EQ(compositor::portal::OpenPortalCapture("", reason), nullptr);
     EXPECT_NE(reason.find("no session bus"), std::string::npos) << reason;
 
     setenv("DBUS_SESSION_BUS_ADDRESS", address->c_str(), 1);
-    const auto capture = compositor::OpenPortalCapture("", reason);
+    const auto capture = compositor::portal::OpenPortalCapture("", reason);
     ASSERT_TRUE(capture) << reason;
     ASSERT_TRUE(WaitForAnswer(*capture, kFrameTimeout));
     EXPECT_NE(capture->failure().find("no screen-cast portal"), std::string::npos)

@@ -1,7 +1,7 @@
-#include "about/about_dlg.h"
+#include "program/about/about_dlg.h"
 
 #include "common/utf.h"
-#include "mirror/kestrove_dlg.h"
+#include "program/mirror/kestrove_dlg.h"
 #include "res/resource_ids.h"
 #include "tests/fake/recording_platform.h"
 #include "tools/version_info/version_block_writer.h"

@@ -1,6 +1,6 @@
-#include "app/kestrove_app.h"
-#include "framework/dialog.h"
-#include "monitors/multi_display.h"
+#include "program/app/kestrove_app.h"
+#include "program/framework/dialog.h"
+#include "program/monitors/multi_display.h"
 #include "res/resource_ids.h"
 #include "tests/fake/recording_platform.h"
 

@@ -1,6 +1,6 @@
 // Where message boxes and owned dialogs go: the owner's monitor and its
 // work area, and a box moved wholly inside it.
-#include "platform/x11/box_placement.h"
+#include "platform/x11/dialogs/box_placement.h"
 
 #include <gtest/gtest.h>
 

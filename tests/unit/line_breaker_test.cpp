@@ -1,5 +1,5 @@
 // The message boxes' line breaker with every character one unit wide.
-#include "platform/x11/line_breaker.h"
+#include "platform/x11/dialogs/line_breaker.h"
 
 #include <gtest/gtest.h>
 

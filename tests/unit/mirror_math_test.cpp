@@ -1,4 +1,4 @@
-#include "mirror/mirror_math.h"
+#include "program/mirror/mirror_math.h"
 
 #include <gtest/gtest.h>
 

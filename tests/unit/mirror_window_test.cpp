@@ -1,5 +1,5 @@
-#include "mirror/kestrove_dlg.h"
-#include "monitors/multi_display.h"
+#include "program/mirror/kestrove_dlg.h"
+#include "program/monitors/multi_display.h"
 #include "res/resource_ids.h"
 #include "tests/fake/recording_platform.h"
 

@@ -1,6 +1,6 @@
 // The end of a modal run: the dialog's own DestroyWindow runs once, whether
 // the run went through or the window could not be made.
-#include "framework/dialog.h"
+#include "program/framework/dialog.h"
 #include "res/resource_ids.h"
 #include "tests/fake/recording_platform.h"
 

@@ -1,4 +1,4 @@
-#include "monitors/multi_display.h"
+#include "program/monitors/multi_display.h"
 #include "tests/fake/recording_platform.h"
 
 #include <gmock/gmock.h>

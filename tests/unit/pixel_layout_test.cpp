@@ -6,7 +6,7 @@
 
 #include <array>
 
-namespace kestrove::compositor {
+namespace kestrove::compositor::portal {
 namespace {
 
 // One pixel of red 0x11, green 0x22, blue 0x33 (alpha or padding 0x44) as
@@ -62,4 +62,4 @@ TEST(PixelLayouts, EveryAcceptedFormatHasALayoutAndNoOtherDoes) {
 }
 
 } // namespace
-} // namespace kestrove::compositor
+} // namespace kestrove::compositor::portal

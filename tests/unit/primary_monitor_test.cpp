@@ -1,4 +1,4 @@
-#include "platform/x11/primary_monitor.h"
+#include "platform/x11/monitors/primary_monitor.h"
 
 #include <gtest/gtest.h>
 

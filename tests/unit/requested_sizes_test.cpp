@@ -1,7 +1,7 @@
 // The sizes a window asked for come back as reports of the program's own
 // resize, in whatever order and as often as the window manager sends them,
 // for a short while only.
-#include "platform/x11/requested_sizes.h"
+#include "platform/x11/dialogs/requested_sizes.h"
 
 #include <gtest/gtest.h>
 

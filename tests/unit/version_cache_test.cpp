@@ -1,4 +1,4 @@
-#include "about/version_cache.h"
+#include "program/about/version_cache.h"
 
 #include "common/utf.h"
 #include "tests/fake/recording_platform.h"

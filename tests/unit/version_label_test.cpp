@@ -1,4 +1,4 @@
-#include "about/version_label.h"
+#include "program/about/version_label.h"
 
 #include "common/utf.h"
 

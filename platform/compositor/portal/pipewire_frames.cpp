@@ -15,7 +15,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-namespace kestrove::compositor {
+namespace kestrove::compositor::portal {
 namespace {
 
 // Damage rectangles the producer may send per frame; more and it sends the
@@ -426,4 +426,4 @@ bool PipeWireFrames::describe(pw_buffer* buffer, const Chunk& chunk, Frame& fram
     return true;
 }
 
-} // namespace kestrove::compositor
+} // namespace kestrove::compositor::portal

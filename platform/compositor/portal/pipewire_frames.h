@@ -20,7 +20,7 @@ struct pw_core;
 struct pw_stream;
 struct spa_pod;
 
-namespace kestrove::compositor {
+namespace kestrove::compositor::portal {
 
 class PipeWireFrames {
 public:
@@ -79,4 +79,4 @@ private:
     Frame m_frame;
 };
 
-} // namespace kestrove::compositor
+} // namespace kestrove::compositor::portal

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-namespace kestrove::compositor {
+namespace kestrove::compositor::portal {
 
 const std::uint32_t kAcceptedVideoFormats[8] = {
     SPA_VIDEO_FORMAT_BGRx, SPA_VIDEO_FORMAT_BGRA, SPA_VIDEO_FORMAT_RGBx, SPA_VIDEO_FORMAT_RGBA,
@@ -45,4 +45,4 @@ void ToNative(const std::uint8_t* source, std::uint8_t* target, std::size_t pixe
     }
 }
 
-} // namespace kestrove::compositor
+} // namespace kestrove::compositor::portal

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <optional>
 
-namespace kestrove::compositor {
+namespace kestrove::compositor::portal {
 
 struct PixelLayout {
     // Byte offsets of the colours within a pixel in memory.
@@ -29,4 +29,4 @@ extern const std::uint32_t kAcceptedVideoFormats[8];
 void ToNative(const std::uint8_t* source, std::uint8_t* target, std::size_t pixels,
               PixelLayout from);
 
-} // namespace kestrove::compositor
+} // namespace kestrove::compositor::portal

@@ -2,7 +2,7 @@
 // then says why it has no picture, as on a desktop without a portal.
 #include "platform/compositor/portal/portal_frame_capture.h"
 
-namespace kestrove::compositor {
+namespace kestrove::compositor::portal {
 
 std::unique_ptr<FrameCapture> OpenPortalCapture(const std::string& /*parentWindow*/,
                                                 std::string& reason) {
@@ -11,4 +11,4 @@ std::unique_ptr<FrameCapture> OpenPortalCapture(const std::string& /*parentWindo
     return nullptr;
 }
 
-} // namespace kestrove::compositor
+} // namespace kestrove::compositor::portal

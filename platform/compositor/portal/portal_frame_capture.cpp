@@ -12,7 +12,7 @@
 
 #include <unistd.h>
 
-namespace kestrove::compositor {
+namespace kestrove::compositor::portal {
 namespace {
 
 // A stream's node, bound to read its media name: KWin names the output
@@ -384,4 +384,4 @@ std::unique_ptr<FrameCapture> OpenPortalCapture(const std::string& parentWindow,
     return capture;
 }
 
-} // namespace kestrove::compositor
+} // namespace kestrove::compositor::portal

@@ -12,7 +12,7 @@
 #include <memory>
 #include <string>
 
-namespace kestrove::compositor {
+namespace kestrove::compositor::portal {
 
 // Starts asking the portal for every monitor and returns at once: the
 // desktop shows its dialog (over `parentWindow`, "x11:<id in hex>", when
@@ -22,4 +22,4 @@ namespace kestrove::compositor {
 std::unique_ptr<FrameCapture> OpenPortalCapture(const std::string& parentWindow,
                                                 std::string& reason);
 
-} // namespace kestrove::compositor
+} // namespace kestrove::compositor::portal

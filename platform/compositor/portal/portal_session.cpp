@@ -7,7 +7,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-namespace kestrove::compositor {
+namespace kestrove::compositor::portal {
 namespace {
 
 constexpr const char* kPortal = "org.freedesktop.portal.Desktop";
@@ -538,4 +538,4 @@ int PortalSession::onPortalGone(sd_bus_message* signal, void* data, sd_bus_error
     return 0;
 }
 
-} // namespace kestrove::compositor
+} // namespace kestrove::compositor::portal

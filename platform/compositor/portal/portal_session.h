@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-namespace kestrove::compositor {
+namespace kestrove::compositor::portal {
 
 struct PortalStream {
     std::uint32_t node = 0; // the PipeWire node carrying the monitor
@@ -110,4 +110,4 @@ private:
     sd_bus_slot* m_portalGone = nullptr;
 };
 
-} // namespace kestrove::compositor
+} // namespace kestrove::compositor::portal

@@ -7,7 +7,7 @@
 #pragma once
 
 #include "platform/x11/accessibility/glib_context_pump.h"
-#include "platform/x11/x11_event_loop.h"
+#include "platform/x11/connection/x11_event_loop.h"
 
 #include <X11/Xlib.h>
 

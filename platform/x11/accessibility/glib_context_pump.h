@@ -4,7 +4,7 @@
 // on it.
 #pragma once
 
-#include "platform/x11/x11_timers.h"
+#include "platform/x11/connection/x11_timers.h"
 
 #include <optional>
 #include <vector>

@@ -6,7 +6,7 @@
 
 #include "platform/change_list.h"
 #include "platform/types.h"
-#include "platform/x11/monitor_identity.h"
+#include "platform/x11/monitors/monitor_identity.h"
 
 #include <X11/Xlib.h>
 #include <X11/extensions/Xrender.h>

@@ -4,7 +4,7 @@
 #include "platform/compositor/wayland/wayland_frame_capture.h"
 #include "platform/x11/magnifier/blank_frame_source.h"
 #include "platform/x11/magnifier/compositor_frame_source.h"
-#include "platform/x11/x11_monitors.h"
+#include "platform/x11/monitors/x11_monitors.h"
 
 #include <cstdio>
 #include <vector>
@@ -41,7 +41,7 @@ PictureRoute ChoosePictureRoute(Display* display, Window parent) {
         char parentWindow[32];
         std::snprintf(parentWindow, sizeof parentWindow, "x11:%lx", parent);
         std::string portalProblem;
-        capture = compositor::OpenPortalCapture(parentWindow, portalProblem);
+        capture = compositor::portal::OpenPortalCapture(parentWindow, portalProblem);
         if (capture) {
             route.unavailable.clear();
         } else {

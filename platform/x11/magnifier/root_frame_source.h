@@ -14,9 +14,9 @@
 // the windows themselves (top_level_damage.h).
 #pragma once
 
+#include "platform/x11/connection/x11_timers.h"
 #include "platform/x11/magnifier/frame_source.h"
 #include "platform/x11/magnifier/top_level_damage.h"
-#include "platform/x11/x11_timers.h"
 
 #include <X11/extensions/Xdamage.h>
 

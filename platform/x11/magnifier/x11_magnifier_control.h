@@ -5,10 +5,10 @@
 #pragma once
 
 #include "platform/seam/magnifier.h"
+#include "platform/x11/connection/x11_event_loop.h"
+#include "platform/x11/connection/x11_window_table.h"
 #include "platform/x11/magnifier/magnifier_window.h"
-#include "platform/x11/x11_event_loop.h"
-#include "platform/x11/x11_monitors.h"
-#include "platform/x11/x11_window_table.h"
+#include "platform/x11/monitors/x11_monitors.h"
 
 #include <functional>
 #include <map>
