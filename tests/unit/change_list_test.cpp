@@ -1,4 +1,4 @@
-#include "platform/change_list.h"
+#include "platform/compositor/change_list.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

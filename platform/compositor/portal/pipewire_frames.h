@@ -5,7 +5,7 @@
 // starts a thread.
 #pragma once
 
-#include "platform/change_list.h"
+#include "platform/compositor/change_list.h"
 #include "platform/compositor/frame_capture.h"
 #include "platform/compositor/portal/pixel_layout.h"
 

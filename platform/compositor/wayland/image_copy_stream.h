@@ -3,7 +3,7 @@
 // waits in the compositor until the output changes, with the cursor painted in.
 #pragma once
 
-#include "platform/change_list.h"
+#include "platform/compositor/change_list.h"
 #include "platform/compositor/wayland/capture_stream.h"
 
 #include <array>

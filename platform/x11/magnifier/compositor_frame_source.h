@@ -4,7 +4,7 @@
 // a pixmap that the scale plan reads, so no frame passes through this process.
 #pragma once
 
-#include "platform/change_list.h"
+#include "platform/compositor/change_list.h"
 #include "platform/compositor/frame_capture.h"
 #include "platform/x11/magnifier/compositor_capture_state.h"
 #include "platform/x11/magnifier/frame_source.h"

@@ -4,7 +4,7 @@
 // the same whichever source feeds them.
 #pragma once
 
-#include "platform/change_list.h"
+#include "platform/compositor/change_list.h"
 #include "platform/types.h"
 #include "platform/x11/monitors/monitor_identity.h"
 

@@ -1,6 +1,6 @@
 #include "platform/x11/magnifier/magnifier_window.h"
 
-#include "platform/change_list.h"
+#include "platform/compositor/change_list.h"
 #include "platform/x11/magnifier/cursor_overlay.h"
 #include "platform/x11/magnifier/picture_fit.h"
 #include "platform/x11/magnifier/render_scaler.h"

@@ -2,7 +2,7 @@
 // and no pixel of the source passes through this process.
 #pragma once
 
-#include "platform/change_list.h"
+#include "platform/compositor/change_list.h"
 #include "platform/x11/magnifier/scale_plan.h"
 
 #include <X11/Xlib.h>

@@ -1,6 +1,6 @@
 #include "platform/x11/magnifier/root_frame_source.h"
 
-#include "platform/change_list.h"
+#include "platform/compositor/change_list.h"
 
 #include <X11/extensions/Xfixes.h>
 

@@ -9,7 +9,7 @@
 // says they changed, so a still desktop costs no round trip.
 #pragma once
 
-#include "platform/change_list.h"
+#include "platform/compositor/change_list.h"
 #include "platform/types.h"
 
 #include <X11/Xlib.h>
