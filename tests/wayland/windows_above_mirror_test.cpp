@@ -271,7 +271,10 @@ TEST_P(MirrorOnItself, ComesToRestYetShowsAChangeBesideIt) {
     const std::string directory = m_sway->directory() + "/kestrove";
     const Window mirror = startKestrove(directory);
     ASSERT_NE(mirror, 0u);
-    const auto [outputWidth, outputHeight, width] = GetParam();
+    // Named copies, not a structured binding: clang 14 lets no lambda capture one.
+    const int outputWidth = GetParam().outputWidth;
+    const int outputHeight = GetParam().outputHeight;
+    const int width = GetParam().width;
     m_sway->message({"[class=\"^Kestrove$\"] move to workspace 1, move position 0 0, resize set " +
                      std::to_string(width) + " " +
                      std::to_string(width * outputHeight / outputWidth)});
