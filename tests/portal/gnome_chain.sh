@@ -7,20 +7,22 @@
 # so that the command may drive it through org.gnome.Shell.Eval.
 #
 #   gnome_chain.sh 43|48 COMMAND...
-#   gnome_chain.sh 48 --root-only    makes the Debian 13 root, if missing
+#   gnome_chain.sh 48 --root-only    makes the Debian 13 root, if one is needed
 #
-# GNOME 43 is this machine's (Debian 12). GNOME 48 is Debian 13's, from a
-# root that scripts/debian-root.sh makes once and keeps (exit 77 when it must
-# be made and the archive cannot be reached): the session bus, PipeWire,
+# A version is run from this machine where its GNOME is that version (43 on
+# Debian 12, 48 on Debian 13). GNOME 48 elsewhere comes from a Debian 13 root
+# that scripts/debian-root.sh makes once and keeps (exit 77 when it must be
+# made and the archive cannot be reached): the session bus, PipeWire,
 # WirePlumber, gnome-shell and the portals run in it, beside this machine's
-# sockets; COMMAND runs here. mutter 48 takes the first free X display from
-# :0 and cannot be told another, so that session has a network namespace and
-# a /tmp of its own.
+# sockets; COMMAND runs here. GNOME 43 is never made: on a machine with
+# another GNOME it is skipped (exit 77), saying so. mutter 48 takes the first
+# free X display from :0 and cannot be told another, so its session has a
+# network namespace and a /tmp of its own.
 #
 # KESTROVE_GNOME_MONITORS lists the virtual monitors' sizes (default
 # "1280x720 1024x768"). COMMAND sees DISPLAY (gnome-shell's XWayland), XAUTHORITY, the session bus,
 # KESTROVE_GNOME_VERSION and KESTROVE_PORTAL_WORK (the session's folder,
-# logs/ in it; with GNOME 48, bin/gdctl runs the root's gdctl). Its exit
+# logs/ in it; bin/gdctl runs GNOME 48's gdctl). Its exit
 # status is the script's.
 set -euo pipefail
 here=$(dirname "$(realpath "${BASH_SOURCE[0]}")")
@@ -39,15 +41,27 @@ version=${1-}
     exit 2
 }
 
-if [[ $version == 48 && -z ${KESTROVE_GNOME_ROOT-} ]]; then
-    session_require "gnome chain" unshare mount
-    # shellcheck source=scripts/debian-root.sh
-    source "$here/../../scripts/debian-root.sh"
-    # shellcheck disable=SC2086 # one package a word
-    KESTROVE_GNOME_ROOT=$(debian_root trixie $gnome48_packages) || exit
+if [[ ${1-} != --inside && -z ${KESTROVE_GNOME_PRIVATE-} ]]; then
+    machine_version=$(gnome-shell --version 2>/dev/null | sed -n 's/^GNOME Shell \([0-9]*\).*/\1/p')
+    if [[ $version != "$machine_version" ]]; then
+        if [[ $version == 43 && -n $machine_version ]]; then
+            echo "gnome chain: GNOME 43 is Debian 12's; this machine has GNOME $machine_version" >&2
+            exit 77
+        fi
+        if [[ $version == 48 ]]; then
+            session_require "gnome chain" unshare mount
+            # shellcheck source=scripts/debian-root.sh
+            source "$here/../../scripts/debian-root.sh"
+            # shellcheck disable=SC2086 # one package a word
+            KESTROVE_GNOME_ROOT=$(debian_root trixie $gnome48_packages) || exit
+            export KESTROVE_GNOME_ROOT
+        fi
+    fi
     [[ ${2-} == --root-only ]] && exit 0
-    export KESTROVE_GNOME_ROOT
-    exec unshare --net --mount --propagation private -- "$0" "$@"
+    if [[ $version == 48 ]]; then
+        export KESTROVE_GNOME_PRIVATE=1
+        exec unshare --net --mount --propagation private -- "$0" "$@"
+    fi
 fi
 if [[ $version == 48 && -z ${KESTROVE_GNOME_TMP-} ]]; then
     mount -t tmpfs -o mode=1777 kestrove-tmp /tmp
@@ -55,7 +69,7 @@ if [[ $version == 48 && -z ${KESTROVE_GNOME_TMP-} ]]; then
     export KESTROVE_GNOME_TMP=/tmp
 fi
 
-# Each program of the session a command in the session's bin/: with GNOME 48
+# Each program of the session a command in the session's bin/: with a root
 # one that runs the root's, with its own PATH, so that what it starts is the
 # root's too.
 link_session_programs() {
@@ -63,7 +77,7 @@ link_session_programs() {
     mkdir -p "$bin"
     for program in dbus-daemon pipewire wireplumber gnome-shell gdctl \
         $libexec/xdg-desktop-portal $libexec/xdg-desktop-portal-gnome; do
-        if [[ $version == 48 ]]; then
+        if [[ -n ${KESTROVE_GNOME_ROOT-} ]]; then
             printf '#!/usr/bin/env bash\nsource %q\nin_debian_root %q env %s %q "$@"\n' \
                 "$here/../../scripts/debian-root.sh" "$KESTROVE_GNOME_ROOT" \
                 PATH=/usr/sbin:/usr/bin:/sbin:/bin "$program" >"$bin/${program##*/}"
@@ -76,7 +90,7 @@ link_session_programs() {
 
 prepare_session() {
     session_require "gnome chain" dbus-run-session busctl dbus-update-activation-environment
-    if [[ $version == 43 ]]; then
+    if [[ -z ${KESTROVE_GNOME_ROOT-} ]]; then
         session_require "gnome chain" dbus-daemon pipewire wireplumber gnome-shell Xwayland \
             $libexec/xdg-desktop-portal $libexec/xdg-desktop-portal-gnome
     fi
