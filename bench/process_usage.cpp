@@ -12,9 +12,10 @@ namespace kestrove::bench {
 std::optional<std::chrono::nanoseconds> CpuTime(pid_t pid) {
     // The process's CPU clock counts every thread, also those that have
     // ended: a sum over the threads still there drops when one ends.
+    // No process has a pid under 1; the clock of -1 or 0 is the caller's own.
     clockid_t clock{};
     timespec time{};
-    if (clock_getcpuclockid(pid, &clock) != 0 || clock_gettime(clock, &time) != 0) {
+    if (pid < 1 || clock_getcpuclockid(pid, &clock) != 0 || clock_gettime(clock, &time) != 0) {
         return std::nullopt;
     }
     return std::chrono::seconds(time.tv_sec) + std::chrono::nanoseconds(time.tv_nsec);

@@ -13,7 +13,8 @@
 namespace kestrove::bench {
 
 // CPU time the process's threads have run so far, those that have ended
-// included (nanosecond resolution); nullopt when the process is gone.
+// included (nanosecond resolution); nullopt when the process is gone or
+// `pid` names none.
 std::optional<std::chrono::nanoseconds> CpuTime(pid_t pid);
 
 // How often the process's threads have gone to sleep and been woken so far

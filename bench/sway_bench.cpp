@@ -94,7 +94,11 @@ public:
         e2e::HeadlessSway sway(configPath);
         std::filesystem::remove(configPath);
         m_sway = &sway;
-        m_compositor = {sway.swayPid(), sway.xwaylandPid()};
+        m_xwayland = sway.xwaylandPid();
+        if (m_xwayland < 1) {
+            throw std::runtime_error("sway's XWayland process is not to be found");
+        }
+        m_compositor = {sway.swayPid(), m_xwayland};
         e2e::XClient client(sway.display());
         m_client = &client;
         m_display = XOpenDisplay(sway.display().c_str());
@@ -176,7 +180,7 @@ private:
     Figures::OnItself measureOnItself(const std::vector<std::string>& clients, Window window,
                                       double zoom) {
         const std::vector<pid_t> pids = sessionProcesses(clients);
-        const std::vector<pid_t> sway{m_sway->swayPid()}, xwayland{m_sway->xwaylandPid()};
+        const std::vector<pid_t> sway{m_sway->swayPid()}, xwayland{m_xwayland};
         const auto client = CpuOf(pids), swayBefore = CpuOf(sway), xBefore = CpuOf(xwayland);
         const auto start = std::chrono::steady_clock::now();
         const int frames = CountFrames(m_display, window, m_measure);
@@ -256,6 +260,7 @@ private:
     e2e::XClient* m_client = nullptr;
     Display* m_display = nullptr;
     SourceAnimation* m_source = nullptr;
+    pid_t m_xwayland = -1;
     std::vector<pid_t> m_compositor;
     double m_stillBase = 0;  // compositor + XWayland, ms per second, source still
     double m_movingBase = 0; // the same with the source moving

@@ -43,10 +43,28 @@ std::optional<pid_t> ChildNamed(pid_t parent, const std::string& name) {
     return std::nullopt;
 }
 
+// The XWayland serving `display`: wlroots may start it through a double
+// fork, which leaves it no parent to follow, but its command line names the
+// display it serves.
+std::optional<pid_t> XwaylandServing(const std::string& display) {
+    for (const auto& entry : fs::directory_iterator("/proc")) {
+        if (ReadFile(entry.path() / "comm").value_or("") != "Xwayland\n") {
+            continue;
+        }
+        std::istringstream arguments(ReadFile(entry.path() / "cmdline").value_or(""));
+        for (std::string argument; std::getline(arguments, argument, '\0');) {
+            if (argument == display) {
+                return std::atoi(entry.path().filename().c_str());
+            }
+        }
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 pid_t HeadlessSway::xwaylandPid() const {
-    return ChildNamed(m_swayPid, "Xwayland").value_or(-1);
+    return XwaylandServing(m_display).value_or(-1);
 }
 
 std::string HeadlessSway::Unavailable() {

@@ -53,7 +53,8 @@ public:
     void exec(const std::string& command);
     // The desktop's pixels in `area` (layout coordinates), read with grim.
     Image grab(const WindowGeometry& area);
-    // The compositor's and its XWayland's processes, for what they cost.
+    // The compositor's and its XWayland's processes, for what they cost;
+    // -1 for an XWayland not found.
     pid_t swayPid() const { return m_swayPid; }
     pid_t xwaylandPid() const;
     // sway's log so far, for failure messages.
