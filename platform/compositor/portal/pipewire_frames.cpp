@@ -342,6 +342,12 @@ bool PipeWireFrames::describe(pw_buffer* buffer, const Chunk& chunk, Frame& fram
     const std::int64_t fd = data.fd;
     const std::size_t mapOffset = data.mapoffset;
     const std::size_t maxSize = data.maxsize;
+    const void* pointer = data.data;
+    if (!(type == SPA_DATA_MemFd && fd >= 0 && fd <= std::numeric_limits<int>::max()) &&
+        !(type == SPA_DATA_MemPtr && pointer != nullptr)) {
+        m_memoryless = true;
+        return false;
+    }
     const std::size_t stride = StrideOf(chunk.stride, rowBytes, m_stride);
     const std::size_t needed = std::size_t{chunk.offset} + stride * (m_height - 1) + rowBytes;
     if (needed > maxSize) {
@@ -351,9 +357,6 @@ bool PipeWireFrames::describe(pw_buffer* buffer, const Chunk& chunk, Frame& fram
         m_stride = stride;
     }
     if (type == SPA_DATA_MemFd && m_layout->native()) {
-        if (fd < 0 || fd > std::numeric_limits<int>::max()) {
-            return false;
-        }
         m_copy.reset(); // a later copy starts whole
         frame.fd = static_cast<int>(fd);
         frame.stride = static_cast<int>(stride);
@@ -367,9 +370,9 @@ bool PipeWireFrames::describe(pw_buffer* buffer, const Chunk& chunk, Frame& fram
     // mapping every buffer for the stream's life would cost tens of MiB.
     const std::uint8_t* mapped = nullptr;
     std::unique_ptr<void, std::function<void(void*)>> mapping;
-    if (type == SPA_DATA_MemPtr && data.data != nullptr) {
-        mapped = static_cast<const std::uint8_t*>(data.data);
-    } else if (type == SPA_DATA_MemFd && fd >= 0 && fd <= std::numeric_limits<int>::max()) {
+    if (type == SPA_DATA_MemPtr) {
+        mapped = static_cast<const std::uint8_t*>(pointer);
+    } else {
         const std::size_t length = mapOffset + maxSize;
         void* map = mmap(nullptr, length, PROT_READ, MAP_SHARED, static_cast<int>(fd), 0);
         if (map == MAP_FAILED) {
@@ -377,8 +380,6 @@ bool PipeWireFrames::describe(pw_buffer* buffer, const Chunk& chunk, Frame& fram
         }
         mapping = {map, [length](void* p) { munmap(p, length); }};
         mapped = static_cast<const std::uint8_t*>(map) + mapOffset;
-    } else {
-        return false;
     }
     // Only a pointer, or a format the X server cannot read: copy what
     // changed into our own memfd, turned into its format, and give the

@@ -38,6 +38,12 @@ public:
     const Frame* take();
     // Why the stream stopped for good; empty while it runs.
     const std::string& failure() const { return m_failure; }
+    // Whether a frame came in a buffer with no memory to read (no
+    // descriptor, no pointer): the same buffers come round again, so the
+    // stream may never show anything.
+    bool memoryless() const { return m_memoryless; }
+    // Stops for good with `reason` as the failure.
+    void giveUp(const std::string& reason) { m_failure = reason; }
 
     // A buffer's chunk as read, once, from the producer's memory.
     struct Chunk {
@@ -74,6 +80,7 @@ private:
     pw_buffer* m_held = nullptr; // taken: its memory is in use until the next take()
     ChangeList m_damage;         // since the last frame taken
     bool m_wholeFrame = true;    // the next frame replaces everything
+    bool m_memoryless = false;
     std::uint64_t& m_nextBufferId;
     std::unique_ptr<OwnCopy> m_copy; // for producers that share a pointer only
     Frame m_frame;

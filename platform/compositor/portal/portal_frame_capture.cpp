@@ -144,18 +144,32 @@ public:
         }
         m_frames.reset();
         m_selected = &grantOf(index);
+        m_selectedNode = m_nodes[index];
+        m_freshStarts = 0;
         if (!m_selected->ended().empty()) {
             return true; // nothing to connect to: the capture stays as it ended
         }
         m_frames =
-            std::make_unique<PipeWireFrames>(m_selected->core, m_nodes[index], m_nextBufferId);
+            std::make_unique<PipeWireFrames>(m_selected->core, m_selectedNode, m_nextBufferId);
         return true;
     }
 
     // The stream sends each change on its own; the newest is kept.
     void requestFrame() override {}
 
-    const Frame* takeFrame() override { return m_frames ? m_frames->take() : nullptr; }
+    const Frame* takeFrame() override {
+        if (!m_frames) {
+            return nullptr;
+        }
+        if (const Frame* frame = m_frames->take()) {
+            m_freshStarts = 0;
+            return frame;
+        }
+        if (m_frames->memoryless() && m_frames->failure().empty()) {
+            startAfresh();
+        }
+        return nullptr;
+    }
 
     // The first consent refused, or the selected monitor's share or stream
     // gone: the first reason given stays the reason.
@@ -214,6 +228,22 @@ public:
     }
 
 private:
+    // Now and then a stream just connected is given buffers without their
+    // memory (KWin on a busy machine: no descriptor, no size, while KWin
+    // paints into them): every frame is lost, and a still desktop sends no
+    // more. Connected anew, it gets buffers of its own and a first frame; a
+    // few times in a row, then the stream fails with the reason.
+    void startAfresh() {
+        constexpr int kFreshStarts = 3;
+        if (m_freshStarts == kFreshStarts) {
+            m_frames->giveUp("the screen-cast stream's buffers have no memory Kestrove can read");
+            return;
+        }
+        ++m_freshStarts;
+        m_frames =
+            std::make_unique<PipeWireFrames>(m_selected->core, m_selectedNode, m_nextBufferId);
+    }
+
     void ask() {
         m_grants.push_back(
             std::make_unique<Grant>(std::make_unique<PortalSession>(m_bus, m_parentWindow)));
@@ -363,6 +393,8 @@ private:
     std::vector<std::uint32_t> m_nodes; // of each output
     std::vector<Grant*> m_grantOf;      // of each output
     Grant* m_selected = nullptr;
+    std::uint32_t m_selectedNode = 0;
+    int m_freshStarts = 0; // of the selected stream since its last frame
     mutable std::string m_final;
     std::uint64_t m_nextBufferId = 1;
     std::unique_ptr<PipeWireFrames> m_frames;
