@@ -133,8 +133,10 @@ struct PipeWireFrames::OwnCopy {
     }
 };
 
-PipeWireFrames::PipeWireFrames(pw_core* core, std::uint32_t node, std::uint64_t& nextBufferId)
-    : m_listener(std::make_unique<Listener>()), m_nextBufferId(nextBufferId) {
+PipeWireFrames::PipeWireFrames(pw_core* core, std::uint32_t node, std::uint64_t& nextBufferId,
+                               bool damageHolds)
+    : m_listener(std::make_unique<Listener>()), m_damageHolds(damageHolds),
+      m_nextBufferId(nextBufferId) {
     m_stream = pw_stream_new(core, "Kestrove",
                              pw_properties_new(PW_KEY_MEDIA_TYPE, "Video", PW_KEY_MEDIA_CATEGORY,
                                                "Capture", PW_KEY_MEDIA_ROLE, "Screen", nullptr));
@@ -259,7 +261,7 @@ void PipeWireFrames::onProcess() {
 void PipeWireFrames::addDamage(pw_buffer* buffer) {
     const spa_meta* meta = spa_buffer_find_meta(buffer->buffer, SPA_META_VideoDamage);
     bool any = false;
-    if (meta && !m_wholeFrame) {
+    if (meta && !m_wholeFrame && m_damageHolds) {
         const auto* regions = static_cast<const spa_meta_region*>(meta->data);
         for (std::size_t i = 0; i < meta->size / sizeof(spa_meta_region); ++i) {
             spa_meta_region region; // read once: the producer writes it

@@ -27,8 +27,10 @@ public:
     // Connects to the stream of PipeWire node `node`. Sets `failure` (and
     // carries on doing nothing) when that fails. Buffers are numbered from
     // `nextBufferId`, which the caller keeps across streams so that a number
-    // never means two buffers.
-    PipeWireFrames(pw_core* core, std::uint32_t node, std::uint64_t& nextBufferId);
+    // never means two buffers. Without `damageHolds` the producer's damage is
+    // not believed: every frame is whole.
+    PipeWireFrames(pw_core* core, std::uint32_t node, std::uint64_t& nextBufferId,
+                   bool damageHolds = true);
     ~PipeWireFrames();
     PipeWireFrames(const PipeWireFrames&) = delete;
     PipeWireFrames& operator=(const PipeWireFrames&) = delete;
@@ -81,6 +83,7 @@ private:
     ChangeList m_damage;         // since the last frame taken
     bool m_wholeFrame = true;    // the next frame replaces everything
     bool m_memoryless = false;
+    bool m_damageHolds;
     std::uint64_t& m_nextBufferId;
     std::unique_ptr<OwnCopy> m_copy; // for producers that share a pointer only
     Frame m_frame;

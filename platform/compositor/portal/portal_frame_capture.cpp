@@ -144,13 +144,12 @@ public:
         }
         m_frames.reset();
         m_selected = &grantOf(index);
-        m_selectedNode = m_nodes[index];
+        m_selectedIndex = index;
         m_freshStarts = 0;
         if (!m_selected->ended().empty()) {
             return true; // nothing to connect to: the capture stays as it ended
         }
-        m_frames =
-            std::make_unique<PipeWireFrames>(m_selected->core, m_selectedNode, m_nextBufferId);
+        connectSelected();
         return true;
     }
 
@@ -240,8 +239,12 @@ private:
             return;
         }
         ++m_freshStarts;
-        m_frames =
-            std::make_unique<PipeWireFrames>(m_selected->core, m_selectedNode, m_nextBufferId);
+        connectSelected();
+    }
+
+    void connectSelected() {
+        m_frames = std::make_unique<PipeWireFrames>(m_selected->core, m_nodes[m_selectedIndex],
+                                                    m_nextBufferId, m_damageHolds[m_selectedIndex]);
     }
 
     void ask() {
@@ -366,11 +369,14 @@ private:
             const std::vector<PortalStream>& streams = grant->session->streams();
             for (std::size_t i = 0; i < streams.size(); ++i) {
                 Output output{.name = {}, .rect = streams[i].rect, .placed = streams[i].placed};
+                bool damageHolds = true;
                 if (i < grant->names.size()) {
                     DescribeByNodeName(grant->names[i]->mediaName, output);
+                    damageHolds = !IsKwinRegion(grant->names[i]->mediaName);
                 }
                 m_outputs.push_back(std::move(output));
                 m_nodes.push_back(streams[i].node);
+                m_damageHolds.push_back(damageHolds);
                 m_grantOf.push_back(grant.get());
             }
             // The names are read: the nodes need not stay bound.
@@ -391,9 +397,10 @@ private:
     std::vector<std::unique_ptr<Grant>> m_grants; // the first consent, then one per ask for more
     std::vector<Output> m_outputs;
     std::vector<std::uint32_t> m_nodes; // of each output
+    std::vector<bool> m_damageHolds;    // of each output's stream
     std::vector<Grant*> m_grantOf;      // of each output
     Grant* m_selected = nullptr;
-    std::uint32_t m_selectedNode = 0;
+    std::size_t m_selectedIndex = 0;
     int m_freshStarts = 0; // of the selected stream since its last frame
     mutable std::string m_final;
     std::uint64_t m_nextBufferId = 1;
