@@ -303,10 +303,25 @@ void PipeWireFrames::release(pw_buffer*& buffer) {
 
 // Each buffer holds a whole picture, so the damage since the previous frame
 // taken is valid whichever buffer carries the next one.
+void PipeWireFrames::again() {
+    m_wholeFrame = true;
+    m_again = true;
+}
+
 const Frame* PipeWireFrames::take() {
     if (!m_pending || !m_layout) {
-        return nullptr;
+        // The last frame's memory is still ours while its buffer is held, or
+        // while our copy of it lasts.
+        const bool lastKept = m_held != nullptr || (m_copy != nullptr && m_frame.fd == m_copy->fd);
+        if (!m_again || !m_layout || !lastKept) {
+            return nullptr;
+        }
+        m_again = false;
+        m_wholeFrame = false;
+        m_frame.damage.assign(1, Rect{0, 0, m_frame.width, m_frame.height});
+        return &m_frame;
     }
+    m_again = false;
     release(m_held);
     m_held = m_pending;
     m_pending = nullptr;

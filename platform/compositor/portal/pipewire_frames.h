@@ -40,6 +40,10 @@ public:
     const Frame* take();
     // Why the stream stopped for good; empty while it runs.
     const std::string& failure() const { return m_failure; }
+    // The frame last taken is wanted again, whole (another monitor of the
+    // same stream is shown now): the next take() gives it, or a newer
+    // frame, whole.
+    void again();
     // Whether a frame came in a buffer with no memory to read (no
     // descriptor, no pointer): the same buffers come round again, so the
     // stream may never show anything.
@@ -83,6 +87,7 @@ private:
     ChangeList m_damage;         // since the last frame taken
     bool m_wholeFrame = true;    // the next frame replaces everything
     bool m_memoryless = false;
+    bool m_again = false; // the last frame is wanted again
     bool m_damageHolds;
     std::uint64_t& m_nextBufferId;
     std::unique_ptr<OwnCopy> m_copy; // for producers that share a pointer only

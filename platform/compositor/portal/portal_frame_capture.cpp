@@ -142,6 +142,16 @@ public:
         if (index >= m_outputs.size()) {
             return false;
         }
+        // Another monitor of the stream shown (the whole workspace): the
+        // same stream, its last frame again. Connected anew, it would show
+        // nothing until the desktop changes, and KWin's frame for a stream
+        // just connected is now and then lost on the way.
+        if (m_frames && m_frames->failure().empty() && m_selected == &grantOf(index) &&
+            m_nodes[index] == m_nodes[m_selectedIndex]) {
+            m_selectedIndex = index;
+            m_frames->again();
+            return true;
+        }
         m_frames.reset();
         m_selected = &grantOf(index);
         m_selectedIndex = index;

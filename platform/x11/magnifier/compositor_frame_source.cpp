@@ -146,6 +146,11 @@ void CompositorFrameSource::showMonitor(bool quietly) {
     if (output && m_capture->select(*output)) {
         m_outputName = m_outputsSeen[*output].name;
         m_state.selected();
+        // A stream kept from the monitor before has its last frame at hand;
+        // a still desktop would send no other.
+        if (const compositor::Frame* frame = m_capture->takeFrame()) {
+            upload(*frame);
+        }
         return;
     }
     if (quietly) {
