@@ -7,8 +7,10 @@
 #include <pipewire/pipewire.h>
 #include <systemd/sd-bus.h>
 
+#include <chrono>
 #include <cstring>
 #include <ctime>
+#include <optional>
 
 #include <unistd.h>
 
@@ -172,10 +174,16 @@ public:
         }
         if (const Frame* frame = m_frames->take()) {
             m_freshStarts = 0;
+            m_firstFrameDue.reset();
             return frame;
         }
-        if (m_frames->memoryless() && m_frames->failure().empty()) {
-            startAfresh();
+        if (!m_frames->failure().empty()) {
+            return nullptr;
+        }
+        if (m_frames->memoryless()) {
+            startAfresh(true);
+        } else if (m_firstFrameDue && PortalSession::Clock::now() >= *m_firstFrameDue) {
+            startAfresh(false);
         }
         return nullptr;
     }
@@ -237,15 +245,21 @@ public:
     }
 
 private:
-    // Now and then a stream just connected is given buffers without their
-    // memory (KWin on a busy machine: no descriptor, no size, while KWin
-    // paints into them): every frame is lost, and a still desktop sends no
-    // more. Connected anew, it gets buffers of its own and a first frame; a
-    // few times in a row, then the stream fails with the reason.
-    void startAfresh() {
+    // A stream just connected now and then shows nothing, and a still
+    // desktop sends no more: KWin on a busy machine gives it buffers without
+    // their memory (no descriptor, no size, while KWin paints into them), or
+    // sends its first frame before the stream takes frames (a second reader
+    // of the same node got it). Connected anew, it gets buffers of its own
+    // and a first frame; a few times in a row, then buffers without memory
+    // are a failure, and no frame is only a still desktop.
+    void startAfresh(bool memoryless) {
         constexpr int kFreshStarts = 3;
         if (m_freshStarts == kFreshStarts) {
-            m_frames->giveUp("the screen-cast stream's buffers have no memory Kestrove can read");
+            m_firstFrameDue.reset();
+            if (memoryless) {
+                m_frames->giveUp(
+                    "the screen-cast stream's buffers have no memory Kestrove can read");
+            }
             return;
         }
         ++m_freshStarts;
@@ -253,8 +267,11 @@ private:
     }
 
     void connectSelected() {
+        // KWin and mutter send a stream's first frame within a second.
+        constexpr std::chrono::seconds kFirstFrameWithin{2};
         m_frames = std::make_unique<PipeWireFrames>(m_selected->core, m_nodes[m_selectedIndex],
                                                     m_nextBufferId, m_damageHolds[m_selectedIndex]);
+        m_firstFrameDue = PortalSession::Clock::now() + kFirstFrameWithin;
     }
 
     void ask() {
@@ -286,7 +303,7 @@ private:
 
     // The next time limit of a step awaited, or none.
     void armTimer() {
-        std::optional<PortalSession::Clock::time_point> next;
+        std::optional<PortalSession::Clock::time_point> next = m_firstFrameDue;
         for (const auto& grant : m_grants) {
             if (const auto deadline = grant->session->deadline();
                 deadline && (!next || *deadline < *next)) {
@@ -412,6 +429,8 @@ private:
     Grant* m_selected = nullptr;
     std::size_t m_selectedIndex = 0;
     int m_freshStarts = 0; // of the selected stream since its last frame
+    // When the selected stream, just connected, should have sent a frame.
+    std::optional<PortalSession::Clock::time_point> m_firstFrameDue;
     mutable std::string m_final;
     std::uint64_t m_nextBufferId = 1;
     std::unique_ptr<PipeWireFrames> m_frames;
