@@ -45,7 +45,7 @@ inline constexpr std::array<AcceleratorTable, 1> kAcceleratorTables{{
     {IDR_MIRROR_ACCEL, kMirrorAccelerators},
 }};
 
-inline constexpr std::array<StringEntry, 9> kStrings{{
+inline constexpr std::array<StringEntry, 10> kStrings{{
     {IDS_ABOUT_MENU, u"Kestroveについて(&A)..."},
     // Told once on a Wayland desktop whose compositor lets no program capture the
     // screen.
@@ -59,6 +59,10 @@ inline constexpr std::array<StringEntry, 9> kStrings{{
     // without OpenGL compositing refuses every request).
     {IDS_SCREEN_CAST_FAILED,
      u"デスクトップが画面の共有を開始できなかったため、ミラーは空白のままになります。"},
+    // Told once when screens were shared but none can be told to be the
+    // monitor shown (the desktop gave no places and sizes that tell).
+    {IDS_SCREEN_SHARE_UNPAIRED,
+     u"共有された画面のどれがこのモニターなのか判別できないため、ミラーは空白のままになります。"},
     {IDS_FRAMEWORK_APP_TITLE, u"Kestrove"},
     {IDS_FRAMEWORK_NO_MEMORY, u"メモリが不足しています。"},
     {IDS_FRAMEWORK_HELP_FAILED, u"ヘルプの起動に失敗しました。"},

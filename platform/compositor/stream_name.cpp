@@ -58,4 +58,9 @@ void DescribeByNodeName(std::string_view mediaName, Output& stream) {
     }
 }
 
+bool IsKwinRegion(std::string_view mediaName) {
+    return mediaName.starts_with(kKwinPrefix) &&
+           Region(mediaName.substr(kKwinPrefix.size())).has_value();
+}
+
 } // namespace kestrove::compositor

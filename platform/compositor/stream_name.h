@@ -16,4 +16,10 @@ namespace kestrove::compositor {
 // at the region it names.
 void DescribeByNodeName(std::string_view mediaName, Output& stream);
 
+// Whether the node is KWin's stream of a region. KWin 6.3 marks as changed in
+// it the part each output repainted as if that output lay at the region's
+// corner (every frame of a two-output workspace says 0,0 1280x720): a change
+// on another output falls outside, so such frames are taken whole.
+bool IsKwinRegion(std::string_view mediaName);
+
 } // namespace kestrove::compositor

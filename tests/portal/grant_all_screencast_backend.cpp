@@ -3,10 +3,13 @@
 // click it instead: gnome_chain.sh.) It grants every monitor without asking
 // (with --unplaced it sends each stream's size and no position, as KDE's
 // back-end does) and records them
-// through mutter's own ScreenCast interface, as GNOME's back-end does.
+// through mutter's own ScreenCast interface, as GNOME's back-end does. With
+// --unpairable it grants the first monitor only, without a position and with
+// half its width: one stream of two monitors that no rule can pair.
 // SIGUSR1 stops every recording, as the desktop's "stop sharing" button does.
 #include <systemd/sd-bus.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -52,9 +55,16 @@ struct Session {
     sd_bus_slot* closedMatch = nullptr;
 };
 
+// How the granted streams are described.
+enum class Grant {
+    Placed,     // position and size, as GNOME's back-end sends them
+    Unplaced,   // a size and no position, as KDE's back-end sends them
+    Unpairable, // the first monitor only, unplaced, its width halved
+};
+
 struct Backend {
     sd_bus* bus = nullptr;
-    bool unplaced = false; // streams with a size and no position, as KDE's back-end sends them
+    Grant grant = Grant::Placed;
     std::map<std::string, std::unique_ptr<Session>> sessions; // by portal session path
 };
 
@@ -163,10 +173,11 @@ void AnswerStart(Session& session) {
         r = sd_bus_message_open_container(reply, 'a', "(ua{sv})");
     }
     for (const Stream& stream : session.streams) {
-        if (r >= 0 && g_backend.unplaced) {
-            r = sd_bus_message_append(reply, "(ua{sv})", stream.node, 2, "size", "(ii)",
-                                      stream.width, stream.height, "source_type", "u",
-                                      kSourceMonitor);
+        if (r >= 0 && g_backend.grant != Grant::Placed) {
+            const int width =
+                g_backend.grant == Grant::Unpairable ? stream.width / 2 : stream.width;
+            r = sd_bus_message_append(reply, "(ua{sv})", stream.node, 2, "size", "(ii)", width,
+                                      stream.height, "source_type", "u", kSourceMonitor);
         } else if (r >= 0) {
             r = sd_bus_message_append(reply, "(ua{sv})", stream.node, 3, "position", "(ii)",
                                       stream.x, stream.y, "size", "(ii)", stream.width,
@@ -341,6 +352,9 @@ int OnStart(sd_bus_message* call, void*, sd_bus_error* error) {
     if (r < 0) {
         return r;
     }
+    if (g_backend.grant == Grant::Unpairable) {
+        connectors.resize(std::min<std::size_t>(connectors.size(), 1));
+    }
     // Mutter's cursor modes: 0 hidden, 1 embedded, 2 metadata; the portal's
     // are the bits 1, 2 and 4.
     unsigned mutterCursor = session->cursorMode == 4 ? 2 : session->cursorMode == 1 ? 0 : 1;
@@ -414,10 +428,19 @@ void StopAll() {
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: %s BUS-NAME [--unplaced]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s BUS-NAME [--unplaced|--unpairable]\n", argv[0]);
         return 2;
     }
-    g_backend.unplaced = argc > 2 && std::strcmp(argv[2], "--unplaced") == 0;
+    if (argc > 2) {
+        if (std::strcmp(argv[2], "--unplaced") == 0) {
+            g_backend.grant = Grant::Unplaced;
+        } else if (std::strcmp(argv[2], "--unpairable") == 0) {
+            g_backend.grant = Grant::Unpairable;
+        } else {
+            std::fprintf(stderr, "screencast back-end: unknown mode %s\n", argv[2]);
+            return 2;
+        }
+    }
     sigset_t signals;
     sigemptyset(&signals);
     sigaddset(&signals, SIGUSR1);

@@ -239,6 +239,28 @@ protected:
         }
         return showsMonitor(index);
     }
+
+    // A patch painted over the middle of monitor `index` while the mirror
+    // shows it: whether the mirror's centre comes to show it. The same
+    // chances as above, each said; a monitor whose changes never reach the
+    // mirror fails them all.
+    bool followsChange(std::size_t index, Rgb colour) {
+        const ServerMonitor& m = monitors[index];
+        constexpr int kChances = 3;
+        bool shown = false;
+        for (int chance = 1; chance <= kChances && !shown; ++chance) {
+            const Window patch = x->showColour(
+                {m.x + m.width / 4, m.y + m.height / 4, m.width / 2, m.height / 2}, colour);
+            shown = showsCentre(colour);
+            x->destroyWindow(patch);
+            if (!shown && chance < kChances) {
+                std::printf("monitor %zu: the mirror's centre stayed %s; patch painted anew\n",
+                            index + 1, Describe(centre()).c_str());
+                std::fflush(stdout);
+            }
+        }
+        return shown;
+    }
 };
 
 // Two outputs of the same size, both shared, over fresh starts of KDE's
@@ -307,14 +329,18 @@ TEST_F(KdeDialog, AScaledOutputIsStillTheRightMonitor) {
 }
 
 // "Full Workspace": one stream covering both outputs. Each monitor is cut
-// out of it, neither squeezed nor smeared, and neither is asked for again.
+// out of it, neither squeezed nor smeared, follows what changes on it, and
+// neither is asked for again.
 TEST_F(KdeDialog, FullWorkspaceShowsEachMonitorCutOutOfIt) {
     startAndShare({"Full Workspace"});
     std::vector<Window> patterns = paintPatterns();
+    const Rgb patch{240, 240, 240};
     EXPECT_TRUE(showsMonitorRepainting(0, patterns))
         << "Ctrl+1 shows " << describeMirror() << said();
+    EXPECT_TRUE(followsChange(0, patch)) << "monitor 1 shows " << Describe(centre());
     EXPECT_TRUE(showsMonitorRepainting(1, patterns))
         << "Ctrl+2 shows " << describeMirror() << said();
+    EXPECT_TRUE(followsChange(1, patch)) << "monitor 2 shows " << Describe(centre());
     EXPECT_FALSE(dialogOpen()) << "asked again for a monitor the workspace covers";
     EXPECT_EQ(kestrove->standardError(), "");
     removePatterns(patterns);

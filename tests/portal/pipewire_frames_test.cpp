@@ -303,6 +303,34 @@ TEST_P(PipeWireFramesTest, EveryReadablePictureIsShown) {
     EXPECT_TRUE(frames.failure().empty()) << frames.failure();
 }
 
+// Another monitor of the same stream is shown: the last frame comes again,
+// whole, without the producer painting anew; once.
+TEST_P(PipeWireFramesTest, TheLastFrameComesAgainWhole) {
+    Producer producer(m_core, GetParam().format, {64, 48});
+    ASSERT_TRUE(runUntil([&] { return producer.node() != SPA_ID_INVALID; }));
+    std::uint64_t nextBufferId = 1;
+    PipeWireFrames frames(m_core, producer.node(), nextBufferId);
+    const e2e::Rgb colour{30, 140, 70};
+    ASSERT_TRUE(frameOf(producer, frames, colour, {64, 48})) << frames.failure();
+    // The frames painted while it was awaited, all of that colour.
+    for (const auto until = std::chrono::steady_clock::now() + 300ms;
+         std::chrono::steady_clock::now() < until;) {
+        pw_loop_iterate(m_loop, 20);
+        frames.take();
+    }
+    EXPECT_EQ(frames.take(), nullptr) << "nothing painted since";
+
+    frames.again();
+    const Frame* frame = frames.take();
+    ASSERT_NE(frame, nullptr);
+    const e2e::CapturedFrame again = e2e::ReadFrame(*frame);
+    EXPECT_EQ(again.at(0, 0), colour);
+    EXPECT_EQ(again.at(63, 47), colour);
+    ASSERT_EQ(again.damage.size(), 1u);
+    EXPECT_EQ(again.damage[0], (Rect{0, 0, 64, 48}));
+    EXPECT_EQ(frames.take(), nullptr) << "given again once";
+}
+
 INSTANTIATE_TEST_SUITE_P(Formats, PipeWireFramesTest,
                          testing::Values(FormatCase{"BGRx", SPA_VIDEO_FORMAT_BGRx},
                                          FormatCase{"RGBA", SPA_VIDEO_FORMAT_RGBA},

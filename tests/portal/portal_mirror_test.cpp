@@ -75,6 +75,54 @@ TEST_F(PortalMirror, AShareEndedByTheDesktopLeavesTheLastPicture) {
     EXPECT_EQ(kestrove->standardError(), error) << "said more than once";
 }
 
+// The desktop shares one stream of two monitors, without a place and with a
+// size neither monitor has up to one factor (the back-end's --unpairable):
+// no rule pairs it. Each monitor chosen is said once not to be told apart,
+// the notice says why the mirror is blank, and nothing is asked for again:
+// a second dialog would not tell which stream is which either.
+class PortalUnpaired : public MirrorOnMutter {};
+
+TEST_F(PortalUnpaired, SaysSoOnceForEachMonitorAndAsksNoMore) {
+    paint(0, Rgb{200, 30, 40});
+    paint(1, Rgb{20, 160, 220});
+    start();
+    const std::optional<Window> box = notice();
+    ASSERT_TRUE(box) << "no notice" << said();
+    EXPECT_TRUE(noticeTextShown(kUnpairedNotice));
+    EXPECT_EQ(DialogsShown(), 1);
+    auto line = [&](const ServerMonitor& m) {
+        return "cannot tell which of the screens shared shows the monitor " + m.name + " at " +
+               std::to_string(m.width) + "x" + std::to_string(m.height) + "+" +
+               std::to_string(m.x) + "+" + std::to_string(m.y) + "\n";
+    };
+    const std::string first = kestrove->standardError();
+    EXPECT_EQ(std::count(first.begin(), first.end(), '\n'), 1) << first;
+    EXPECT_NE(first.find(line(monitors[0])), std::string::npos) << first;
+    EXPECT_TRUE(pressUntil(*box, XK_Return, {}, [&] { return !x->viewable(*box); }));
+    EXPECT_EQ(Describe(centre()), Describe(kBlack));
+
+    // The other monitor, then back and forth: its own line once, no dialog,
+    // no second notice.
+    for (int round = 0; round < 2; ++round) {
+        for (const KeySym key : {XK_2, XK_1}) {
+            const std::string title = key == XK_2 ? "Kestrove - [2:2]" : "Kestrove - [1:2]";
+            EXPECT_TRUE(pressUntil(*mirror, key, {XK_Control_L},
+                                   [&] { return x->name(*mirror).rfind(title, 0) == 0; }))
+                << x->name(*mirror) << said();
+            EXPECT_FALSE(WaitUntil([&] { return DialogsShown() > 1; }, 2s)) << "asked again";
+        }
+    }
+    const std::string error = kestrove->standardError();
+    EXPECT_EQ(std::count(error.begin(), error.end(), '\n'), 2) << "said other than once each";
+    EXPECT_EQ(error.rfind(first, 0), 0u) << error;
+    EXPECT_NE(error.find(line(monitors[1]), first.size()), std::string::npos) << error;
+    EXPECT_FALSE(x->findWindow([&](Window w) {
+        return w != *mirror && x->name(w) == "Kestrove" && x->viewable(w);
+    })) << "a second notice";
+    EXPECT_EQ(Describe(centre()), Describe(kBlack));
+    EXPECT_TRUE(kestrove->running());
+}
+
 // A portal's answer Kestrove cannot read, or one that never comes: one line
 // on standard error, the notice, a blank mirror and a window that works. The
 // stand-in portal answers each step with the value of the case.

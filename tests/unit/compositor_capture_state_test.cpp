@@ -85,6 +85,12 @@ TEST(CompositorCaptureState, OwesTheUserANoticeOnlyWhileNothingWasShownOrAfterAs
              return s.unavailable(true);
          },
          true},
+        {"shared screens not told apart", true,
+         [](State& s) {
+             s.lookingFor();
+             return s.unpaired(false);
+         },
+         true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -98,6 +104,23 @@ TEST(CompositorCaptureState, OwesTheUserANoticeOnlyWhileNothingWasShownOrAfterAs
         EXPECT_EQ(state.takeNotice(), c.noticed);
         EXPECT_FALSE(state.takeNotice()) << "a notice is given once";
     }
+}
+
+// Each monitor chosen whose screen cannot be told apart is said once: the
+// source knows which were told, the state waits for the outputs either way.
+TEST(CompositorCaptureState, ScreensNotToldApartAreSaidOnceForEachMonitor) {
+    State state;
+    ASSERT_TRUE(state.chosen(false));
+    state.lookingFor();
+    EXPECT_TRUE(state.unpaired(false));
+    EXPECT_TRUE(state.waitsForOutputs());
+    EXPECT_TRUE(state.takeNotice());
+    ASSERT_TRUE(state.chosen(false)) << "another monitor";
+    state.lookingFor();
+    EXPECT_FALSE(state.unpaired(true)) << "told before";
+    EXPECT_TRUE(state.waitsForOutputs());
+    EXPECT_FALSE(state.awaitsAnswer()) << "nothing asked again";
+    EXPECT_FALSE(state.takeNotice()) << "a notice is given once";
 }
 
 TEST(CompositorCaptureState, AsksForAFrameOnlyOnceTheServerHasReadTheLast) {

@@ -38,6 +38,8 @@ TEST(StreamName, KwinsNamesGiveTheOutputOrTheRegion) {
         Output stream = sized;
         DescribeByNodeName(c.mediaName, stream);
         EXPECT_EQ(stream, c.expected) << c.mediaName;
+        // A region's damage is not believed; an output's is.
+        EXPECT_EQ(IsKwinRegion(c.mediaName), c.expected.placed) << c.mediaName;
     }
 }
 

@@ -133,8 +133,10 @@ struct PipeWireFrames::OwnCopy {
     }
 };
 
-PipeWireFrames::PipeWireFrames(pw_core* core, std::uint32_t node, std::uint64_t& nextBufferId)
-    : m_listener(std::make_unique<Listener>()), m_nextBufferId(nextBufferId) {
+PipeWireFrames::PipeWireFrames(pw_core* core, std::uint32_t node, std::uint64_t& nextBufferId,
+                               bool damageHolds)
+    : m_listener(std::make_unique<Listener>()), m_damageHolds(damageHolds),
+      m_nextBufferId(nextBufferId) {
     m_stream = pw_stream_new(core, "Kestrove",
                              pw_properties_new(PW_KEY_MEDIA_TYPE, "Video", PW_KEY_MEDIA_CATEGORY,
                                                "Capture", PW_KEY_MEDIA_ROLE, "Screen", nullptr));
@@ -259,7 +261,7 @@ void PipeWireFrames::onProcess() {
 void PipeWireFrames::addDamage(pw_buffer* buffer) {
     const spa_meta* meta = spa_buffer_find_meta(buffer->buffer, SPA_META_VideoDamage);
     bool any = false;
-    if (meta && !m_wholeFrame) {
+    if (meta && !m_wholeFrame && m_damageHolds) {
         const auto* regions = static_cast<const spa_meta_region*>(meta->data);
         for (std::size_t i = 0; i < meta->size / sizeof(spa_meta_region); ++i) {
             spa_meta_region region; // read once: the producer writes it
@@ -301,10 +303,25 @@ void PipeWireFrames::release(pw_buffer*& buffer) {
 
 // Each buffer holds a whole picture, so the damage since the previous frame
 // taken is valid whichever buffer carries the next one.
+void PipeWireFrames::again() {
+    m_wholeFrame = true;
+    m_again = true;
+}
+
 const Frame* PipeWireFrames::take() {
     if (!m_pending || !m_layout) {
-        return nullptr;
+        // The last frame's memory is still ours while its buffer is held, or
+        // while our copy of it lasts.
+        const bool lastKept = m_held != nullptr || (m_copy != nullptr && m_frame.fd == m_copy->fd);
+        if (!m_again || !m_layout || !lastKept) {
+            return nullptr;
+        }
+        m_again = false;
+        m_wholeFrame = false;
+        m_frame.damage.assign(1, Rect{0, 0, m_frame.width, m_frame.height});
+        return &m_frame;
     }
+    m_again = false;
     release(m_held);
     m_held = m_pending;
     m_pending = nullptr;
@@ -342,6 +359,12 @@ bool PipeWireFrames::describe(pw_buffer* buffer, const Chunk& chunk, Frame& fram
     const std::int64_t fd = data.fd;
     const std::size_t mapOffset = data.mapoffset;
     const std::size_t maxSize = data.maxsize;
+    const void* pointer = data.data;
+    if (!(type == SPA_DATA_MemFd && fd >= 0 && fd <= std::numeric_limits<int>::max()) &&
+        !(type == SPA_DATA_MemPtr && pointer != nullptr)) {
+        m_memoryless = true;
+        return false;
+    }
     const std::size_t stride = StrideOf(chunk.stride, rowBytes, m_stride);
     const std::size_t needed = std::size_t{chunk.offset} + stride * (m_height - 1) + rowBytes;
     if (needed > maxSize) {
@@ -351,9 +374,6 @@ bool PipeWireFrames::describe(pw_buffer* buffer, const Chunk& chunk, Frame& fram
         m_stride = stride;
     }
     if (type == SPA_DATA_MemFd && m_layout->native()) {
-        if (fd < 0 || fd > std::numeric_limits<int>::max()) {
-            return false;
-        }
         m_copy.reset(); // a later copy starts whole
         frame.fd = static_cast<int>(fd);
         frame.stride = static_cast<int>(stride);
@@ -367,9 +387,9 @@ bool PipeWireFrames::describe(pw_buffer* buffer, const Chunk& chunk, Frame& fram
     // mapping every buffer for the stream's life would cost tens of MiB.
     const std::uint8_t* mapped = nullptr;
     std::unique_ptr<void, std::function<void(void*)>> mapping;
-    if (type == SPA_DATA_MemPtr && data.data != nullptr) {
-        mapped = static_cast<const std::uint8_t*>(data.data);
-    } else if (type == SPA_DATA_MemFd && fd >= 0 && fd <= std::numeric_limits<int>::max()) {
+    if (type == SPA_DATA_MemPtr) {
+        mapped = static_cast<const std::uint8_t*>(pointer);
+    } else {
         const std::size_t length = mapOffset + maxSize;
         void* map = mmap(nullptr, length, PROT_READ, MAP_SHARED, static_cast<int>(fd), 0);
         if (map == MAP_FAILED) {
@@ -377,8 +397,6 @@ bool PipeWireFrames::describe(pw_buffer* buffer, const Chunk& chunk, Frame& fram
         }
         mapping = {map, [length](void* p) { munmap(p, length); }};
         mapped = static_cast<const std::uint8_t*>(map) + mapOffset;
-    } else {
-        return false;
     }
     // Only a pointer, or a format the X server cannot read: copy what
     // changed into our own memfd, turned into its format, and give the

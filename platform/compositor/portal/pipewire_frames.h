@@ -27,8 +27,10 @@ public:
     // Connects to the stream of PipeWire node `node`. Sets `failure` (and
     // carries on doing nothing) when that fails. Buffers are numbered from
     // `nextBufferId`, which the caller keeps across streams so that a number
-    // never means two buffers.
-    PipeWireFrames(pw_core* core, std::uint32_t node, std::uint64_t& nextBufferId);
+    // never means two buffers. Without `damageHolds` the producer's damage is
+    // not believed: every frame is whole.
+    PipeWireFrames(pw_core* core, std::uint32_t node, std::uint64_t& nextBufferId,
+                   bool damageHolds = true);
     ~PipeWireFrames();
     PipeWireFrames(const PipeWireFrames&) = delete;
     PipeWireFrames& operator=(const PipeWireFrames&) = delete;
@@ -38,6 +40,16 @@ public:
     const Frame* take();
     // Why the stream stopped for good; empty while it runs.
     const std::string& failure() const { return m_failure; }
+    // The frame last taken is wanted again, whole (another monitor of the
+    // same stream is shown now): the next take() gives it, or a newer
+    // frame, whole.
+    void again();
+    // Whether a frame came in a buffer with no memory to read (no
+    // descriptor, no pointer): the same buffers come round again, so the
+    // stream may never show anything.
+    bool memoryless() const { return m_memoryless; }
+    // Stops for good with `reason` as the failure.
+    void giveUp(const std::string& reason) { m_failure = reason; }
 
     // A buffer's chunk as read, once, from the producer's memory.
     struct Chunk {
@@ -74,6 +86,9 @@ private:
     pw_buffer* m_held = nullptr; // taken: its memory is in use until the next take()
     ChangeList m_damage;         // since the last frame taken
     bool m_wholeFrame = true;    // the next frame replaces everything
+    bool m_memoryless = false;
+    bool m_again = false; // the last frame is wanted again
+    bool m_damageHolds;
     std::uint64_t& m_nextBufferId;
     std::unique_ptr<OwnCopy> m_copy; // for producers that share a pointer only
     Frame m_frame;

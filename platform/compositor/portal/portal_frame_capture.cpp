@@ -7,8 +7,10 @@
 #include <pipewire/pipewire.h>
 #include <systemd/sd-bus.h>
 
+#include <chrono>
 #include <cstring>
 #include <ctime>
+#include <optional>
 
 #include <unistd.h>
 
@@ -142,20 +144,49 @@ public:
         if (index >= m_outputs.size()) {
             return false;
         }
+        // Another monitor of the stream shown (the whole workspace): the
+        // same stream, its last frame again. Connected anew, it would show
+        // nothing until the desktop changes, and KWin's frame for a stream
+        // just connected is now and then lost on the way.
+        if (m_frames && m_frames->failure().empty() && m_selected == &grantOf(index) &&
+            m_nodes[index] == m_nodes[m_selectedIndex]) {
+            m_selectedIndex = index;
+            m_frames->again();
+            return true;
+        }
         m_frames.reset();
         m_selected = &grantOf(index);
+        m_selectedIndex = index;
+        m_freshStarts = 0;
         if (!m_selected->ended().empty()) {
             return true; // nothing to connect to: the capture stays as it ended
         }
-        m_frames =
-            std::make_unique<PipeWireFrames>(m_selected->core, m_nodes[index], m_nextBufferId);
+        connectSelected();
         return true;
     }
 
     // The stream sends each change on its own; the newest is kept.
     void requestFrame() override {}
 
-    const Frame* takeFrame() override { return m_frames ? m_frames->take() : nullptr; }
+    const Frame* takeFrame() override {
+        if (!m_frames) {
+            return nullptr;
+        }
+        if (const Frame* frame = m_frames->take()) {
+            m_freshStarts = 0;
+            m_firstFrameDue.reset();
+            return frame;
+        }
+        if (!m_frames->failure().empty()) {
+            return nullptr;
+        }
+        if (m_frames->memoryless()) {
+            startAfresh(true);
+        } else if (m_firstFrameDue && PortalSession::Clock::now() >= *m_firstFrameDue) {
+            startAfresh(false);
+        }
+        return nullptr;
+    }
 
     // The first consent refused, or the selected monitor's share or stream
     // gone: the first reason given stays the reason.
@@ -214,6 +245,35 @@ public:
     }
 
 private:
+    // A stream just connected now and then shows nothing, and a still
+    // desktop sends no more: KWin on a busy machine gives it buffers without
+    // their memory (no descriptor, no size, while KWin paints into them), or
+    // sends its first frame before the stream takes frames (a second reader
+    // of the same node got it). Connected anew, it gets buffers of its own
+    // and a first frame; a few times in a row, then buffers without memory
+    // are a failure, and no frame is only a still desktop.
+    void startAfresh(bool memoryless) {
+        constexpr int kFreshStarts = 3;
+        if (m_freshStarts == kFreshStarts) {
+            m_firstFrameDue.reset();
+            if (memoryless) {
+                m_frames->giveUp(
+                    "the screen-cast stream's buffers have no memory Kestrove can read");
+            }
+            return;
+        }
+        ++m_freshStarts;
+        connectSelected();
+    }
+
+    void connectSelected() {
+        // KWin and mutter send a stream's first frame within a second.
+        constexpr std::chrono::seconds kFirstFrameWithin{2};
+        m_frames = std::make_unique<PipeWireFrames>(m_selected->core, m_nodes[m_selectedIndex],
+                                                    m_nextBufferId, m_damageHolds[m_selectedIndex]);
+        m_firstFrameDue = PortalSession::Clock::now() + kFirstFrameWithin;
+    }
+
     void ask() {
         m_grants.push_back(
             std::make_unique<Grant>(std::make_unique<PortalSession>(m_bus, m_parentWindow)));
@@ -243,7 +303,7 @@ private:
 
     // The next time limit of a step awaited, or none.
     void armTimer() {
-        std::optional<PortalSession::Clock::time_point> next;
+        std::optional<PortalSession::Clock::time_point> next = m_firstFrameDue;
         for (const auto& grant : m_grants) {
             if (const auto deadline = grant->session->deadline();
                 deadline && (!next || *deadline < *next)) {
@@ -336,11 +396,14 @@ private:
             const std::vector<PortalStream>& streams = grant->session->streams();
             for (std::size_t i = 0; i < streams.size(); ++i) {
                 Output output{.name = {}, .rect = streams[i].rect, .placed = streams[i].placed};
+                bool damageHolds = true;
                 if (i < grant->names.size()) {
                     DescribeByNodeName(grant->names[i]->mediaName, output);
+                    damageHolds = !IsKwinRegion(grant->names[i]->mediaName);
                 }
                 m_outputs.push_back(std::move(output));
                 m_nodes.push_back(streams[i].node);
+                m_damageHolds.push_back(damageHolds);
                 m_grantOf.push_back(grant.get());
             }
             // The names are read: the nodes need not stay bound.
@@ -361,8 +424,13 @@ private:
     std::vector<std::unique_ptr<Grant>> m_grants; // the first consent, then one per ask for more
     std::vector<Output> m_outputs;
     std::vector<std::uint32_t> m_nodes; // of each output
+    std::vector<bool> m_damageHolds;    // of each output's stream
     std::vector<Grant*> m_grantOf;      // of each output
     Grant* m_selected = nullptr;
+    std::size_t m_selectedIndex = 0;
+    int m_freshStarts = 0; // of the selected stream since its last frame
+    // When the selected stream, just connected, should have sent a frame.
+    std::optional<PortalSession::Clock::time_point> m_firstFrameDue;
     mutable std::string m_final;
     std::uint64_t m_nextBufferId = 1;
     std::unique_ptr<PipeWireFrames> m_frames;

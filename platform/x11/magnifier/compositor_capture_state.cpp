@@ -45,6 +45,18 @@ bool CompositorCaptureState::captureFailed() {
     return failed();
 }
 
+bool CompositorCaptureState::unpaired(bool toldBefore) {
+    if (toldBefore) {
+        m_stage = Lost{};
+        return false;
+    }
+    if (!failed()) {
+        return false;
+    }
+    m_noticeDue = true;
+    return true;
+}
+
 bool CompositorCaptureState::failed() {
     if (failureTold()) {
         return false;

@@ -63,8 +63,11 @@ public:
     // The capture itself failed (the share ended, a protocol error): the
     // user is owed a notice when nothing was shown and nothing said before.
     bool captureFailed();
-    // Any other failure (a frame the X server cannot take, a share that
-    // cannot be told apart): said, no notice.
+    // Screens were shared but none can be told to be the monitor: whether
+    // to say so (not when `toldBefore` for this monitor). The mirror stays
+    // blank though the user agreed: a notice is owed.
+    bool unpaired(bool toldBefore);
+    // Any other failure (a frame the X server cannot take): said, no notice.
     bool failed();
 
     // Whether the desktop's answer is awaited.

@@ -146,6 +146,11 @@ void CompositorFrameSource::showMonitor(bool quietly) {
     if (output && m_capture->select(*output)) {
         m_outputName = m_outputsSeen[*output].name;
         m_state.selected();
+        // A stream kept from the monitor before has its last frame at hand;
+        // a still desktop would send no other.
+        if (const compositor::Frame* frame = m_capture->takeFrame()) {
+            upload(*frame);
+        }
         return;
     }
     if (quietly) {
@@ -157,9 +162,15 @@ void CompositorFrameSource::showMonitor(bool quietly) {
         "the monitor " + (m_monitor.name.empty() ? std::string() : m_monitor.name + " ") + "at " +
         Describe(place);
     // A monitor the user may have shared is not asked for again: a second
-    // dialog would not tell which stream it is either.
+    // dialog would not tell which stream it is either. Said once for each
+    // monitor: choosing it again changes nothing.
     if (!m_capture->asking() && m_capture->failure().empty() && unpairedOutput()) {
-        fail("cannot tell which of the screens shared shows " + monitorName);
+        const bool told =
+            std::find(m_unpairedTold.begin(), m_unpairedTold.end(), place) != m_unpairedTold.end();
+        if (m_state.unpaired(told)) {
+            m_unpairedTold.push_back(place);
+            say("cannot tell which of the screens shared shows " + monitorName);
+        }
         return;
     }
     const bool askedBefore =
@@ -204,7 +215,7 @@ CaptureNotice CompositorFrameSource::takeNotice() {
     case compositor::Refusal::Nobody:
         break;
     }
-    return CaptureNotice::NoCapture;
+    return m_unpairedTold.empty() ? CaptureNotice::NoCapture : CaptureNotice::Unpaired;
 }
 
 bool CompositorFrameSource::handleEvent(const XEvent& event) {

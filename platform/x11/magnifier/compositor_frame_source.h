@@ -95,7 +95,9 @@ private:
     std::vector<compositor::Output> m_outputsSeen; // when the output was last looked for
     CompositorCaptureState m_state;
     std::vector<Rect> m_askedFor; // monitors the desktop was asked for once more
-    std::uint32_t m_segment = 0;  // MIT-SHM segment holding the frames' memory
+    // Monitors said not to be told apart among the screens shared.
+    std::vector<Rect> m_unpairedTold;
+    std::uint32_t m_segment = 0; // MIT-SHM segment holding the frames' memory
     std::uint64_t m_attachedBuffer = 0;
     // What changed since the last look, in the picture's pixels.
     ChangeList m_changes;

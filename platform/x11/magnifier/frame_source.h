@@ -21,6 +21,7 @@ enum class CaptureNotice {
     NoCapture,    // the desktop lets no program capture the screen
     Refused,      // the user did not agree to share it
     CouldNotCast, // the desktop could not start a screen cast
+    Unpaired,     // screens were shared, none can be told to be the monitor
 };
 
 class FrameSource {

@@ -109,6 +109,7 @@ void X11MagnifierControl::tellNoCapture(WindowHandle owner, CaptureNotice notice
     m_toldNoCapture = true;
     const int text = notice == CaptureNotice::Refused        ? IDS_SCREEN_SHARE_REFUSED
                      : notice == CaptureNotice::CouldNotCast ? IDS_SCREEN_CAST_FAILED
+                     : notice == CaptureNotice::Unpaired     ? IDS_SCREEN_SHARE_UNPAIRED
                                                              : IDS_NO_SCREEN_CAPTURE;
     if (m_notice) {
         m_notice(owner, res::FindString(text));

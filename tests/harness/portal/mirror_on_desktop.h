@@ -23,11 +23,13 @@
 
 namespace kestrove::e2e {
 
-// The starts of the notices: no screen capture at all, the share refused, and
-// a desktop that could not start a screen cast.
+// The starts of the notices: no screen capture at all, the share refused, a
+// desktop that could not start a screen cast, and screens shared that cannot
+// be told apart.
 inline const std::string kNoCaptureNotice = "このデスクトップでは画面を取り込めません";
 inline const std::string kRefusedNotice = "画面の共有が許可されなかった";
 inline const std::string kCouldNotCastNotice = "デスクトップが画面の共有を開始できなかった";
+inline const std::string kUnpairedNotice = "共有された画面のどれがこのモニターなのか判別できない";
 
 using namespace std::chrono_literals;
 

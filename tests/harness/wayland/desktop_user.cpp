@@ -57,6 +57,12 @@ std::string DesktopUser() {
         throw;
     }
     close(lock);
+    // The user's XWayland would make X's socket folder its own if it came
+    // first, and mutter's XWayland, run as root later, refuses a folder
+    // another user owns: made here as the system makes it.
+    if (mkdir("/tmp/.X11-unix", 01777) == 0) {
+        chmod("/tmp/.X11-unix", 01777); // past the umask
+    }
     return kUser;
 }
 
