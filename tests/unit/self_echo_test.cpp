@@ -75,8 +75,20 @@ TEST(SelfEcho, EchoesEndOnceTheCopiesAreUnderAPixelOrAfterTheMostRounds) {
 
 TEST(SelfEcho, TheMirrorDrawsAChangeWhereItsWindowShowsIt) {
     EXPECT_EQ(ShownAt(Rect{200, 100, 220, 120}, kHalf), (Rect{196, 96, 214, 114}));
-    // Clipped to the window.
-    EXPECT_EQ(ShownAt(Rect{0, 0, 1280, 720}, kHalf), kHalf.window);
+    // Clipped to where the compositor may show the window.
+    EXPECT_EQ(ShownAt(Rect{0, 0, 1280, 720}, kHalf), AsDrawn(kHalf.window));
+    EXPECT_EQ(AsDrawn(kHalf.window), (Rect{98, 48, 742, 412}));
+}
+
+TEST(SelfEcho, AWindowShownAPixelFromWhereXHasItStillEchoes) {
+    // sway 1.10 shows a floating window a pixel lower than XWayland places
+    // it: the whole window drawn comes back from there.
+    const SelfEcho::Clock::time_point now{};
+    SelfEcho echo;
+    echo.painted({{ShownAt(Rect{0, 0, 1280, 720}, kHalf), {0, now}}});
+    EXPECT_EQ(echo.roundOf(Rect{100, 51, 740, 411}, now).round, 1);
+    echo.painted({{ShownAt(Rect{200, 100, 1280, 720}, kHalf), {2, now}}});
+    EXPECT_EQ(echo.roundOf(Rect{196, 97, 740, 411}, now).round, 3) << "a part at its edge";
 }
 
 } // namespace

@@ -311,8 +311,9 @@ void MagnifierWindow::dropSpentEchoes(ChangeList& changes) {
         const Rect onRoot = toRoot(r);
         // A change reaching out of the window (the compositor may merge its
         // damage with what lies beside) is another's outside it; only the
-        // part inside may be an echo.
-        std::vector<Rect> pieces{Intersection(onRoot, m_onRoot)};
+        // part inside, as far as the compositor may show the window from
+        // where X has it, may be an echo.
+        std::vector<Rect> pieces{Intersection(onRoot, AsDrawn(m_onRoot))};
         if (IsEmpty(pieces.front()) || pieces.front() == onRoot) {
             pieces = {onRoot};
         } else {
@@ -422,7 +423,7 @@ void MagnifierWindow::paint(const ChangeList& changes) {
                     return a.round.round < b.round.round;
                 })->round;
         }
-        painted.push_back({m_onRoot, round});
+        painted.push_back({AsDrawn(m_onRoot), round});
     } else {
         for (const KeptChange& kept : m_kept) {
             painted.push_back({ShownAt(kept.onRoot, placement), kept.round});

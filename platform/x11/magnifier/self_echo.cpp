@@ -63,6 +63,11 @@ bool SelfEcho::Spent(const Round& round, int lastRound, Clock::time_point now) {
     return round.round > lastRound || (round.round > 0 && now - round.since > kLongestEcho);
 }
 
+Rect AsDrawn(const Rect& window) {
+    return Rect{window.left - kPlacementSlack, window.top - kPlacementSlack,
+                window.right + kPlacementSlack, window.bottom + kPlacementSlack};
+}
+
 Rect ShownAt(const Rect& r, const MirrorPlacement& p) {
     const auto x = [&](int v) { return p.window.left + (v - p.source.left) * p.zoom; };
     const auto y = [&](int v) { return p.window.top + (v - p.source.top) * p.zoom; };
@@ -70,7 +75,7 @@ Rect ShownAt(const Rect& r, const MirrorPlacement& p) {
                              static_cast<int>(std::floor(y(r.top))) - kReach,
                              static_cast<int>(std::ceil(x(r.right))) + kReach,
                              static_cast<int>(std::ceil(y(r.bottom))) + kReach},
-                        p.window);
+                        AsDrawn(p.window));
 }
 
 } // namespace kestrove::x11

@@ -83,6 +83,14 @@ private:
     int m_framesSincePaint = 0;
 };
 
+// How far from where X places the mirror's window the compositor may draw
+// it: sway 1.10 draws a floating XWayland window a pixel lower than XWayland
+// has it, and its echoes come back that far out of the window.
+constexpr int kPlacementSlack = 2;
+
+// Where the compositor may show the mirror's `window` (root coordinates).
+Rect AsDrawn(const Rect& window);
+
 // Where the mirror draws `change` (root coordinates), on the root, grown by
 // what the smoothing filter and the rounding of each step reach past it.
 Rect ShownAt(const Rect& change, const MirrorPlacement& placement);

@@ -222,6 +222,10 @@ Image HeadlessSway::grab(const WindowGeometry& area) {
     return ImageFromPpm(ppm);
 }
 
+Image HeadlessSway::grabOutput(const std::string& output) {
+    return ImageFromPpm(run({"grim", "-t", "ppm", "-o", output, "-"}));
+}
+
 std::string HeadlessSway::log() const {
     return m_sway ? m_sway->standardError() : std::string();
 }

@@ -53,6 +53,8 @@ public:
     void exec(const std::string& command);
     // The desktop's pixels in `area` (layout coordinates), read with grim.
     Image grab(const WindowGeometry& area);
+    // All of `output`'s pixels, as the compositor drew them (at its scale).
+    Image grabOutput(const std::string& output);
     // The compositor's and its XWayland's processes, for what they cost;
     // -1 for an XWayland not found.
     pid_t swayPid() const { return m_swayPid; }
