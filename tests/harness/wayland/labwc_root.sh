@@ -38,7 +38,12 @@ add_user() {
     local entry
     entry=$(chroot "$root" getent passwd "$user" | cut -d: -f3,4) || true
     [[ $entry == "$uid:$gid" ]] && return 0
-    [[ -z $entry ]] || fail "$user has the ids $entry in the root, $uid:$gid here"
+    # The root outlives this machine's user (made afresh, or by another
+    # release's run sharing the cache): its ids follow this machine's.
+    if [[ -n $entry ]]; then
+        chroot "$root" userdel "$user" || fail "$user has the ids $entry in the root, $uid:$gid here"
+        chroot "$root" groupdel "$user" 2>/dev/null || true
+    fi
     chroot "$root" getent group "$gid" >/dev/null || chroot "$root" groupadd -g "$gid" "$user"
     chroot "$root" useradd -u "$uid" -g "$gid" -M -d /nonexistent -s /usr/sbin/nologin "$user" \
         2>/dev/null
